@@ -1,0 +1,66 @@
+# Common settings for every module, and the two helpers that build a module's libraries and its
+# tests from the files in its folders, so that adding a source file needs no CMake edit.
+
+add_library(papyrant_common INTERFACE)
+target_compile_features(papyrant_common INTERFACE cxx_std_20)
+target_compile_options(papyrant_common INTERFACE -Wall -Wextra)
+target_compile_definitions(papyrant_common INTERFACE
+    QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_USE_QSTRINGBUILDER
+    PAPYRANT_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+    PAPYRANT_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+    PAPYRANT_VERSION_PATCH=${PROJECT_VERSION_PATCH})
+target_include_directories(papyrant_common INTERFACE ${PROJECT_SOURCE_DIR}/src)
+
+# papyrant_module(<name> [DEPENDS logic libs...] [UI_DEPENDS ui libs...])
+#   src/<name>/*.cpp       -> papyrant_<name>     (Qt Core, Gui, Network only)
+#   src/<name>/ui/*.cpp    -> papyrant_<name>_ui  (Widgets, WebEngine, Multimedia)
+#   src/<name>/*.qrc       -> resources of the logic library
+function(papyrant_module name)
+    cmake_parse_arguments(PM "" "" "DEPENDS;UI_DEPENDS" ${ARGN})
+    set(dir ${CMAKE_CURRENT_SOURCE_DIR})
+    file(GLOB logic_src CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h ${dir}/*.qrc)
+    list(FILTER logic_src EXCLUDE REGEX "/main\\.cpp$")
+    add_library(papyrant_${name} STATIC ${logic_src})
+    target_link_libraries(papyrant_${name} PUBLIC papyrant_common Qt6::Core Qt6::Gui Qt6::Network
+                          ${PM_DEPENDS})
+    file(GLOB ui_src CONFIGURE_DEPENDS ${dir}/ui/*.cpp ${dir}/ui/*.h ${dir}/ui/*.qrc)
+    if(ui_src)
+        add_library(papyrant_${name}_ui STATIC ${ui_src})
+        target_link_libraries(papyrant_${name}_ui PUBLIC papyrant_${name} Qt6::Widgets
+                              Qt6::WebEngineCore Qt6::WebEngineWidgets Qt6::Multimedia Qt6::DBus
+                              ${PM_UI_DEPENDS})
+    endif()
+endfunction()
+
+# papyrant_tests(<module> [LIBS extra libs...])
+#   tests/<module>/*_test.cpp     -> one executable each, linked to the logic libraries only
+#   tests/<module>/ui/*_test.cpp  -> one executable each, linked to the UI libraries as well
+# A test file names its CTest labels on a line of its own: "// labels: unit faults".
+function(papyrant_tests module)
+    cmake_parse_arguments(PT "" "" "LIBS;UI_LIBS" ${ARGN})
+    set(dir ${CMAKE_CURRENT_SOURCE_DIR})
+    file(GLOB logic_tests CONFIGURE_DEPENDS ${dir}/*_test.cpp)
+    file(GLOB ui_tests CONFIGURE_DEPENDS ${dir}/ui/*_test.cpp)
+    foreach(src IN LISTS logic_tests ui_tests)
+        get_filename_component(stem ${src} NAME_WE)
+        set(target ${module}_${stem})
+        add_executable(${target} ${src})
+        if(src IN_LIST ui_tests)
+            target_link_libraries(${target} PRIVATE papyrant_test_support_ui ${PT_UI_LIBS} ${PT_LIBS})
+        else()
+            target_link_libraries(${target} PRIVATE papyrant_test_support ${PT_LIBS})
+        endif()
+        file(STRINGS ${src} label_line REGEX "^// labels:" LIMIT_COUNT 1)
+        string(REGEX REPLACE "^// labels:[ ]*" "" labels "${label_line}")
+        string(REPLACE " " ";" labels "${labels}")
+        if(NOT labels)
+            set(labels unit)
+        endif()
+        gtest_discover_tests(${target}
+            DISCOVERY_MODE PRE_TEST
+            DISCOVERY_TIMEOUT 60
+            PROPERTIES LABELS "${labels}"
+                       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox;PAPYRANT_FIXTURES=${PROJECT_SOURCE_DIR}/tests/fixtures"
+                       TIMEOUT 300)
+    endforeach()
+endfunction()

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace papyrant {
+
+// The cover window: title, version, the fair-use note, and the way out of the program.
+class FCover : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit FCover(QWidget *parent = nullptr);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QLabel *m_image = nullptr;
+    QLabel *m_label1 = nullptr;
+    QLabel *m_label2 = nullptr;
+    QLabel *m_label4 = nullptr;
+    QPushButton *m_command3 = nullptr;
+};
+
+} // namespace papyrant

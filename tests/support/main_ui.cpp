@@ -1,0 +1,15 @@
+#include "support/main_common.h"
+
+#include <QApplication>
+#include <QtWebEngineCore/qtwebenginecoreglobal.h>
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    papyrant::test::prepareTestEnvironment();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("澄川文献管家"));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
