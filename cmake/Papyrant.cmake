@@ -20,16 +20,26 @@ function(papyrant_module name)
     set(dir ${CMAKE_CURRENT_SOURCE_DIR})
     file(GLOB logic_src CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h ${dir}/*.qrc)
     list(FILTER logic_src EXCLUDE REGEX "/main\\.cpp$")
-    add_library(papyrant_${name} STATIC ${logic_src})
-    target_link_libraries(papyrant_${name} PUBLIC papyrant_common Qt6::Core Qt6::Gui Qt6::Network
+    if(logic_src)
+        add_library(papyrant_${name} STATIC ${logic_src})
+        set(scope PUBLIC)
+    else() # a module whose first code has not come yet
+        add_library(papyrant_${name} INTERFACE)
+        set(scope INTERFACE)
+    endif()
+    target_link_libraries(papyrant_${name} ${scope} papyrant_common Qt6::Core Qt6::Gui Qt6::Network
                           ${PM_DEPENDS})
     file(GLOB ui_src CONFIGURE_DEPENDS ${dir}/ui/*.cpp ${dir}/ui/*.h ${dir}/ui/*.qrc)
     if(ui_src)
         add_library(papyrant_${name}_ui STATIC ${ui_src})
-        target_link_libraries(papyrant_${name}_ui PUBLIC papyrant_${name} Qt6::Widgets
-                              Qt6::WebEngineCore Qt6::WebEngineWidgets Qt6::Multimedia Qt6::DBus
-                              ${PM_UI_DEPENDS})
+        set(scope PUBLIC)
+    else() # no windows (yet): the UI library is the logic library
+        add_library(papyrant_${name}_ui INTERFACE)
+        set(scope INTERFACE)
     endif()
+    target_link_libraries(papyrant_${name}_ui ${scope} papyrant_${name} Qt6::Widgets
+                          Qt6::WebEngineCore Qt6::WebEngineWidgets Qt6::Multimedia Qt6::DBus
+                          ${PM_UI_DEPENDS})
 endfunction()
 
 # papyrant_tests(<module> [LIBS extra libs...])
