@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <array>
+#include <functional>
+
+namespace papyrant {
+
+class DownloadQueue;
+
+// The same-name rule of the download window ("跳过", "覆盖", "重命名").
+enum class SameNameRule { Skip, Overwrite, Rename };
+
+// The user's choices on the download window. The window keeps this current; the scheduler and
+// the transfer methods read it and never touch a widget.
+struct DownloadOptions
+{
+    int intervalSeconds = 0;        // Combo2
+    int threadCount = 3;            // Combo1 (method two), 1..6
+    SameNameRule sameName = SameNameRule::Rename;
+    bool autoStart = false;         // Check4
+    bool autoRedownload = false;    // Check3
+    int redownloadRule = 0;         // Combo4: 0 出错项, 1 文件类型为HTM和HTML项, 2 both
+    bool stopAfterFive = false;     // Check5
+    bool sound = false;             // Check6
+    bool autoLocate = false;        // menu自动定位到下载项
+    double maxFileSizeMB = 10;      // MaxFileSizeMB
+};
+
+// Time limits of the transfers, in milliseconds. Tests shorten them.
+struct TransferLimits
+{
+    int headerWaitMs = 30000;       // method one: waiting for the response headers
+    int noProgressMs = 120000;      // method one: no data during the body
+    int downloaderStallMs = 300000; // method two: the Downloader's watchdog
+    int watchdogTickMs = 1000;      // method two: the watchdog's tick
+};
+
+// The values the download window shares between its scheduler and its two transfer methods.
+class DownloadSession : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DownloadSession(DownloadQueue &queue, QObject *parent = nullptr)
+        : QObject(parent), m_queue(queue)
+    {}
+
+    DownloadQueue &queue() const { return m_queue; }
+
+    DownloadOptions options;
+    TransferLimits limits;
+    int method = 2;                    // 1: one transfer at a time; 2: up to six at once
+    bool Transferring = false;
+    double LastEndTime = 0;            // seconds since midnight, fractions kept
+    std::array<int, 12> SlotRows{};    // 1-based queue position per slot; slot 0 unused
+
+    // Seconds since midnight; replaceable so that tests control time.
+    std::function<double()> clock;
+    double now() const;
+    void markTransferEnded() { LastEndTime = now(); }
+
+    // Plays clip 101 (web page), 102 (scheduler stopped) or 103 (failed) when sound is on.
+    void notify(int clip)
+    {
+        if (options.sound)
+            emit soundRequested(clip);
+    }
+
+signals:
+    void soundRequested(int clip);
+    // Text for panel 1..4 of the window's status bar ("正在下载:...", transfer states, counts).
+    void statusText(int panel, const QString &text);
+    // A started row to scroll into view (menu自动定位到下载项).
+    void rowStarted(int position);
+
+private:
+    DownloadQueue &m_queue;
+};
+
+} // namespace papyrant
