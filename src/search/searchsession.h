@@ -1,5 +1,6 @@
 #pragma once
 
+#include "search/browser.h"
 #include "search/runflags.h"
 #include "search/searchlist.h"
 
@@ -10,7 +11,6 @@
 
 namespace papyrant {
 
-class Browser;
 class DownloadQueueOwner;
 class Prompts;
 class SaveFolderPicker;

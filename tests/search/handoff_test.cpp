@@ -132,20 +132,21 @@ TEST(Analysis, UnanalysedSelectedAndStop)
     other.analysis->run(AnalysisCommands::Command::Selected, {4, 1});
     EXPECT_EQ(states(other.list()), QStringList({{}, u"成功"_s, {}, {}, u"成功"_s}));
 
-    // "停止" is served at the first yield: the row being handed over completes, no more.
+    // "停止" pressed while the second row is handed over: that row completes, no more.
     SearchRig stopped(nullptr);
     addRows(stopped.list(), 5, u"/f/"_s);
     QSignalSpy panel(stopped.analysis, &AnalysisCommands::progressPanelChanged);
     bool clearRefused = false;
-    QTimer::singleShot(0, stopped.analysis, [&] {
+    QObject::connect(&stopped.owner.queueStore, &DownloadQueue::rowsAppended, [&] {
         // While it runs, the clear commands refuse.
         clearRefused = !stopped.flags().AnalysisStopped();
-        stopped.analysis->Command5Click();
+        if (stopped.owner.queueStore.count() == 2)
+            QTimer::singleShot(0, stopped.analysis, [&] { stopped.analysis->Command5Click(); });
     });
     stopped.analysis->run(AnalysisCommands::Command::All);
     EXPECT_TRUE(clearRefused);
-    EXPECT_EQ(stopped.owner.queueStore.count(), 2); // one before the first yield
-    EXPECT_EQ(states(stopped.list()).count(u"成功"_s), 2);
+    EXPECT_EQ(stopped.owner.queueStore.count(), 2);
+    EXPECT_EQ(states(stopped.list()), QStringList({u"成功"_s, u"成功"_s, {}, {}, {}}));
     ASSERT_EQ(panel.size(), 2);
     EXPECT_TRUE(panel.at(0).at(0).toBool());
     EXPECT_EQ(panel.at(0).at(1).toString(), u"正在分析,请稍候..."_s);

@@ -96,7 +96,7 @@ TEST(SaveFolderPicker, OkCreatesTheCleanedFolderAndKeepsItInTheHistory)
         PickerRun run(values, prompts);
         EXPECT_EQ(run.history(), QStringList({u"/old/one"_s, made}));
         run.type(QDir::toNativeSeparators(typed));
-        QTest::mouseClick(child<QRadioButton>(run.picker, "Option1"), Qt::LeftButton);
+        child<QRadioButton>(run.picker, "Option1")->click();
         run.press("Command2");
         EXPECT_FALSE(run.picker.isVisible());
         EXPECT_EQ(run.picker.result(), QDialog::Accepted);
@@ -125,7 +125,7 @@ TEST(SaveFolderPicker, CancelKeepsTheNamingModeAndTheStoredFolder)
     values.NameFromLink = false;
     RecordingPrompts prompts;
     PickerRun run(values, prompts);
-    QTest::mouseClick(child<QRadioButton>(run.picker, "Option1"), Qt::LeftButton);
+    child<QRadioButton>(run.picker, "Option1")->click();
     run.type(root.path() + u"/other"_s);
     run.press("Command3");
     EXPECT_TRUE(values.PickerCancelled);
