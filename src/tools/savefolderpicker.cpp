@@ -5,6 +5,7 @@
 #include "foundation/programfolder.h"
 #include "foundation/prompts.h"
 #include "foundation/settings.h"
+#include "foundation/shell.h"
 
 #include <QDir>
 
@@ -37,10 +38,8 @@ SaveFolderPickerLogic::Form SaveFolderPickerLogic::load()
 
 QString SaveFolderPickerLogic::browse(const QString &folderText)
 {
-    const QString chosen = m_prompts.browseFolder(QStringLiteral("请选择要浏览的文件夹:"),
-                                                  QDir::fromNativeSeparators(folderText));
-    // A cancelled browser leaves the typed folder as it was.
-    return chosen.isEmpty() ? folderText : QDir::toNativeSeparators(chosen);
+    return QDir::toNativeSeparators(
+        BrowseForFolder(m_prompts, folderText, QStringLiteral("请选择要浏览的文件夹:")));
 }
 
 bool SaveFolderPickerLogic::ok(Form &form)

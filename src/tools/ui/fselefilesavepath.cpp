@@ -1,6 +1,7 @@
 #include "tools/ui/fselefilesavepath.h"
 
-#include <QAbstractItemView>
+#include "foundation/ui/folderlist.h"
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -63,8 +64,7 @@ FSeleFileSavePath::FSeleFileSavePath(SavePathValues &values, Prompts &prompts, Q
     (m_form.nameFromLink ? m_option1 : m_option2)->setChecked(true);
     m_combo1->addItems(m_form.history);
     m_combo1->setEditText(m_form.folderText);
-    // Wide enough a drop-down for the longest folder.
-    m_combo1->view()->setMinimumWidth(m_combo1->view()->sizeHintForColumn(0) + 7);
+    FitDropDownWidth(m_combo1);
 }
 
 void FSeleFileSavePath::command1Click()

@@ -75,6 +75,15 @@ TEST(SaveFolderPicker, WindowAndFirstUse)
               QDir::toNativeSeparators(setting::defaultSaveFolder()));
     EXPECT_EQ(values.CurrentSaveFolder, setting::defaultSaveFolder());
 
+    // Browsing puts the chosen folder in the box; a cancelled browser keeps what was typed.
+    prompts.folderAnswers = {u"/chosen/place"_s, QString()};
+    run.press("Command1");
+    EXPECT_EQ(child<QComboBox>(w, "Combo1")->currentText(), QDir::toNativeSeparators(u"/chosen/place/"_s));
+    EXPECT_EQ(prompts.last(), u"请选择要浏览的文件夹:"_s);
+    run.type(u"/typed/"_s);
+    run.press("Command1");
+    EXPECT_EQ(child<QComboBox>(w, "Combo1")->currentText(), QDir::toNativeSeparators(u"/typed/"_s));
+
     // Nothing usable typed: a message, and the window stays.
     run.type(QString());
     run.press("Command2");
