@@ -117,11 +117,6 @@ void SaveSetting(const SettingKey &key, const QString &value)
     SaveSetting(key.section.toString(), key.name.toString(), value);
 }
 
-void SaveSetting(const SettingKey &key, qint64 value)
-{
-    SaveSetting(key, QString::number(value));
-}
-
 QString settingsLocation()
 {
     return store().fileName();

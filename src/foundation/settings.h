@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <concepts>
 
 namespace papyrant {
 
@@ -65,7 +66,13 @@ int GetSettingInt(const SettingKey &key);
 // Decimal numbers such as "10" or "2.5"; anything else reads as the default.
 double GetSettingNumber(const SettingKey &key);
 void SaveSetting(const SettingKey &key, const QString &value);
-void SaveSetting(const SettingKey &key, qint64 value);
+// Whole numbers and flags as their decimal text ("1"/"0" for a flag). A fractional number must be
+// turned into text by the caller, so that it is never cut to a whole one by accident.
+template<std::integral T>
+void SaveSetting(const SettingKey &key, T value)
+{
+    SaveSetting(key, QString::number(qint64(value)));
+}
 
 // Where the store keeps its values (a file on this platform; the registry on Windows).
 QString settingsLocation();

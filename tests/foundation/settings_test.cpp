@@ -58,9 +58,11 @@ TEST(Settings, TextRoundTripsUnderTheApplicationTitle)
     SaveSetting(setting::BatchKeywords, keywords);
     SaveSetting(setting::ThreadIndex, 5);
     SaveSetting(setting::ProxyAddress, u""_s);
+    SaveSetting(setting::ProxyEnabled, true);
 
     EXPECT_EQ(GetSetting(setting::BatchKeywords), keywords);
     EXPECT_EQ(GetSetting(setting::ThreadIndex), u"5"_s);
+    EXPECT_EQ(GetSetting(setting::ProxyEnabled), u"1"_s);
     // An empty stored text is a value, not a missing entry.
     EXPECT_EQ(GetSetting(u"设置"_s, u"代理服务器网址"_s, u"default"_s), QString());
 

@@ -2,6 +2,8 @@
 // Linux, Explorer's /select on Windows.
 #include "foundation/ui/showinfolder.h"
 
+#include "foundation/fileutil.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDir>
@@ -26,9 +28,10 @@ bool ShowInFolder(const QString &path)
 
 bool ShowInFolder(const QString &path, const QDBusConnection &bus)
 {
-    const QFileInfo info(path.trimmed());
-    if (path.trimmed().isEmpty() || !info.isFile())
+    const QString trimmed = path.trimmed();
+    if (!FileExists(trimmed))
         return false;
+    const QFileInfo info(trimmed);
 #ifdef Q_OS_WIN
     Q_UNUSED(bus)
     return QProcess::startDetached(u"explorer.exe"_s,
