@@ -101,8 +101,7 @@ QString GetSetting(const SettingKey &key)
 
 int GetSettingInt(const SettingKey &key)
 {
-    return GetSettingInt(key.section.toString(), key.name.toString(),
-                         key.defaultValue().toInt());
+    return GetSettingInt(key.section.toString(), key.name.toString(), key.defaultValue().toInt());
 }
 
 double GetSettingNumber(const SettingKey &key)

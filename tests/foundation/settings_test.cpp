@@ -87,14 +87,15 @@ TEST(Settings, StoredValuesThatAreNotNumbersReadAsTheDefault)
         {u""_s, 100},
         {u"99999999999"_s, 100}, // does not fit
         {u"1.5"_s, 100},
-        {QVariant(42), 42},                  // typed number, e.g. a registry DWORD
-        {QVariant(QRect(1, 2, 3, 4)), 100},  // not text at all
-        {QStringList{u"1"_s, u"2"_s}, 100},  // "1, 2" in a hand-edited file
+        {QVariant(42), 42}, // typed number, e.g. a registry DWORD
+        {QVariant(QRect(1, 2, 3, 4)), 100}, // not text at all
+        {QStringList {u"1"_s, u"2"_s}, 100}, // "1, 2" in a hand-edited file
     };
     test::TempSettings temp;
     for (const Case &c : cases) {
         writeRaw(setting::PlacementTop, c.stored);
-        EXPECT_EQ(GetSettingInt(setting::PlacementTop), c.asInt) << c.stored.toString().toStdString();
+        EXPECT_EQ(GetSettingInt(setting::PlacementTop), c.asInt)
+            << c.stored.toString().toStdString();
     }
 
     writeRaw(setting::MaxFileSizeMB, u"2.5"_s);
@@ -107,7 +108,7 @@ TEST(Settings, StoredValuesThatAreNotNumbersReadAsTheDefault)
     // A value of a type that is no text reads as the default text; a list reads as its text.
     writeRaw(setting::DuplicateNamePolicy, QRect(1, 2, 3, 4));
     EXPECT_EQ(GetSetting(setting::DuplicateNamePolicy), u"重命名"_s);
-    writeRaw(setting::BatchKeywords, QStringList{u"a"_s, u"b"_s});
+    writeRaw(setting::BatchKeywords, QStringList {u"a"_s, u"b"_s});
     EXPECT_EQ(GetSetting(setting::BatchKeywords), u"a, b"_s);
 }
 
