@@ -19,46 +19,51 @@ namespace {
 const QString prelude = uR"JS(
 var R = window.__papyrant;
 if (!R) {
-    R = window.__papyrant = {token: String(Math.random()).slice(2) + '-' + Date.now(),
-                             els: [], map: new Map()};
+    R = window.__papyrant = {token: String(Math.random()).slice(2) + '-' + Date.now(), lists: []};
 }
-function reg(e) {
-    var i = R.map.get(e);
-    if (i === undefined) { i = R.els.length; R.els.push(e); R.map.set(e, i); }
-    return i;
-}
+var SLOT = 1048576;
 function attr(e, n) { var v = e.getAttribute(n); return v === null ? '' : v; }
-function rec(e, parent) {
-    var t = String(e.tagName).toUpperCase();
-    var typed = t === 'INPUT' || t === 'BUTTON' || t === 'SELECT' || t === 'TEXTAREA';
-    var type = typed ? String(e.type) : attr(e, 'type');
-    var value = typed || t === 'OPTION' ? String(e.value) : attr(e, 'value');
-    var text = typeof e.innerText === 'string' ? e.innerText : (e.textContent || '');
-    var href = typeof e.href === 'string' ? e.href : '';
-    return [t, attr(e, 'class'), attr(e, 'title'), attr(e, 'name'), type, e.id || '', value, text,
-            href, parent, reg(e)];
+function rec(e, t, f, parent, handle) {
+    var title = '', name = '', type = '', id = '', value = '', text = '', href = '';
+    if (f & 4) {
+        var typed = t === 'INPUT' || t === 'BUTTON' || t === 'SELECT' || t === 'TEXTAREA';
+        title = attr(e, 'title');
+        name = attr(e, 'name');
+        type = typed ? String(e.type) : attr(e, 'type');
+        id = e.id || '';
+        value = typed || t === 'OPTION' ? String(e.value) : attr(e, 'value');
+    }
+    if (f & 1) text = typeof e.innerText === 'string' ? e.innerText : (e.textContent || '');
+    if (f & 2) href = typeof e.href === 'string' ? e.href : '';
+    return [t, attr(e, 'class'), title, name, type, id, value, text, href, parent, handle];
 }
-function list(nodes, withParents) {
+// Records of the elements (kept in the registry for later clicks), with the index of each one's
+// nearest ancestor among them when asked.
+function list(nodes, fieldsOf, withParents) {
+    var base = R.lists.length * SLOT;
+    R.lists.push(Array.prototype.slice.call(nodes, 0, SLOT));
     var out = [];
-    var index = withParents ? new Map() : null;
-    for (var k = 0; k < nodes.length; ++k) {
+    var open = []; // indexes of the elements that hold the current one, innermost last
+    for (var k = 0; k < nodes.length && k < SLOT; ++k) {
         var e = nodes[k];
+        var t = String(e.tagName).toUpperCase();
+        var f = fieldsOf ? fieldsOf[t] : 7;
         var p = -1;
         if (withParents) {
-            for (var a = e.parentElement; a; a = a.parentElement) {
-                var j = index.get(a);
-                if (j !== undefined) { p = j; break; }
-            }
-            index.set(e, k);
+            // Document order: an element's ancestors among the nodes are still open.
+            while (open.length && !nodes[open[open.length - 1]].contains(e)) open.pop();
+            if (open.length) p = open[open.length - 1];
+            open.push(k);
         }
-        out.push(rec(e, p));
+        out.push(rec(e, t, f === undefined ? 7 : f, p, base + k));
     }
     return out;
 }
 function find(token, h) {
     var R2 = window.__papyrant;
     if (!R2 || R2.token !== token) return null;
-    var e = R2.els[h];
+    var l = R2.lists[Math.floor(h / SLOT)];
+    var e = l ? l[h % SLOT] : null;
     return e && e.isConnected ? e : null;
 }
 )JS"_s;
@@ -105,13 +110,18 @@ struct Answer
     QList<ElementData> elements;
 };
 
+// The answer is [JSON of the records, markup]: the markup travels as a plain string, apart
+// from the JSON, so that it is neither escaped nor parsed.
 Answer readAnswer(const QVariant &value)
 {
     Answer answer;
-    const QJsonObject o = QJsonDocument::fromJson(value.toString().toUtf8()).object();
+    const QVariantList parts = value.toList();
+    if (parts.size() != 2)
+        return answer;
+    const QJsonObject o = QJsonDocument::fromJson(parts.at(0).toString().toUtf8()).object();
     answer.token = o.value(u"t"_s).toString();
     answer.url = o.value(u"u"_s).toString();
-    answer.markup = o.value(u"h"_s).toString();
+    answer.markup = parts.at(1).toString();
     const QJsonArray list = o.value(u"e"_s).toArray();
     answer.elements.reserve(list.size());
     for (const QJsonValue &v : list) {
@@ -133,9 +143,10 @@ Answer readAnswer(const QVariant &value)
     return answer;
 }
 
-QString wrapAnswer(const QString &fields)
+QString wrapAnswer(const QString &records, const QString &markup = u"''"_s)
 {
-    return u"return JSON.stringify({t: R.token, u: document.URL, "_s + fields + u"});"_s;
+    return u"return [JSON.stringify({t: R.token, u: document.URL, e: "_s + records + u"}), "_s
+           + markup + u"];"_s;
 }
 
 std::shared_ptr<ElementStore> storeOf(WebEngineBrowser *browser, Answer &answer)
@@ -155,7 +166,7 @@ QList<ElementData> LiveHandles::query(qint64 handle, const QString &tag)
     const QVariant v = m_browser->evaluate(script(
         u"var e = find(%1, %2); var nodes = e ? e.getElementsByTagName(%3) : [];"_s
             .arg(jsString(m_token)).arg(handle).arg(jsString(t))
-        + wrapAnswer(u"e: list(nodes, false)"_s)));
+        + wrapAnswer(u"list(nodes, null, false)"_s)));
     return readAnswer(v).elements;
 }
 
@@ -223,7 +234,7 @@ ElementCollection WebEngineDocument::getElementsByTagName(const QString &tag) co
         return {};
     Answer a = readAnswer(m_browser->evaluate(script(
         u"var nodes = document.getElementsByTagName(%1);"_s.arg(jsString(t))
-        + wrapAnswer(u"e: list(nodes, true)"_s))));
+        + wrapAnswer(u"list(nodes, null, true)"_s))));
     auto store = storeOf(m_browser, a);
     store->tags.insert(t.toUpper());
     store->allTags = t == u"*";
@@ -236,30 +247,37 @@ Element WebEngineDocument::getElementById(const QString &id) const
         return {};
     Answer a = readAnswer(m_browser->evaluate(script(
         u"var e = document.getElementById(%1);"_s.arg(jsString(id))
-        + wrapAnswer(u"e: e ? [rec(e, -1)] : []"_s))));
+        + wrapAnswer(u"list(e ? [e] : [], null, false)"_s))));
     if (a.elements.isEmpty())
         return {};
     return Element(storeOf(m_browser, a), 0);
 }
 
-std::shared_ptr<Document> WebEngineDocument::snapshot(const QStringList &tags, bool withMarkup) const
+std::shared_ptr<Document> WebEngineDocument::snapshotOf(const QList<SnapshotTag> &tags,
+                                                        bool withMarkup) const
 {
     QStringList selectors;
-    for (const QString &tag : tags) {
-        const QString t = safeTag(tag);
-        if (!t.isEmpty())
-            selectors << t;
+    QJsonObject fields;
+    for (const SnapshotTag &tag : tags) {
+        const QString t = safeTag(tag.tag);
+        if (t.isEmpty())
+            continue;
+        selectors << t;
+        if (t != u"*")
+            fields.insert(t.toUpper(), tag.fields);
     }
     if (!m_browser)
         return {};
     const QString select = selectors.isEmpty()
                                ? u"[]"_s
                                : u"document.querySelectorAll(%1)"_s.arg(jsString(selectors.join(u',')));
+    const QString fieldsOf = selectors.contains(u"*"_s)
+                                 ? u"null"_s
+                                 : QString::fromUtf8(QJsonDocument(fields).toJson(QJsonDocument::Compact));
     Answer a = readAnswer(m_browser->evaluate(script(
-        u"var nodes = "_s + select + u";"_s
-        + u"var d = document.documentElement;"_s
-        + wrapAnswer(u"h: "_s + (withMarkup ? u"d ? d.outerHTML : ''"_s : u"''"_s)
-                     + u", e: list(nodes, true)"_s))));
+        u"var nodes = "_s + select + u"; var d = document.documentElement;"_s
+        + wrapAnswer(u"list(nodes, "_s + fieldsOf + u", true)"_s,
+                     withMarkup ? u"d ? d.outerHTML : ''"_s : u"''"_s))));
     auto store = storeOf(m_browser, a);
     for (const QString &s : selectors)
         store->tags.insert(s.toUpper());

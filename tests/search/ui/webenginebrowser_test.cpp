@@ -201,6 +201,10 @@ TEST_F(BrowserTest, FormValuesAreSettableAndClickSubmits)
     EXPECT_EQ(field.value(), u"start"_s);
     EXPECT_EQ(field.name(), u"q"_s);
     EXPECT_EQ(field.type(), u"text"_s);
+    // Inside an element looked up alone, the lookup goes to the page.
+    const ElementCollection inputs = byId(u"form"_s).getElementsByTagName(u"input"_s);
+    ASSERT_EQ(inputs.length(), 2);
+    EXPECT_EQ(inputs.item(1).id(), u"go"_s);
     field.setValue(u"湿地 & 論文"_s);
     EXPECT_EQ(byId(u"kw"_s).value(), u"湿地 & 論文"_s); // read again from the page
     ASSERT_TRUE(loads([&] { byId(u"go"_s).click(); }));
