@@ -1,9 +1,9 @@
 #include "foundation/folderhistory.h"
 
 #include "foundation/codepage.h"
+#include "foundation/fileutil.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 
 namespace papyrant {
@@ -25,8 +25,7 @@ bool containsIgnoringCase(const QStringList &list, const QString &text)
 
 std::optional<QStringList> ReadFolderHistory(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir())
+    if (!FileExists(path))
         return std::nullopt;
     QStringList folders;
     QFile file(path);

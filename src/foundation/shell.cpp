@@ -1,5 +1,6 @@
 #include "foundation/shell.h"
 
+#include "foundation/fileutil.h"
 #include "foundation/programfolder.h"
 #include "foundation/prompts.h"
 
@@ -58,12 +59,11 @@ bool ControlExists(const QObject *parent, const QString &name)
 
 void OpenDocument(const QString &path, Prompts &prompts)
 {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile()) {
+    if (!FileExists(path)) {
         prompts.message(u"文件不存在！"_s, Prompts::Icon::Error);
         return;
     }
-    const QString absolute = info.absoluteFilePath();
+    const QString absolute = QFileInfo(path).absoluteFilePath();
     if (!openOnDesktop(QUrl::fromLocalFile(absolute)))
         openWithFallback(absolute);
 }
@@ -90,7 +90,7 @@ QString BrowseForFolder(Prompts &prompts, const QString &start, const QString &p
         const int cut = startText.lastIndexOf(u'/', startText.size() - 2);
         preselect = cut >= 0 ? startText.left(cut + 1) : QString();
     }
-    if (!QFileInfo(preselect).isDir())
+    if (!FolderExists(preselect))
         preselect = QDir::rootPath();
 
     const QString chosen = prompts.browseFolder(prompt, preselect);
@@ -103,12 +103,11 @@ QUrl MailSuggestionUrl(const QDate &date)
 {
     const QString subject = u"我要对["_s + appTitle() + u"]提建议"_s;
     const QString body = u"软件名称："_s + appTitle() + u" 姓名：          "_s
-                         + u" Email：           "_s + u" 联系地址：           "_s
-                         + u" 邮编：              "_s + u" 电话：                    "_s
-                         + u" 日期："_s + QLocale::system().toString(date, QLocale::ShortFormat);
+        + u" Email：           "_s + u" 联系地址：           "_s + u" 邮编：              "_s
+        + u" 电话：                    "_s + u" 日期："_s
+        + QLocale::system().toString(date, QLocale::ShortFormat);
     const QByteArray encoded = "mailto:" + MakerContactAddress.toUtf8()
-                               + "?subject=" + QUrl::toPercentEncoding(subject)
-                               + "&body=" + QUrl::toPercentEncoding(body);
+        + "?subject=" + QUrl::toPercentEncoding(subject) + "&body=" + QUrl::toPercentEncoding(body);
     return QUrl::fromEncoded(encoded, QUrl::StrictMode);
 }
 
@@ -121,14 +120,14 @@ QString InternetCacheFolder()
 {
     // Where a disk-based browser profile keeps its HTTP cache unless told otherwise.
     return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + u"/QtWebEngine/"_s
-           + BrowserStorageName.toString() + u'/';
+        + BrowserStorageName.toString() + u'/';
 }
 
 QString NotificationSoundFile(int number)
 {
     initSoundResources();
     const QString path = ProgramDataFolder() + QString::number(number) + u".wav"_s;
-    if (QFileInfo(path).isFile())
+    if (FileExists(path))
         return path;
     QFile resource(u":/sounds/"_s + QString::number(number) + u".wav"_s);
     if (!resource.open(QIODevice::ReadOnly))

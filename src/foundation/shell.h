@@ -25,8 +25,7 @@ void setShellOpenersForTesting(ShellOpeners openers);
 bool StartPlatformOpener(const QString &target);
 
 // True while the control (a member of a control set that may have been unloaded) still lives.
-template<typename T>
-bool ControlExists(const QPointer<T> &control)
+template<typename T> bool ControlExists(const QPointer<T> &control)
 {
     return !control.isNull();
 }

@@ -11,7 +11,8 @@ namespace papyrant {
 
 bool StartPlatformOpener(const QString &target)
 {
-    // Targets are absolute paths or URLs with a scheme, so the opener never takes one for an option.
+    // Targets are absolute paths or URLs with a scheme, so the opener never takes one for an
+    // option.
 #if defined(Q_OS_WIN)
     return QProcess::startDetached(u"rundll32.exe"_s, {u"url.dll,FileProtocolHandler"_s, target});
 #elif defined(Q_OS_MACOS)

@@ -50,10 +50,14 @@ void SaveWindowPlacement(const QString &section, bool maximised, const QRect &pi
         return;
     }
     SaveSetting(section, key(setting::PlacementResolution), ScreenResolutionText());
-    SaveSetting(section, key(setting::PlacementTop), QString::number(qint64(pixelRect.top()) * TwipsPerPixel));
-    SaveSetting(section, key(setting::PlacementLeft), QString::number(qint64(pixelRect.left()) * TwipsPerPixel));
-    SaveSetting(section, key(setting::PlacementWidth), QString::number(qint64(pixelRect.width()) * TwipsPerPixel));
-    SaveSetting(section, key(setting::PlacementHeight), QString::number(qint64(pixelRect.height()) * TwipsPerPixel));
+    SaveSetting(section, key(setting::PlacementTop),
+                QString::number(qint64(pixelRect.top()) * TwipsPerPixel));
+    SaveSetting(section, key(setting::PlacementLeft),
+                QString::number(qint64(pixelRect.left()) * TwipsPerPixel));
+    SaveSetting(section, key(setting::PlacementWidth),
+                QString::number(qint64(pixelRect.width()) * TwipsPerPixel));
+    SaveSetting(section, key(setting::PlacementHeight),
+                QString::number(qint64(pixelRect.height()) * TwipsPerPixel));
 }
 
 WindowPlacement ReadWindowPlacement(const QString &section)

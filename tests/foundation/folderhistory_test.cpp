@@ -47,7 +47,7 @@ TEST_F(FolderHistory, TrimsSkipsBlanksAndDropsDuplicatesIgnoringCase)
 {
     writeBytes("  D:\\A\\  \r\n\r\n   \r\nd:\\a\\\r\nE:\\B\r\nlast-without-newline");
     EXPECT_EQ(ReadFolderHistory(path()).value(),
-              (QStringList{u"D:\\A\\"_s, u"E:\\B"_s, u"last-without-newline"_s}));
+              (QStringList {u"D:\\A\\"_s, u"E:\\B"_s, u"last-without-newline"_s}));
 }
 
 TEST_F(FolderHistory, KeepsTheFirstHundredNonEmptyLinesDuplicatesCounted)
@@ -74,7 +74,7 @@ TEST_F(FolderHistory, KeepsTheFirstHundredNonEmptyLinesDuplicatesCounted)
 TEST_F(FolderHistory, SystemCodePageAndCrLfRoundTrip)
 {
     setSystemCodePageForTesting("GBK");
-    const QStringList folders{u"D:/论文/"_s, u"E:/资料 2024/"_s};
+    const QStringList folders {u"D:/论文/"_s, u"E:/资料 2024/"_s};
     ASSERT_TRUE(WriteFolderHistory(path(), folders));
     EXPECT_EQ(readBytes(), QByteArray("D:/\xC2\xDB\xCE\xC4/\r\nE:/\xD7\xCA\xC1\xCF 2024/\r\n"));
     EXPECT_EQ(ReadFolderHistory(path()).value(), folders);

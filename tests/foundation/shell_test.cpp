@@ -24,8 +24,14 @@ struct OpenerLog
 
     OpenerLog()
     {
-        setShellOpenersForTesting({[this](const QUrl &u) { desktop << u; return desktopSucceeds; },
-                                   [this](const QString &t) { fallback << t; return true; }});
+        setShellOpenersForTesting({[this](const QUrl &u) {
+                                       desktop << u;
+                                       return desktopSucceeds;
+                                   },
+                                   [this](const QString &t) {
+                                       fallback << t;
+                                       return true;
+                                   }});
     }
     ~OpenerLog() { setShellOpenersForTesting({}); }
 };
@@ -73,7 +79,7 @@ TEST(Shell, OpenDocumentTriesTheSecondWayOnlyWhenTheFirstFails)
 
     log.desktopSucceeds = false;
     OpenDocument(path, prompts);
-    EXPECT_EQ(log.fallback, QStringList{path});
+    EXPECT_EQ(log.fallback, QStringList {path});
     EXPECT_TRUE(prompts.shown.isEmpty());
 }
 
@@ -112,7 +118,8 @@ TEST(Shell, BrowseForFolderPreselectsTheParentAndKeepsTheStartOnCancel)
     for (const Case &c : cases) {
         FolderPrompts prompts;
         prompts.folderAnswers.push_back(c.answer);
-        EXPECT_EQ(BrowseForFolder(prompts, c.start, u"选择文件夹"_s), c.result) << c.start.toStdString();
+        EXPECT_EQ(BrowseForFolder(prompts, c.start, u"选择文件夹"_s), c.result)
+            << c.start.toStdString();
         ASSERT_EQ(prompts.startFolders.size(), 1);
         EXPECT_EQ(prompts.startFolders[0], c.preselected) << c.start.toStdString();
         EXPECT_EQ(prompts.last(), u"选择文件夹"_s);
@@ -126,11 +133,14 @@ TEST(Shell, MailSuggestionCarriesSubjectAndFormKeepingSpaces)
     EXPECT_EQ(url.scheme(), u"mailto"_s);
     EXPECT_EQ(url.path(), MakerContactAddress.toString());
     const QUrlQuery query(url);
-    EXPECT_EQ(query.queryItemValue(u"subject"_s, QUrl::FullyDecoded), u"我要对[澄川文献管家]提建议"_s);
+    EXPECT_EQ(query.queryItemValue(u"subject"_s, QUrl::FullyDecoded),
+              u"我要对[澄川文献管家]提建议"_s);
     const QString body = query.queryItemValue(u"body"_s, QUrl::FullyDecoded);
-    EXPECT_TRUE(body.startsWith(u"软件名称：澄川文献管家 姓名：           Email：            联系地址："_s))
+    EXPECT_TRUE(
+        body.startsWith(u"软件名称：澄川文献管家 姓名：           Email：            联系地址："_s))
         << body.toStdString();
-    EXPECT_TRUE(body.endsWith(u" 日期："_s + QLocale::system().toString(date, QLocale::ShortFormat)));
+    EXPECT_TRUE(
+        body.endsWith(u" 日期："_s + QLocale::system().toString(date, QLocale::ShortFormat)));
     // Spaces are encoded as %20: a "+" would show up in the mail as a plus sign.
     EXPECT_FALSE(url.toEncoded().contains('+'));
 }

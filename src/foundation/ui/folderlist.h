@@ -12,7 +12,8 @@ void LoadFolderHistory(QComboBox *list, const QString &path);
 void SaveFolderHistory(QComboBox *list, const QString &path);
 
 // Widens the drop-down part (not the control) so that the widest entry shows in full, with room
-// for a scroll bar from 9 entries on, but never past the right edge of the screen. Returns the width.
+// for a scroll bar from 9 entries on, but never past the right edge of the screen. Returns the
+// width.
 int FitDropDownWidth(QComboBox *list);
 
 } // namespace papyrant

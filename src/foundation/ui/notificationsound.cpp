@@ -2,8 +2,8 @@
 
 #include "foundation/shell.h"
 
-#include <QCoreApplication>
 #include <QAudioDevice>
+#include <QCoreApplication>
 #include <QHash>
 #include <QMediaDevices>
 #include <QPointer>

@@ -16,47 +16,62 @@ class FixedRowHeightDelegate : public QStyledItemDelegate
 {
 public:
     FixedRowHeightDelegate(QAbstractItemDelegate *inner, int height, QObject *parent)
-        : QStyledItemDelegate(parent), m_inner(inner), m_height(height)
+        : QStyledItemDelegate(parent)
+        , m_inner(inner)
+        , m_height(height)
     {
         if (m_inner) {
-            connect(m_inner, &QAbstractItemDelegate::commitData, this, &QAbstractItemDelegate::commitData);
-            connect(m_inner, &QAbstractItemDelegate::closeEditor, this, &QAbstractItemDelegate::closeEditor);
-            connect(m_inner, &QAbstractItemDelegate::sizeHintChanged, this, &QAbstractItemDelegate::sizeHintChanged);
+            connect(m_inner, &QAbstractItemDelegate::commitData, this,
+                    &QAbstractItemDelegate::commitData);
+            connect(m_inner, &QAbstractItemDelegate::closeEditor, this,
+                    &QAbstractItemDelegate::closeEditor);
+            connect(m_inner, &QAbstractItemDelegate::sizeHintChanged, this,
+                    &QAbstractItemDelegate::sizeHintChanged);
         }
     }
 
     void setRowHeight(int height) { m_height = height; }
 
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
     {
-        m_inner ? m_inner->paint(painter, option, index) : QStyledItemDelegate::paint(painter, option, index);
+        m_inner ? m_inner->paint(painter, option, index)
+                : QStyledItemDelegate::paint(painter, option, index);
     }
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
-        QSize size = m_inner ? m_inner->sizeHint(option, index) : QStyledItemDelegate::sizeHint(option, index);
+        QSize size = m_inner ? m_inner->sizeHint(option, index)
+                             : QStyledItemDelegate::sizeHint(option, index);
         size.setHeight(m_height);
         return size;
     }
-    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override
     {
-        return m_inner ? m_inner->createEditor(parent, option, index) : QStyledItemDelegate::createEditor(parent, option, index);
+        return m_inner ? m_inner->createEditor(parent, option, index)
+                       : QStyledItemDelegate::createEditor(parent, option, index);
     }
     void setEditorData(QWidget *editor, const QModelIndex &index) const override
     {
-        m_inner ? m_inner->setEditorData(editor, index) : QStyledItemDelegate::setEditorData(editor, index);
+        m_inner ? m_inner->setEditorData(editor, index)
+                : QStyledItemDelegate::setEditorData(editor, index);
     }
-    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
+    void setModelData(QWidget *editor, QAbstractItemModel *model,
+                      const QModelIndex &index) const override
     {
-        m_inner ? m_inner->setModelData(editor, model, index) : QStyledItemDelegate::setModelData(editor, model, index);
+        m_inner ? m_inner->setModelData(editor, model, index)
+                : QStyledItemDelegate::setModelData(editor, model, index);
     }
-    void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                              const QModelIndex &index) const override
     {
         m_inner ? m_inner->updateEditorGeometry(editor, option, index)
                 : QStyledItemDelegate::updateEditorGeometry(editor, option, index);
     }
     void destroyEditor(QWidget *editor, const QModelIndex &index) const override
     {
-        m_inner ? m_inner->destroyEditor(editor, index) : QStyledItemDelegate::destroyEditor(editor, index);
+        m_inner ? m_inner->destroyEditor(editor, index)
+                : QStyledItemDelegate::destroyEditor(editor, index);
     }
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                      const QModelIndex &index) override
@@ -94,7 +109,8 @@ void PaintRowStripes(QAbstractItemView *list, bool taller, int rowHeight)
     if (height <= 0)
         return;
     if (auto *table = qobject_cast<QTableView *>(list)) {
-        table->verticalHeader()->setMinimumSectionSize(qMin(height, table->verticalHeader()->minimumSectionSize()));
+        table->verticalHeader()->setMinimumSectionSize(
+            qMin(height, table->verticalHeader()->minimumSectionSize()));
         table->verticalHeader()->setDefaultSectionSize(height);
         return;
     }

@@ -2,6 +2,8 @@
 // Linux, Explorer's /select on Windows.
 #include "foundation/ui/showinfolder.h"
 
+#include "foundation/fileutil.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDir>
@@ -26,20 +28,22 @@ bool ShowInFolder(const QString &path)
 
 bool ShowInFolder(const QString &path, const QDBusConnection &bus)
 {
-    const QFileInfo info(path.trimmed());
-    if (path.trimmed().isEmpty() || !info.isFile())
+    const QString trimmed = path.trimmed();
+    if (!FileExists(trimmed))
         return false;
+    const QFileInfo info(trimmed);
 #ifdef Q_OS_WIN
     Q_UNUSED(bus)
-    return QProcess::startDetached(u"explorer.exe"_s,
-                                   {u"/select,"_s + QDir::toNativeSeparators(info.absoluteFilePath())});
+    return QProcess::startDetached(
+        u"explorer.exe"_s, {u"/select,"_s + QDir::toNativeSeparators(info.absoluteFilePath())});
 #else
     if (!bus.isConnected())
         return false;
     QDBusMessage call = QDBusMessage::createMethodCall(
         u"org.freedesktop.FileManager1"_s, u"/org/freedesktop/FileManager1"_s,
         u"org.freedesktop.FileManager1"_s, u"ShowItems"_s);
-    call << QStringList{QString::fromUtf8(QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded())}
+    call << QStringList {QString::fromUtf8(
+        QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded())}
          << QString();
     const QDBusMessage reply = bus.call(call, QDBus::BlockWithGui, ReplyTimeoutMs);
     return reply.type() == QDBusMessage::ReplyMessage;

@@ -32,7 +32,8 @@ void RestoreWindowPlacement(QWidget *window)
         return;
     const WindowPlacement placement = ReadWindowPlacement(sectionOf(window));
     if (placement.maximised) {
-        window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+        window->setWindowState((window->windowState() & ~Qt::WindowMinimized)
+                               | Qt::WindowMaximized);
         return;
     }
     const QRect rect = placement.pixelRect();

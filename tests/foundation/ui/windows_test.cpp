@@ -121,11 +121,14 @@ TEST(FolderList, DropDownFitsTheWidestEntryWithScrollBarRoomFromNineEntries)
         list.addItem(u"/a"_s);
     ASSERT_EQ(list.count(), 8);
     const int eight = FitDropDownWidth(&list);
-    EXPECT_EQ(eight, qMax(metrics.horizontalAdvance(wide), metrics.horizontalAdvance(u"iiiiiiiiiiii"_s)) + 7);
+    EXPECT_EQ(eight,
+              qMax(metrics.horizontalAdvance(wide), metrics.horizontalAdvance(u"iiiiiiiiiiii"_s))
+                  + 7);
     EXPECT_EQ(list.view()->minimumWidth(), eight);
 
     list.addItem(u"/b"_s);
-    const int scrollBar = list.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list.view());
+    const int scrollBar
+        = list.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list.view());
     EXPECT_EQ(FitDropDownWidth(&list), eight + scrollBar);
     EXPECT_LE(list.width(), QApplication::primaryScreen()->geometry().width());
 }
