@@ -217,6 +217,20 @@ TEST_F(SchedulerTest, StartClearsProgressAndCleansTheName)
     EXPECT_EQ(located.count(), 1);
 }
 
+TEST_F(SchedulerTest, NameThatCleansToNothingFallsBackToTheLink)
+{
+    session.method = 2;
+    session.options.threadCount = 2;
+    add(u"http://h/dir/paper42.pdf?x=1|http://m/other.pdf"_s, u"???"_s);
+    add(u"http://h/"_s, u"<>|"_s);
+    scheduler.tickDownload();
+    ASSERT_EQ(two.started.size(), 2);
+    EXPECT_EQ(queue.row(1).Name, CleanFileName(FileNameFromUrl(u"http://h/dir/paper42.pdf?x=1"_s, true)));
+    EXPECT_FALSE(queue.row(1).Name.isEmpty());
+    EXPECT_EQ(queue.row(2).Name, u"未命名"_s);
+    EXPECT_EQ(two.started[1].path, folder() + u"未命名.pdf");
+}
+
 TEST_F(SchedulerTest, SkipRuleFinishesExistingFilesWithoutATransfer)
 {
     session.options.sameName = SameNameRule::Skip;
