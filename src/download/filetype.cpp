@@ -152,16 +152,16 @@ QString signatureType(QByteArrayView buffer)
 
 QString 打开文件判断文件类型(const QString &path)
 {
-    if (!FileExists(path))
-        return {};
+    // Opening is the existence test: it fails for a missing file and for a folder.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {};
     const qint64 length = file.size();
-    QByteArray buf = file.read(std::min(length, SniffLimit));
-    if (buf.size() != std::min(length, SniffLimit))
+    const qint64 wanted = std::min(length, SniffLimit) + 1;
+    QByteArray buf = file.read(wanted);
+    if (buf.size() < wanted - 1)
         return {};
-    buf.append('\0'); // the position after the end reads as 0
+    buf.resize(wanted, '\0'); // a position past the end of the file reads as 0
 
     const std::optional<QString> signature = signatureDecision(buf);
     if (!signature || !signature->isEmpty())
@@ -177,7 +177,7 @@ QString 打开文件判断文件类型(const QString &path)
     }
     if (length < 3 * 1024) {
         // The buffer already holds the whole file.
-        const QString text = fromCodePage(QByteArrayView(buf).chopped(1));
+        const QString text = fromCodePage(QByteArrayView(buf).first(length));
         if (containsAll(text, {u"A1=", u"[TARGET]", u"A2=", u"B1=", u"B2=", u"C1=", u"C2=",
                                u"D1=", u"D2=", u"DOCTYPE="}))
             return QStringLiteral("caa");
@@ -191,13 +191,12 @@ bool CorrectRowFileType(DownloadQueue &queue, int position)
         return false;
     const QueueRow &row = queue.row(position);
     const QString oldPath = RowFilePath(row);
-    if (!FileExists(oldPath))
-        return false;
+    // A missing file gives no type.
     const QString sniffed = 打开文件判断文件类型(oldPath);
     if (sniffed.isEmpty() || sniffed.compare(row.Type, Qt::CaseInsensitive) == 0)
         return false;
     const QString newPath = UniqueFilePath(row.SaveFolder + row.Name + u'.' + sniffed);
-    if (newPath.isEmpty() || !QFile::rename(oldPath, newPath) || !FileExists(newPath))
+    if (newPath.isEmpty() || !QFile::rename(oldPath, newPath))
         return false;
     const QString newName = SplitNameAndExtension(newPath).name;
     queue.update(position, [&](QueueRow &r) {
@@ -218,20 +217,22 @@ bool AddBaseLink(const QueueRow &row)
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
         return false;
-    QString text = fromCodePage(in.readAll());
+    QByteArray page = in.readAll();
     in.close();
-    const qsizetype at = text.indexOf(u"</HEAD>", 0, Qt::CaseInsensitive);
+    // Work on the bytes: "</head>" is plain ASCII in every code page the program meets, and a
+    // page in another encoding than the system's keeps every byte it had.
+    const qsizetype at = page.toLower().indexOf("</head>");
     if (at < 0)
         return false;
     // A quote in the link would end the attribute early.
     QString url = 选择url(row.Urls);
     url.replace(u'\'', QStringLiteral("%27"));
-    text.insert(at, u"<Base href='" + url + u"'>");
-    // The new text replaces the page in one step, so a failed write leaves the page as it was.
+    const QString tag = QStringLiteral("<Base href='") + url + QStringLiteral("'>");
+    page.insert(at, toCodePage(tag));
+    // The new page replaces the old in one step, so a failed write leaves the page as it was.
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
+    if (!out.open(QIODevice::WriteOnly) || out.write(page) != page.size())
         return false;
-    out.write(toCodePage(text));
     return out.commit();
 }
 

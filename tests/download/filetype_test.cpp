@@ -111,6 +111,8 @@ TEST_F(FileTypeTest, SignatureTable)
         EXPECT_EQ(打开文件判断文件类型(path), QString::fromLatin1(c.type)) << c.label;
     }
     EXPECT_EQ(打开文件判断文件类型(folder() + u"missing.pdf"), QString());
+    EXPECT_EQ(打开文件判断文件类型(dir.path()), QString()) << "a folder is no file";
+    EXPECT_EQ(打开文件判断文件类型(QString()), QString());
 }
 
 TEST_F(FileTypeTest, TrailingTagAndSizeLimitsOfTheTextTests)
@@ -206,6 +208,16 @@ TEST_F(FileTypeTest, AddBaseLinkRewritesOnlyPagesThatAskForIt)
     EXPECT_EQ(QString::fromUtf8(read(u"page.html"_s)),
               u"<html><head><title>t</title><Base href='http://site.example/a/b.html'></head>"
               "<body>页</body></html>"_s);
+
+    // A page in GBK on a UTF-8 system keeps its bytes; only the tag goes in.
+    setSystemCodePageForTesting("UTF-8");
+    const QByteArray gbk = hex("b5c7c2bc"); // 登录 in GBK, invalid as UTF-8
+    write(u"page.html"_s, "<HTML><HEAD><TITLE>" + gbk + "</TITLE></HEAD><BODY>" + gbk + "</BODY></HTML>");
+    r.Urls = u"http://site.example/it's.html"_s;
+    EXPECT_TRUE(AddBaseLink(r));
+    EXPECT_EQ(read(u"page.html"_s), "<HTML><HEAD><TITLE>" + gbk
+                                        + "</TITLE><Base href='http://site.example/it%27s.html'>"
+                                          "</HEAD><BODY>" + gbk + "</BODY></HTML>");
 
     write(u"nohead.html"_s, "<p>no head</p>");
     r.Name = u"nohead"_s;
