@@ -1,0 +1,54 @@
+#include "foundation/programfolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace papyrant {
+
+namespace {
+
+QString &pinnedFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+QString withSlash(QString folder)
+{
+    folder = QDir::fromNativeSeparators(folder);
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    return folder;
+}
+
+} // namespace
+
+QString ProgramDataFolder()
+{
+    if (!pinnedFolder().isEmpty())
+        return pinnedFolder();
+    // An installed program usually may not write beside itself; the per-user folder then
+    // takes the files that would have gone there.
+    const QString exeFolder = QCoreApplication::applicationDirPath();
+    if (!exeFolder.isEmpty() && QFileInfo(exeFolder).isWritable())
+        return withSlash(exeFolder);
+    const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(userFolder);
+    return withSlash(userFolder);
+}
+
+void setProgramDataFolderForTesting(const QString &folder)
+{
+    pinnedFolder() = folder.isEmpty() ? QString() : withSlash(folder);
+}
+
+QString FolderHistoryPath()
+{
+    return ProgramDataFolder() + u"SaveList.dat"_s;
+}
+
+} // namespace papyrant
