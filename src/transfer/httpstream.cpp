@@ -10,6 +10,9 @@ namespace papyrant {
 
 // Bytes the reply may hold before it stops reading from the socket.
 constexpr qint64 ReplyBufferBytes = 1024 * 1024;
+// The most header fields and header bytes an answer may have.
+constexpr qsizetype MaxHeaderFields = 256;
+constexpr qint64 MaxHeaderBytes = 64 * 1024;
 
 HttpStream::HttpStream(const QUrl &url, const Options &options, QObject *parent)
     : QObject(parent), m_options(options)
@@ -53,6 +56,23 @@ void HttpStream::onMetaData()
     const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid())
         return;
+    // Qt sets no bound on a header block; a block no real server sends ends the transfer as
+    // an answer without headers, before its body is read.
+    qint64 headerBytes = 0;
+    const auto pairs = m_reply->rawHeaderPairs();
+    for (const auto &[name, value] : pairs)
+        headerBytes += name.size() + value.size() + 4;
+    if (pairs.size() > MaxHeaderFields || headerBytes > MaxHeaderBytes) {
+        m_headersReceived = false;
+        m_rawHeaders.clear();
+        m_running = false;
+        m_errorCode = QNetworkReply::ProtocolFailure;
+        m_errorText = QStringLiteral("header block too large");
+        m_reply->disconnect(this);
+        m_reply->abort();
+        emit finished();
+        return;
+    }
     // A followed redirect delivers new headers: the last answer counts.
     m_status = status.toInt();
     m_rawHeaders = RawHeaderText(m_reply);

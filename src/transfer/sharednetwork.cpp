@@ -1,5 +1,7 @@
 #include "transfer/sharednetwork.h"
 
+#include "foundation/settings.h"
+
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
@@ -10,6 +12,12 @@
 namespace papyrant {
 
 using namespace Qt::Literals::StringLiterals;
+
+ProxySettings ReadProxySettings()
+{
+    return {GetSetting(setting::ProxyEnabled).trimmed() == u"1"_s,
+            GetSetting(setting::ProxyAddress).trimmed(), GetSetting(setting::ProxyPort).trimmed()};
+}
 
 QNetworkAccessManager &SharedNetworkManager()
 {

@@ -18,6 +18,9 @@ struct ProxySettings
     QString port; // as the user typed it; a port that is not a number counts as 80
 };
 
+// The proxy settings as stored by the options dialog.
+ProxySettings ReadProxySettings();
+
 // One network access manager and one cookie jar for every transfer of the run, so that a
 // cookie set by one request (or by a login in the browser) goes with all later ones. Both live
 // on the UI thread until the application ends.
