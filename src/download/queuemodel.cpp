@@ -1,0 +1,135 @@
+#include "download/queuemodel.h"
+
+#include "download/downloadqueue.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace papyrant {
+
+namespace {
+
+// Waiting: a grey clock; downloading: a blue arrow; finished: a green tick; failed: a red cross.
+QImage drawStateImage(int state)
+{
+    QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    switch (state) {
+    case QueueRow::Waiting:
+        p.setPen(QPen(QColor(110, 110, 110), 1.5));
+        p.setBrush(QColor(235, 235, 235));
+        p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+        p.drawLine(QPointF(8, 8), QPointF(8, 4));
+        p.drawLine(QPointF(8, 8), QPointF(11, 9.5));
+        break;
+    case QueueRow::Downloading: {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(30, 110, 220));
+        p.drawRect(QRectF(6, 1, 4, 7));
+        QPainterPath head;
+        head.moveTo(2, 7);
+        head.lineTo(14, 7);
+        head.lineTo(8, 14);
+        head.closeSubpath();
+        p.drawPath(head);
+        break;
+    }
+    case QueueRow::Finished:
+        p.setPen(QPen(QColor(20, 150, 60), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(QList<QPointF>{{2.5, 8.5}, {6.5, 12.5}, {13.5, 3.5}});
+        break;
+    case QueueRow::Failed:
+        p.setPen(QPen(QColor(210, 30, 30), 2.5, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(3, 3), QPointF(13, 13));
+        p.drawLine(QPointF(13, 3), QPointF(3, 13));
+        break;
+    default:
+        break;
+    }
+    return image;
+}
+
+} // namespace
+
+QIcon queueStateIcon(int state)
+{
+    static QIcon icons[5];
+    if (state < QueueRow::Waiting || state > QueueRow::Failed)
+        return {};
+    if (icons[state].isNull())
+        icons[state] = QIcon(QPixmap::fromImage(drawStateImage(state)));
+    return icons[state];
+}
+
+DownloadQueueModel::DownloadQueueModel(DownloadQueue &queue, QObject *parent)
+    : QAbstractTableModel(parent), m_queue(queue)
+{
+    connect(&queue, &DownloadQueue::rowsAppended, this, [this](int first, int last) {
+        beginInsertRows({}, first - 1, last - 1);
+        endInsertRows();
+    });
+    connect(&queue, &DownloadQueue::rowChanged, this, [this](int position) {
+        emit dataChanged(index(position - 1, 0), index(position - 1, QueueColumnCount - 1));
+    });
+    connect(&queue, &DownloadQueue::rowsReset, this, [this] {
+        beginResetModel();
+        endResetModel();
+    });
+}
+
+int DownloadQueueModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_queue.count();
+}
+
+int DownloadQueueModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : QueueColumnCount;
+}
+
+QVariant DownloadQueueModel::data(const QModelIndex &index, int role) const
+{
+    const int position = index.row() + 1;
+    if (!index.isValid() || !m_queue.isValidPosition(position))
+        return {};
+    const QueueRow &row = m_queue.row(position);
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        switch (QueueColumn(column)) {
+        case QueueColumn::Name: return row.Name;
+        case QueueColumn::Type: return row.Type;
+        case QueueColumn::Size: return row.Size;
+        case QueueColumn::Received: return row.Received;
+        case QueueColumn::Percent: return row.Percent;
+        case QueueColumn::SaveFolder: return row.SaveFolder;
+        case QueueColumn::BaseFlag: return row.BaseFlag;
+        }
+        return {};
+    case Qt::DecorationRole:
+        return column == 0 ? QVariant(queueStateIcon(row.State)) : QVariant();
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::Alignment(
+            (queueColumnRightAligned(column) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+    default:
+        return {};
+    }
+}
+
+QVariant DownloadQueueModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::DisplayRole)
+        return queueColumnHeader(section);
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::Alignment(
+            (queueColumnRightAligned(section) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+    return {};
+}
+
+} // namespace papyrant

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "search/browser.h"
+#include "search/staticdocument.h"
+
+#include <QHash>
+#include <QStringList>
+
+namespace papyrant::test {
+
+// A browser over pages held in memory, for logic tests that are not about the engine. Navigate
+// and a click on a link load the page of that address one event-loop turn later (Busy until
+// then) and report it like the real browser: BeforeNavigate2, TitleChange, DocumentComplete.
+// Unknown addresses give an empty page; "about:blank" gives an empty page.
+class StaticBrowser : public Browser
+{
+    Q_OBJECT
+
+public:
+    explicit StaticBrowser(QObject *parent = nullptr);
+
+    // The page shown at an address (exact match, else the address without its query).
+    void setPage(const QString &address, const QString &html);
+    // Shows the page at once, without events (the state after a finished load).
+    void show(const QString &address, const QString &html);
+
+    void Navigate(const QString &address) override;
+    void GoBack() override;
+    void GoForward() override;
+    void Refresh() override;
+    bool Busy() const override { return m_busy; }
+    bool Silent() const override { return m_silent; }
+    void setSilent(bool silent) override { m_silent = silent; }
+    std::shared_ptr<papyrant::Document> Document() override { return m_document; }
+    QString URL() const override { return m_document ? m_document->URL() : QString(); }
+
+    QStringList visited; // every address loaded, in order
+
+private:
+    void load(const QString &address, bool record);
+    void finish(const QString &address);
+    QString pageFor(const QString &address) const;
+
+    QHash<QString, QString> m_pages;
+    std::shared_ptr<StaticDocument> m_document;
+    QStringList m_history;
+    int m_position = -1;
+    bool m_busy = false;
+    bool m_silent = false;
+    int m_generation = 0;
+};
+
+} // namespace papyrant::test
