@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+
+namespace papyrant {
+
+class Prompts;
+
+// Rules that turn article titles, links and content types into file names and folders that can
+// be created, and the numbered names used when a name is taken. Paths use "/"; the rules that
+// split paths also accept "\" as a separator. Only UniqueFilePath, CreateFolderPath and
+// 复制相同文件自动重命名 look at the file system.
+
+// A name without the characters Windows forbids in file names (\ / : * ? " < > |), without
+// control characters and unpaired surrogates, without leading or trailing dots, cut to 400 code-page bytes and to
+// what the platform's file system accepts with room left for "." + extension and a counter
+// such as "[0001]". Spaces stay; the text is not trimmed. The result may be empty.
+QString CleanFileName(const QString &name);
+
+// The last segment of a link ("/" or "\" separated), trimmed of spaces; with stripExtension,
+// without the part from its last ".". Query strings stay (CleanFileName removes the "?").
+// A segment of dots only ("." or "..") gives an empty name.
+QString FileNameFromUrl(const QString &url, bool stripExtension);
+
+// Scheme and host of a link: "scheme://host/a/b" gives "scheme://host".
+QString UrlSiteRoot(const QString &url);
+
+struct NameAndExtension
+{
+    QString name;      // without extension
+    QString extension; // without dot; empty when none
+};
+// The file part of a path split at its last "."; an extension of 7 or more characters is none.
+NameAndExtension SplitNameAndExtension(const QString &path);
+
+struct PathParts
+{
+    QString folder; // up to and including the last separator; empty when there is none
+    QString name;
+    QString extension;
+};
+// A path split into folder, name and extension; a file part such as ".pdf" is a name.
+PathParts SplitPath(const QString &path);
+
+struct CounterSuffix
+{
+    QString counter; // the digits between "[" and the final "]"; empty when there is no counter
+    QString base;    // the name without its counter
+};
+// A final "[digits]" counter of a name. A name that would be nothing but a counter has none.
+CounterSuffix SplitCounterSuffix(const QString &name);
+
+// A path at which no file exists: the path itself when it is free, else the same folder with
+// the name's own counter removed and "[0001]", "[0002]"... added before the extension.
+QString UniqueFilePath(const QString &path);
+
+// Creates the folder path level by level, each new level cleaned with CleanFileName, and
+// returns it without a trailing "/" ("/" for the root); empty on failure. Handles absolute
+// paths (/a/b), drive paths (C:/a, the drive used as it stands) and network paths
+// (//server/share/a). A level that cleans to nothing ("..", "?") is refused with a message.
+QString CreateFolderPath(const QString &folder, Prompts &prompts);
+
+// The extension of the last segment of a link or path, without query, fragment and the like;
+// empty when there is none or it has 7 or more characters.
+QString UrlFileExtension(const QString &url);
+
+// Copies source into destFolder under its own name, or, when that is taken, under the first
+// free numbered name base[001].ext, base[002].ext... (an existing counter of the source is
+// dropped first). Never overwrites. True when the file was copied.
+bool 复制相同文件自动重命名(const QString &source, const QString &destFolder);
+
+} // namespace papyrant
