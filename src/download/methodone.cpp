@@ -342,8 +342,9 @@ bool MethodOne::Inet下载文件(int position)
     }
 
     // Length and size limit.
+    // A negative length is no usable length either: the row shows "未知" and then the count.
     double expected = 0;
-    if (!isNumber(HeaderBytesToText(m_stream->header("Content-Length")), &expected))
+    if (!isNumber(HeaderBytesToText(m_stream->header("Content-Length")), &expected) || expected < 0)
         expected = 0;
     if (expected / 1024 / 1024 > m_session.options.maxFileSizeMB) {
         queue.setState(pos(), QueueRow::Finished);
@@ -437,6 +438,8 @@ bool MethodOne::Inet下载文件(int position)
     }
     switch (receiveBody(key, expected, true)) {
     case BodyEnd::Complete:
+        if (m_stream->isRunning()) // the whole announced length is in; Qt has yet to say so
+            showState(12);
         if (!m_stream->commit()) {
             queue.setSize(pos(), QueueWords::sizeFailed());
             queue.setState(pos(), QueueRow::Failed);

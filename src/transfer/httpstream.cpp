@@ -56,13 +56,14 @@ void HttpStream::onMetaData()
     const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid())
         return;
-    // Qt sets no bound on a header block; a block no real server sends ends the transfer as
-    // an answer without headers, before its body is read.
+    // A header block no real server sends ends the transfer as an answer without headers,
+    // before its body is read. Qt drops a block beyond its own parser's limits (a huge line,
+    // thousands of lines) and keeps the status: an answer without a single header field.
     qint64 headerBytes = 0;
     const auto pairs = m_reply->rawHeaderPairs();
     for (const auto &[name, value] : pairs)
         headerBytes += name.size() + value.size() + 4;
-    if (pairs.size() > MaxHeaderFields || headerBytes > MaxHeaderBytes) {
+    if (pairs.isEmpty() || pairs.size() > MaxHeaderFields || headerBytes > MaxHeaderBytes) {
         m_headersReceived = false;
         m_rawHeaders.clear();
         m_running = false;
@@ -93,7 +94,7 @@ bool HttpStream::writeTo(const QString &target)
         return false;
     m_file = std::move(file);
     m_written = 0;
-    QMetaObject::invokeMethod(this, &HttpStream::drain, Qt::QueuedConnection);
+    drain(); // what arrived before the target was given
     if (!m_running)
         QMetaObject::invokeMethod(this, &HttpStream::finished, Qt::QueuedConnection);
     return true;

@@ -64,7 +64,7 @@ TEST(Downloader, PlaceholderAtOnceThenBodyReplacesIt)
 TEST(Downloader, UnknownLengthCompletesOnceWithItsLengthTwice)
 {
     ScriptedHttpServer server;
-    server.route(QStringLiteral("/f"), Script::raw(Script::head("HTTP/1.1 200 OK") + "0123456789"));
+    server.route(QStringLiteral("/f"), Script::raw(Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf"}) + "0123456789"));
     DownloaderRun run;
     run.downloader.BeginDownload(server.url(QStringLiteral("/f")), run.path(), {});
     ASSERT_TRUE(run.waitEnd());
@@ -91,7 +91,7 @@ TEST(Downloader, FailuresLeaveNothingOfOursAndExistingFilesIntact)
         {"reset", {Script().send(ok200 + "abc").reset()}, QStringLiteral("无法下载")},
         {"empty reply", {Script::raw("")}, QStringLiteral("无法下载")},
         // the fallback counts a one-byte body as nothing
-        {"fallback one byte", {Script::response(404, "", "text/html"), Script::raw(Script::head("HTTP/1.1 200 OK") + "x")},
+        {"fallback one byte", {Script::response(404, "", "text/html"), Script::raw(Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf"}) + "x")},
          QStringLiteral("无法下载")},
     };
     for (const Case &c : cases) {
