@@ -62,11 +62,11 @@ QString UrlEncode(const QString &text)
         const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
         const QStringView character = QStringView(text).mid(i, pair ? 2 : 1);
         const char32_t code = pair ? QChar::surrogateToUcs4(c, text[i + 1]) : c.unicode();
+        // Half a surrogate pair is no character and stays as it is.
+        const bool whole = pair || !c.isSurrogate();
         auto known = multiByte.constFind(code);
         if (known == multiByte.cend())
-            known = multiByte.insert(code, !c.isSurrogate() || pair
-                                               ? codePageBytesOf(character) >= 2
-                                               : false);
+            known = multiByte.insert(code, whole && codePageBytesOf(character) >= 2);
         if (*known)
             out += Utf8Escape(code);
         else

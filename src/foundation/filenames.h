@@ -54,10 +54,11 @@ CounterSuffix SplitCounterSuffix(const QString &name);
 // the name's own counter removed and "[0001]", "[0002]"... added before the extension.
 QString UniqueFilePath(const QString &path);
 
-// Creates the folder path level by level, each new level cleaned with CleanFileName, and
-// returns it without a trailing "/" ("/" for the root); empty on failure. Handles absolute
-// paths (/a/b), drive paths (C:/a, the drive used as it stands) and network paths
-// (//server/share/a). A level that cleans to nothing ("..", "?") is refused with a message.
+// Creates the folder path level by level and returns it without a trailing "/" ("/" for the
+// root); empty on failure. A level that exists is kept as it stands, a new one is cleaned with
+// CleanFileName first; an empty level ends the walk. Handles absolute paths (/a/b), drive paths
+// (C:/a, the drive used as it stands) and network paths (//server/share/a); a relative path is
+// refused. A level that cleans to nothing ("..", "?") is refused with a message.
 QString CreateFolderPath(const QString &folder, Prompts &prompts);
 
 // The extension of the last segment of a link or path, without query, fragment and the like;

@@ -101,8 +101,7 @@ QString GetSetting(const SettingKey &key)
 
 int GetSettingInt(const SettingKey &key)
 {
-    return GetSettingInt(key.section.toString(), key.name.toString(),
-                         key.defaultValue().toInt());
+    return GetSettingInt(key.section.toString(), key.name.toString(), key.defaultValue().toInt());
 }
 
 double GetSettingNumber(const SettingKey &key)
@@ -115,11 +114,6 @@ double GetSettingNumber(const SettingKey &key)
 void SaveSetting(const SettingKey &key, const QString &value)
 {
     SaveSetting(key.section.toString(), key.name.toString(), value);
-}
-
-void SaveSetting(const SettingKey &key, qint64 value)
-{
-    SaveSetting(key, QString::number(value));
 }
 
 QString settingsLocation()

@@ -58,9 +58,11 @@ TEST(Settings, TextRoundTripsUnderTheApplicationTitle)
     SaveSetting(setting::BatchKeywords, keywords);
     SaveSetting(setting::ThreadIndex, 5);
     SaveSetting(setting::ProxyAddress, u""_s);
+    SaveSetting(setting::ProxyEnabled, true);
 
     EXPECT_EQ(GetSetting(setting::BatchKeywords), keywords);
     EXPECT_EQ(GetSetting(setting::ThreadIndex), u"5"_s);
+    EXPECT_EQ(GetSetting(setting::ProxyEnabled), u"1"_s);
     // An empty stored text is a value, not a missing entry.
     EXPECT_EQ(GetSetting(u"设置"_s, u"代理服务器网址"_s, u"default"_s), QString());
 
@@ -85,14 +87,15 @@ TEST(Settings, StoredValuesThatAreNotNumbersReadAsTheDefault)
         {u""_s, 100},
         {u"99999999999"_s, 100}, // does not fit
         {u"1.5"_s, 100},
-        {QVariant(42), 42},                  // typed number, e.g. a registry DWORD
-        {QVariant(QRect(1, 2, 3, 4)), 100},  // not text at all
-        {QStringList{u"1"_s, u"2"_s}, 100},  // "1, 2" in a hand-edited file
+        {QVariant(42), 42}, // typed number, e.g. a registry DWORD
+        {QVariant(QRect(1, 2, 3, 4)), 100}, // not text at all
+        {QStringList {u"1"_s, u"2"_s}, 100}, // "1, 2" in a hand-edited file
     };
     test::TempSettings temp;
     for (const Case &c : cases) {
         writeRaw(setting::PlacementTop, c.stored);
-        EXPECT_EQ(GetSettingInt(setting::PlacementTop), c.asInt) << c.stored.toString().toStdString();
+        EXPECT_EQ(GetSettingInt(setting::PlacementTop), c.asInt)
+            << c.stored.toString().toStdString();
     }
 
     writeRaw(setting::MaxFileSizeMB, u"2.5"_s);
@@ -105,7 +108,7 @@ TEST(Settings, StoredValuesThatAreNotNumbersReadAsTheDefault)
     // A value of a type that is no text reads as the default text; a list reads as its text.
     writeRaw(setting::DuplicateNamePolicy, QRect(1, 2, 3, 4));
     EXPECT_EQ(GetSetting(setting::DuplicateNamePolicy), u"重命名"_s);
-    writeRaw(setting::BatchKeywords, QStringList{u"a"_s, u"b"_s});
+    writeRaw(setting::BatchKeywords, QStringList {u"a"_s, u"b"_s});
     EXPECT_EQ(GetSetting(setting::BatchKeywords), u"a, b"_s);
 }
 

@@ -2,8 +2,8 @@
 
 #include "foundation/programfolder.h"
 
-#include <QSettings>
 #include <QDir>
+#include <QSettings>
 #include <QTemporaryDir>
 
 namespace papyrant::test {
@@ -15,8 +15,10 @@ class TempSettings
 public:
     TempSettings()
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path() + QStringLiteral("/settings"));
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path() + QStringLiteral("/settings"));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           dir.path() + QStringLiteral("/settings"));
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           dir.path() + QStringLiteral("/settings"));
         setProgramDataFolderForTesting(dir.path() + QStringLiteral("/program"));
         QDir().mkpath(dataFolder());
     }

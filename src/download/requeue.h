@@ -1,0 +1,22 @@
+#pragma once
+
+namespace papyrant {
+
+class DownloadQueue;
+struct QueueRow;
+
+// Deletes the file at the row's RowFilePath when there is one.
+void DeleteRowFile(const QueueRow &row);
+
+// Puts the row at position back to Waiting for another attempt: its file goes, a web-page type
+// becomes the placeholder "xxx" (with xmlIsPage, "xml" too), the progress columns are cleared
+// and the key moves on to the next alternative URL. A rotated key that another row already
+// holds is left as it was.
+void RequeueRow(DownloadQueue &queue, int position, bool xmlIsPage = false);
+
+// menu重新下载出错项: every Failed row. Returns how many rows went back.
+int 重新下载出错项(DownloadQueue &queue);
+// menu重新下载文件类型为HTM和HTML项: every Finished or Failed row of type htm, html or xml.
+int 重新下载文件类型为HTM和HTML项(DownloadQueue &queue);
+
+} // namespace papyrant

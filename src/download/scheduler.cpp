@@ -1,0 +1,307 @@
+#include "download/scheduler.h"
+
+#include "download/downloadqueue.h"
+#include "download/requeue.h"
+#include "download/transfermethods.h"
+#include "foundation/filenames.h"
+#include "foundation/fileutil.h"
+
+#include <QFileInfo>
+#include <cmath>
+
+namespace papyrant {
+
+namespace {
+
+QString withSlash(const QString &folder)
+{
+    return folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+QString numbered(const QString &name, qint64 n)
+{
+    return name + u'[' + QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0')) + u']';
+}
+
+} // namespace
+
+SavePath 重命名保存路径(QString folder, QString name, const QString &type, SameNameRule rule)
+{
+    folder = withSlash(folder);
+    // No dot for an empty type, so that the path is the one RowFilePath looks for.
+    const auto pathOf = [&](const QString &n) -> QString {
+        if (type.isEmpty())
+            return folder + n;
+        return folder + n + u'.' + type;
+    };
+    if (rule == SameNameRule::Overwrite || !FileExists(pathOf(name)))
+        return {name, pathOf(name)};
+
+    qint64 n = 0;
+    const qsizetype open = name.lastIndexOf(u'[');
+    const qsizetype close = name.lastIndexOf(u']');
+    if (open >= 0 && close > open) {
+        bool ok = false;
+        // Counters beyond what a name can carry are no counters.
+        const qint64 value = name.mid(open + 1, close - open - 1).trimmed().toLongLong(&ok);
+        if (ok && value >= 0 && value < 1000000000) {
+            n = value;
+            name.truncate(open);
+        }
+    }
+    name.replace(u'[', u'『');
+    name.replace(u']', u'』');
+    QString candidate = n == 0 ? name : numbered(name, n);
+    while (FileExists(pathOf(candidate)))
+        candidate = numbered(name, ++n);
+    return {candidate, pathOf(candidate)};
+}
+
+DownloadScheduler::DownloadScheduler(DownloadSession &session, MethodOneTransfer &methodOne,
+                                     MethodTwoTransfers &methodTwo, Prompts &prompts,
+                                     QObject *parent)
+    : QObject(parent), m_session(session), m_one(methodOne), m_two(methodTwo), m_prompts(prompts)
+{
+    m_timerDown.setObjectName(QStringLiteral("Timer_Down"));
+    m_timer1.setObjectName(QStringLiteral("Timer1"));
+    m_timerDown.setInterval(1000);
+    m_timer1.setInterval(1000);
+    connect(&m_timerDown, &QTimer::timeout, this, &DownloadScheduler::tickDownload);
+    connect(&m_timer1, &QTimer::timeout, this, &DownloadScheduler::tickHousekeeping);
+}
+
+void DownloadScheduler::switchOn()
+{
+    if (m_timerDown.isActive())
+        return;
+    m_timerDown.start();
+    setIndicator(true);
+    emit switched(true);
+}
+
+void DownloadScheduler::switchOff()
+{
+    if (!m_timerDown.isActive())
+        return;
+    m_timerDown.stop();
+    setIndicator(false);
+    emit switched(false);
+}
+
+void DownloadScheduler::setIndicator(bool visible)
+{
+    if (m_indicatorVisible == visible)
+        return;
+    m_indicatorVisible = visible;
+    emit indicatorVisibleChanged(visible);
+}
+
+void DownloadScheduler::setStartEnabled(bool enabled)
+{
+    if (m_startEnabled == enabled)
+        return;
+    m_startEnabled = enabled;
+    emit startCommandEnabledChanged(enabled);
+}
+
+void DownloadScheduler::startDownloads()
+{
+    switchOn();
+}
+
+void DownloadScheduler::startHousekeeping()
+{
+    m_timer1.start();
+}
+
+void DownloadScheduler::stopDownloads()
+{
+    DownloadOptions &options = m_session.options;
+    if (options.autoStart || options.autoRedownload) {
+        options.autoStart = false;
+        options.autoRedownload = false;
+        emit optionsChanged();
+    }
+    m_one.cancel();
+    switchOff();
+    m_session.Transferring = false;
+    m_one.cancel();
+    for (int slot = 1; slot <= 6; ++slot)
+        if (m_two.isLoaded(slot))
+            m_two.unload(slot);
+    DownloadQueue &queue = m_session.queue();
+    queue.beginBatch();
+    for (int p = 1; p <= queue.count(); ++p)
+        if (queue.row(p).State == QueueRow::Downloading)
+            queue.setState(p, QueueRow::Failed);
+    queue.endBatch();
+    m_session.Transferring = false;
+}
+
+bool DownloadScheduler::确定是需要下载(int position)
+{
+    DownloadQueue &queue = m_session.queue();
+    if (!queue.isValidPosition(position))
+        return false;
+    QueueRow row = queue.row(position);
+    row.SaveFolder = withSlash(row.SaveFolder);
+    const QString path = RowFilePath(row);
+    if (m_session.options.sameName == SameNameRule::Skip && FileExists(path)) {
+        const QString length = QString::number(QFileInfo(path).size());
+        queue.update(position, [&](QueueRow &r) {
+            r.State = QueueRow::Finished;
+            r.Size = length;
+            r.Received = length;
+            r.Percent = QueueWords::percentExists();
+        });
+        return false;
+    }
+    return true;
+}
+
+// The first waiting row that is to be fetched; rows whose file is there under "跳过" are
+// finished on the way. 0 when there is none.
+int DownloadScheduler::pickRow(bool createFolders)
+{
+    DownloadQueue &queue = m_session.queue();
+    for (int p = 1; p <= queue.count(); ++p) {
+        if (queue.row(p).State != QueueRow::Waiting)
+            continue;
+        const QString name = CleanFileName(queue.row(p).Name);
+        QString folder = queue.row(p).SaveFolder;
+        if (createFolders) {
+            const QString created = CreateFolderPath(folder, m_prompts);
+            // A folder that cannot be made keeps its path: the transfer then fails on it
+            // instead of writing into the root folder.
+            if (!created.isEmpty())
+                folder = created;
+        }
+        folder = withSlash(folder);
+        queue.update(p, [&](QueueRow &r) {
+            r.Name = name;
+            r.SaveFolder = folder;
+        });
+        if (确定是需要下载(p))
+            return p;
+    }
+    return 0;
+}
+
+void DownloadScheduler::tickDownload()
+{
+    DownloadQueue &queue = m_session.queue();
+    if (queue.isEmpty()) {
+        switchOff();
+        return;
+    }
+    const double elapsed = std::fabs(m_session.LastEndTime - m_session.now());
+    if (!(elapsed > m_session.options.intervalSeconds))
+        return;
+    if (m_session.method == 1)
+        startMethodOne();
+    else
+        startMethodTwo();
+}
+
+void DownloadScheduler::startMethodOne()
+{
+    if (m_session.Transferring)
+        return;
+    const int position = pickRow(false);
+    if (position == 0)
+        return;
+    DownloadQueue &queue = m_session.queue();
+    queue.setState(position, QueueRow::Downloading);
+    if (m_session.options.autoLocate)
+        emit m_session.rowStarted(position);
+    queue.setProgress(position, {}, {}, {});
+    m_session.SlotRows[1] = position;
+    // Runs the whole transfer, yielding to the event loop, and returns when it has ended.
+    // Nothing may touch this object after it: the window may have closed meanwhile.
+    m_one.Inet下载当前文件(position);
+}
+
+void DownloadScheduler::startMethodTwo()
+{
+    DownloadQueue &queue = m_session.queue();
+    const int threads = std::clamp(m_session.options.threadCount, 1, 6);
+    for (int slot = 1; slot <= threads; ++slot) {
+        if (m_two.isLoaded(slot))
+            continue;
+        const int position = pickRow(true);
+        if (position == 0)
+            continue;
+        queue.setState(position, QueueRow::Downloading);
+        if (m_session.options.autoLocate)
+            emit m_session.rowStarted(position);
+        queue.setProgress(position, {}, {}, {});
+        const QueueRow &row = queue.row(position);
+        const SavePath save =
+            重命名保存路径(row.SaveFolder, row.Name, row.Type, m_session.options.sameName);
+        queue.setName(position, save.name);
+        m_session.SlotRows[size_t(slot)] = position;
+        m_two.多线程下载(slot, position, 选择url(queue.row(position).Urls), save.path);
+    }
+}
+
+void DownloadScheduler::tickHousekeeping()
+{
+    DownloadQueue &queue = m_session.queue();
+    const DownloadOptions &options = m_session.options;
+
+    if (queue.检测是否下载列表完毕()) {
+        setStartEnabled(true);
+        if (isOn()) {
+            switchOff();
+            m_session.notify(102);
+        }
+    } else {
+        setStartEnabled(!isOn());
+    }
+
+    setIndicator(isOn());
+
+    if (m_session.method == 1) {
+        if (!m_one.isExecuting() && !isOn())
+            m_session.Transferring = false;
+    } else {
+        const int threads = std::clamp(options.threadCount, 1, 6);
+        for (int slot = 1; slot <= threads; ++slot)
+            if (m_two.isLoaded(slot))
+                m_session.Transferring = true;
+        if (!isOn())
+            m_session.Transferring = false;
+    }
+
+    const QString counts = queue.ShowQueueCounts();
+    emit countsText(counts);
+    emit m_session.statusText(4, counts);
+
+    if (options.autoStart && queue.统计未下载项数目() >= 1)
+        switchOn();
+
+    if (options.autoRedownload && !isOn()) {
+        if (options.redownloadRule == 0 || options.redownloadRule == 2)
+            重新下载出错项(queue);
+        if (options.redownloadRule == 1 || options.redownloadRule == 2)
+            重新下载文件类型为HTM和HTML项(queue);
+        switchOn();
+    }
+
+    if (options.stopAfterFive && queue.CountFailedOrPageRows() >= 5 && isOn()) {
+        switchOff();
+        m_session.notify(102);
+    }
+}
+
+bool DownloadScheduler::DownloadsStopped() const
+{
+    return !isOn() && !m_one.isExecuting() && m_two.LoadedDownloaderCount() <= 1;
+}
+
+bool DownloadScheduler::downloadsActive() const
+{
+    return isOn() || m_one.isExecuting() || m_two.LoadedDownloaderCount() > 0;
+}
+
+} // namespace papyrant

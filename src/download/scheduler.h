@@ -1,0 +1,90 @@
+#pragma once
+
+#include "download/downloadsession.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+namespace papyrant {
+
+class MethodOneTransfer;
+class MethodTwoTransfers;
+class Prompts;
+
+struct SavePath
+{
+    QString name; // the name without extension under which the file is saved
+    QString path; // folder + name + "." + type
+};
+
+// The free name for a download under the same-name rule: under "覆盖", or when no file is in
+// the way, the name itself; otherwise the first free numbered name name[001], name[002]...
+// (a number already in brackets at the end of the name is the start value).
+SavePath 重命名保存路径(QString folder, QString name, const QString &type, SameNameRule rule);
+
+// The download window's two timers and the decisions around them: which waiting row starts
+// next, through which method, under which name and when. The window forwards its commands
+// here and shows the state through the signals; it keeps session.options current.
+class DownloadScheduler : public QObject
+{
+    Q_OBJECT
+public:
+    DownloadScheduler(DownloadSession &session, MethodOneTransfer &methodOne,
+                      MethodTwoTransfers &methodTwo, Prompts &prompts, QObject *parent = nullptr);
+
+    QTimer &Timer_Down() { return m_timerDown; } // the scheduler tick, on while downloading
+    QTimer &Timer1() { return m_timer1; }        // the housekeeping tick, on while loaded
+
+    bool isOn() const { return m_timerDown.isActive(); }
+    // The state the window shows: Shape1 visible, menu下载全部 enabled.
+    bool indicatorVisible() const { return m_indicatorVisible; }
+    bool startCommandEnabled() const { return m_startEnabled; }
+
+    // Start command (Command4, menu下载全部): switches the scheduler tick on.
+    void startDownloads();
+    // Stop command (Command31, menu停止下载, closing the window): ends every transfer.
+    void stopDownloads();
+    // Switches the housekeeping tick on; the window does this at the end of its load.
+    void startHousekeeping();
+
+    // The ticks, public so that tests can run them one by one.
+    void tickDownload();
+    void tickHousekeeping();
+
+    // False (and the row marked "已存在，跳过") when the row's file is there under "跳过".
+    bool 确定是需要下载(int position);
+
+    // The stopped guard of the queue commands: no tick, method one idle, at most one
+    // Downloader left.
+    bool DownloadsStopped() const;
+    // True while any transfer may still write files (the guard of the type correction).
+    bool downloadsActive() const;
+
+signals:
+    void switched(bool on);                 // the scheduler tick went on or off
+    void indicatorVisibleChanged(bool visible);
+    void startCommandEnabledChanged(bool enabled);
+    void countsText(const QString &text);   // the fourth status-bar panel
+    void optionsChanged();                  // the stop command cleared Check4 and Check3
+
+private:
+    void switchOn();
+    void switchOff();
+    void startMethodOne();
+    void startMethodTwo();
+    int pickRow(bool createFolders);
+    void setIndicator(bool visible);
+    void setStartEnabled(bool enabled);
+
+    DownloadSession &m_session;
+    MethodOneTransfer &m_one;
+    MethodTwoTransfers &m_two;
+    Prompts &m_prompts;
+    QTimer m_timerDown;
+    QTimer m_timer1;
+    bool m_indicatorVisible = false;
+    bool m_startEnabled = true;
+};
+
+} // namespace papyrant

@@ -1,0 +1,68 @@
+#include "foundation/folderhistory.h"
+
+#include "foundation/codepage.h"
+#include "foundation/fileutil.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace papyrant {
+
+namespace {
+
+constexpr int MaxHistoryLines = 100;
+
+bool containsIgnoringCase(const QStringList &list, const QString &text)
+{
+    for (const QString &entry : list) {
+        if (entry.compare(text, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<QStringList> ReadFolderHistory(const QString &path)
+{
+    if (!FileExists(path))
+        return std::nullopt;
+    QStringList folders;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return folders;
+    int counted = 0;
+    while (!file.atEnd()) {
+        QByteArray bytes = file.readLine();
+        // Lines are cut on bytes before decoding, so a broken character never swallows a line end.
+        while (bytes.endsWith('\n') || bytes.endsWith('\r'))
+            bytes.chop(1);
+        const QString line = fromCodePage(bytes).trimmed();
+        if (line.isEmpty())
+            continue;
+        if (++counted > MaxHistoryLines)
+            break;
+        if (!containsIgnoringCase(folders, line))
+            folders.append(line);
+    }
+    return folders;
+}
+
+bool WriteFolderHistory(const QString &path, const QStringList &folders)
+{
+    QByteArray bytes;
+    for (const QString &folder : folders)
+        bytes += toCodePage(folder) + "\r\n";
+    if (folders.isEmpty())
+        bytes = "\r\n";
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace papyrant

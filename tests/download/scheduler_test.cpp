@@ -1,0 +1,452 @@
+// labels: unit integration
+#include "download/downloadqueue.h"
+#include "download/requeue.h"
+#include "download/scheduler.h"
+#include "download/transfermethods.h"
+#include "foundation/filenames.h"
+#include "support/recordingprompts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <array>
+#include <gtest/gtest.h>
+
+using namespace papyrant;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct FakeMethodOne : MethodOneTransfer
+{
+    QList<int> started;
+    std::function<void(int)> during; // runs "inside" the transfer
+    bool executing = false;
+    int cancels = 0;
+    void Inet下载当前文件(int position) override
+    {
+        started << position;
+        if (during)
+            during(position);
+    }
+    void cancel() override { ++cancels; }
+    bool isExecuting() const override { return executing; }
+};
+
+struct FakeMethodTwo : MethodTwoTransfers
+{
+    struct Start { int slot; int position; QString url; QString path; };
+    QList<Start> started;
+    std::array<bool, 7> loaded{};
+    QList<int> unloaded;
+    void 多线程下载(int slot, int position, const QString &url, const QString &path) override
+    {
+        started.append({slot, position, url, path});
+        loaded[size_t(slot)] = true;
+    }
+    bool isLoaded(int slot) const override { return slot >= 1 && slot <= 6 && loaded[size_t(slot)]; }
+    void unload(int slot) override
+    {
+        loaded[size_t(slot)] = false;
+        unloaded << slot;
+    }
+    int LoadedDownloaderCount() const override { return int(std::count(loaded.begin(), loaded.end(), true)); }
+};
+
+class SchedulerTest : public ::testing::Test
+{
+protected:
+    QTemporaryDir dir;
+    DownloadQueue queue;
+    DownloadSession session{queue};
+    FakeMethodOne one;
+    FakeMethodTwo two;
+    test::RecordingPrompts prompts;
+    DownloadScheduler scheduler{session, one, two, prompts};
+    double time = 1000;
+
+    void SetUp() override
+    {
+        session.clock = [this] { return time; };
+        session.LastEndTime = 0;
+        session.options.sameName = SameNameRule::Rename;
+    }
+    QString folder() const { return dir.path() + u'/'; }
+    int add(const QString &key, const QString &name, const QString &type = u"pdf"_s,
+            const QString &saveFolder = {})
+    {
+        QueueRow r;
+        r.Urls = key;
+        r.Name = name;
+        r.Type = type;
+        r.SaveFolder = saveFolder.isNull() ? dir.path() : saveFolder; // no "/" yet
+        return queue.append(r);
+    }
+    void touch(const QString &name, const QByteArray &bytes = "data")
+    {
+        QFile f(folder() + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    // What a method-two transfer does when it ends.
+    void finishSlot(int slot, QueueRow::StateValue state = QueueRow::Finished)
+    {
+        two.loaded[size_t(slot)] = false;
+        queue.setState(session.SlotRows[size_t(slot)], state);
+        session.markTransferEnded();
+    }
+};
+
+} // namespace
+
+TEST_F(SchedulerTest, RenameSavePath)
+{
+    const QString f = dir.path(); // without "/": the rule adds it
+    touch(u"a.pdf"_s);
+    touch(u"a[001].pdf"_s);
+    touch(u"b[12].pdf"_s);
+    touch(u"c[7].pdf"_s);
+    touch(u"c[007].pdf"_s);
+    touch(u"x[y]z.pdf"_s);
+    touch(u"noext"_s);
+    struct Case { QString name; QString type; SameNameRule rule; QString expected; };
+    const Case cases[] = {
+        {u"a"_s, u"pdf"_s, SameNameRule::Rename, u"a[002]"_s},
+        {u"a"_s, u"pdf"_s, SameNameRule::Skip, u"a[002]"_s},
+        {u"a"_s, u"pdf"_s, SameNameRule::Overwrite, u"a"_s},
+        {u"b[12]"_s, u"pdf"_s, SameNameRule::Rename, u"b[012]"_s},
+        {u"c[7]"_s, u"pdf"_s, SameNameRule::Rename, u"c[008]"_s},
+        {u"x[y]z"_s, u"pdf"_s, SameNameRule::Rename, u"x『y』z"_s},
+        {u"free[y]"_s, u"pdf"_s, SameNameRule::Rename, u"free[y]"_s},
+        {u"noext"_s, QString(), SameNameRule::Rename, u"noext[001]"_s},
+    };
+    for (const Case &c : cases) {
+        const SavePath got = 重命名保存路径(f, c.name, c.type, c.rule);
+        EXPECT_EQ(got.name, c.expected) << c.name.toStdString();
+        const QString file = c.type.isEmpty() ? c.expected : c.expected + u'.' + c.type;
+        EXPECT_EQ(got.path, folder() + file) << c.name.toStdString();
+    }
+}
+
+TEST_F(SchedulerTest, IntervalIsStrictAndDelaysEveryFreeSlot)
+{
+    session.method = 2;
+    session.options.threadCount = 3;
+    session.options.intervalSeconds = 5;
+    for (int i = 1; i <= 6; ++i)
+        add(QStringLiteral("http://h/%1.pdf|http://m/%1.pdf").arg(i), QStringLiteral("f%1").arg(i));
+    session.LastEndTime = time;
+
+    time += 5; // exactly the interval: not yet
+    scheduler.tickDownload();
+    EXPECT_TRUE(two.started.isEmpty());
+
+    time += 0.5;
+    scheduler.tickDownload();
+    ASSERT_EQ(two.started.size(), 3);
+    for (int s = 1; s <= 3; ++s) {
+        const auto &st = two.started[s - 1];
+        EXPECT_EQ(st.slot, s);
+        EXPECT_EQ(st.position, s);
+        EXPECT_EQ(session.SlotRows[size_t(s)], s);
+        EXPECT_EQ(st.url, QStringLiteral("http://h/%1.pdf").arg(s)) << "the current URL only";
+        EXPECT_EQ(st.path, folder() + QStringLiteral("f%1.pdf").arg(s));
+        EXPECT_EQ(queue.row(s).State, QueueRow::Downloading);
+    }
+    EXPECT_EQ(queue.row(1).SaveFolder, folder());
+
+    finishSlot(2);
+    time += 5;
+    scheduler.tickDownload();
+    EXPECT_EQ(two.started.size(), 3) << "an end delays the free slot too";
+    time += 0.01;
+    scheduler.tickDownload();
+    ASSERT_EQ(two.started.size(), 4);
+    EXPECT_EQ(two.started[3].slot, 2);
+    EXPECT_EQ(two.started[3].position, 4);
+}
+
+TEST_F(SchedulerTest, ZeroIntervalStartsAtTheFirstTickAfterAnEnd)
+{
+    session.method = 1;
+    add(u"k1"_s, u"one"_s);
+    add(u"k2"_s, u"two"_s);
+    one.during = [&](int position) {
+        session.Transferring = true;
+        // A tick during the transfer starts nothing.
+        scheduler.tickDownload();
+        queue.setState(position, QueueRow::Finished);
+        session.Transferring = false;
+        session.markTransferEnded();
+    };
+    session.LastEndTime = time;
+    scheduler.tickDownload();
+    EXPECT_TRUE(one.started.isEmpty()) << "no time has passed since the last end";
+    time += 0.001;
+    scheduler.tickDownload();
+    EXPECT_EQ(one.started, QList<int>{1});
+    EXPECT_EQ(session.SlotRows[1], 1);
+    time += 1;
+    scheduler.tickDownload();
+    EXPECT_EQ(one.started, (QList<int>{1, 2}));
+
+    // Busy: nothing starts.
+    add(u"k3"_s, u"three"_s);
+    session.Transferring = true;
+    time += 1;
+    scheduler.tickDownload();
+    EXPECT_EQ(one.started.size(), 2);
+}
+
+TEST_F(SchedulerTest, StartClearsProgressAndCleansTheName)
+{
+    session.method = 1;
+    session.options.autoLocate = true;
+    add(u"k1"_s, u"a:b*c"_s);
+    queue.setProgress(1, u"10"_s, u"5"_s, u"50%"_s);
+    QSignalSpy located(&session, &DownloadSession::rowStarted);
+    QueueRow seen;
+    one.during = [&](int position) { seen = queue.row(position); };
+    scheduler.tickDownload();
+    EXPECT_EQ(seen.State, QueueRow::Downloading);
+    EXPECT_TRUE(seen.Size.isEmpty() && seen.Received.isEmpty() && seen.Percent.isEmpty());
+    EXPECT_EQ(seen.Name, CleanFileName(u"a:b*c"_s));
+    EXPECT_EQ(seen.SaveFolder, folder());
+    EXPECT_EQ(located.count(), 1);
+}
+
+TEST_F(SchedulerTest, SkipRuleFinishesExistingFilesWithoutATransfer)
+{
+    session.options.sameName = SameNameRule::Skip;
+    touch(u"have.pdf"_s, "12345");
+    add(u"k1"_s, u"have"_s);
+    add(u"k2"_s, u"new"_s);
+    for (int method : {1, 2}) {
+        session.method = method;
+        queue.setState(1, QueueRow::Waiting);
+        queue.setState(2, QueueRow::Waiting);
+        one.started.clear();
+        two.started.clear();
+        two.loaded = {};
+        scheduler.tickDownload();
+        const QueueRow &r = queue.row(1);
+        EXPECT_EQ(r.State, QueueRow::Finished) << method;
+        EXPECT_EQ(r.Size, u"5"_s);
+        EXPECT_EQ(r.Received, u"5"_s);
+        EXPECT_EQ(r.Percent, u"已存在，跳过"_s);
+        const QList<int> positions =
+            method == 1 ? one.started : QList<int>{two.started.isEmpty() ? 0 : two.started[0].position};
+        EXPECT_EQ(positions, QList<int>{2}) << "the walk goes on in the same tick, method " << method;
+    }
+    // Under "覆盖" the name is never changed.
+    session.options.sameName = SameNameRule::Overwrite;
+    queue.setState(1, QueueRow::Waiting);
+    two.loaded = {};
+    two.started.clear();
+    scheduler.tickDownload();
+    ASSERT_FALSE(two.started.isEmpty());
+    EXPECT_EQ(two.started[0].path, folder() + u"have.pdf");
+    EXPECT_EQ(queue.row(1).Name, u"have"_s);
+}
+
+TEST_F(SchedulerTest, MethodTwoRenamesAndCreatesFolders)
+{
+    session.method = 2;
+    session.options.threadCount = 2;
+    touch(u"a.pdf"_s);
+    touch(u"a[001].pdf"_s);
+    add(u"k1"_s, u"a"_s);
+    const QString sub = folder() + u"new/deeper";
+    add(u"k2"_s, u"b"_s, u"pdf"_s, sub);
+    scheduler.tickDownload();
+    ASSERT_EQ(two.started.size(), 2);
+    EXPECT_EQ(queue.row(1).Name, u"a[002]"_s);
+    EXPECT_EQ(two.started[0].path, folder() + u"a[002].pdf");
+    EXPECT_TRUE(QDir(sub).exists());
+    EXPECT_EQ(queue.row(2).SaveFolder, sub + u'/');
+    EXPECT_EQ(two.started[1].path, sub + u"/b.pdf");
+}
+
+TEST_F(SchedulerTest, StopEndsEverything)
+{
+    session.method = 2;
+    session.options.threadCount = 3;
+    session.options.autoStart = true;
+    session.options.autoRedownload = true;
+    for (int i = 1; i <= 4; ++i)
+        add(QStringLiteral("k%1").arg(i), QStringLiteral("f%1").arg(i));
+    scheduler.startDownloads();
+    EXPECT_TRUE(scheduler.Timer_Down().isActive());
+    scheduler.tickDownload();
+    ASSERT_EQ(two.LoadedDownloaderCount(), 3);
+    session.Transferring = true;
+    QSignalSpy optionsChanged(&scheduler, &DownloadScheduler::optionsChanged);
+
+    scheduler.stopDownloads();
+    EXPECT_FALSE(scheduler.isOn());
+    EXPECT_FALSE(session.Transferring);
+    EXPECT_FALSE(session.options.autoStart);
+    EXPECT_FALSE(session.options.autoRedownload);
+    EXPECT_EQ(optionsChanged.count(), 1);
+    EXPECT_EQ(one.cancels, 2);
+    EXPECT_EQ(two.unloaded, (QList<int>{1, 2, 3}));
+    for (int p = 1; p <= 3; ++p)
+        EXPECT_EQ(queue.row(p).State, QueueRow::Failed);
+    EXPECT_EQ(queue.row(4).State, QueueRow::Waiting);
+}
+
+TEST_F(SchedulerTest, HousekeepingSwitchesAndShows)
+{
+    session.options.sound = true;
+    session.method = 2;
+    QSignalSpy sounds(&session, &DownloadSession::soundRequested);
+    QSignalSpy counts(&scheduler, &DownloadScheduler::countsText);
+    QSignalSpy indicator(&scheduler, &DownloadScheduler::indicatorVisibleChanged);
+    EXPECT_EQ(scheduler.Timer1().interval(), 1000);
+    EXPECT_EQ(scheduler.Timer_Down().interval(), 1000);
+
+    // An empty list is finished: the scheduler goes off with sound 102.
+    scheduler.startDownloads();
+    EXPECT_TRUE(scheduler.indicatorVisible());
+    scheduler.tickHousekeeping();
+    EXPECT_FALSE(scheduler.isOn());
+    EXPECT_FALSE(scheduler.indicatorVisible());
+    EXPECT_TRUE(scheduler.startCommandEnabled());
+    ASSERT_EQ(sounds.count(), 1);
+    EXPECT_EQ(sounds[0][0].toInt(), 102);
+    EXPECT_EQ(counts.last()[0].toString(), u"总数:0 正在下载:0 等待:0 已完成:0 失败:0"_s);
+    EXPECT_EQ(indicator.count(), 2);
+
+    // Rows waiting and the tick on: "开始下载" is disabled; a loaded instance keeps the busy flag.
+    add(u"k1"_s, u"a"_s);
+    add(u"k2"_s, u"b"_s);
+    scheduler.startDownloads();
+    two.loaded[1] = true;
+    scheduler.tickHousekeeping();
+    EXPECT_FALSE(scheduler.startCommandEnabled());
+    EXPECT_TRUE(session.Transferring);
+    scheduler.stopDownloads();
+    two.loaded[1] = true; // still running after the tick went off by rule
+    scheduler.tickHousekeeping();
+    EXPECT_TRUE(scheduler.startCommandEnabled());
+    EXPECT_FALSE(session.Transferring);
+
+    // Method one: the flag is cleared once the control no longer executes and the tick is off.
+    session.method = 1;
+    session.Transferring = true;
+    one.executing = true;
+    scheduler.tickHousekeeping();
+    EXPECT_TRUE(session.Transferring);
+    one.executing = false;
+    scheduler.tickHousekeeping();
+    EXPECT_FALSE(session.Transferring);
+
+    // Automatic start once rows wait that were never tried.
+    session.options.autoStart = true;
+    scheduler.tickHousekeeping();
+    EXPECT_TRUE(scheduler.isOn());
+    EXPECT_TRUE(scheduler.indicatorVisible());
+}
+
+TEST_F(SchedulerTest, AutomaticRedownloadAndStopAfterFive)
+{
+    session.options.sound = true;
+    QSignalSpy sounds(&session, &DownloadSession::soundRequested);
+    for (int i = 1; i <= 6; ++i) {
+        add(QStringLiteral("u%1|v%1").arg(i), QStringLiteral("f%1").arg(i), u"html"_s);
+        queue.setState(i, QueueRow::Finished);
+    }
+    queue.setState(1, QueueRow::Failed);
+    queue.setType(1, u"pdf"_s);
+
+    // Rule "出错项": only the failed row goes back, and the scheduler is switched on.
+    session.options.autoRedownload = true;
+    session.options.redownloadRule = 0;
+    scheduler.tickHousekeeping();
+    EXPECT_EQ(queue.row(1).State, QueueRow::Waiting);
+    EXPECT_EQ(queue.row(1).Urls, u"v1|u1"_s);
+    EXPECT_EQ(queue.row(2).State, QueueRow::Finished);
+    EXPECT_TRUE(scheduler.isOn());
+
+    // Five web-page rows while on: stop-after-5 switches off, with sound 102.
+    session.options.autoRedownload = false;
+    session.options.stopAfterFive = true;
+    scheduler.tickHousekeeping();
+    EXPECT_FALSE(scheduler.isOn());
+    ASSERT_EQ(sounds.count(), 1);
+    EXPECT_EQ(sounds[0][0].toInt(), 102);
+
+    // Rule "文件类型为HTM和HTML项": web-page rows go back with the placeholder type.
+    session.options.stopAfterFive = false;
+    session.options.autoRedownload = true;
+    session.options.redownloadRule = 1;
+    scheduler.tickHousekeeping();
+    for (int p = 2; p <= 6; ++p) {
+        EXPECT_EQ(queue.row(p).State, QueueRow::Waiting);
+        EXPECT_EQ(queue.row(p).Type, u"xxx"_s);
+    }
+    EXPECT_EQ(queue.CountFailedOrPageRows(), 0);
+}
+
+TEST_F(SchedulerTest, EmptyQueueSwitchesTheTickOff)
+{
+    scheduler.startDownloads();
+    scheduler.tickDownload();
+    EXPECT_FALSE(scheduler.isOn());
+}
+
+TEST_F(SchedulerTest, StoppedGuards)
+{
+    EXPECT_TRUE(scheduler.DownloadsStopped());
+    EXPECT_FALSE(scheduler.downloadsActive());
+    two.loaded[3] = true;
+    EXPECT_TRUE(scheduler.DownloadsStopped()) << "one Downloader left counts as stopped";
+    EXPECT_TRUE(scheduler.downloadsActive());
+    two.loaded[4] = true;
+    EXPECT_FALSE(scheduler.DownloadsStopped());
+    two.loaded = {};
+    one.executing = true;
+    EXPECT_FALSE(scheduler.DownloadsStopped());
+    one.executing = false;
+    scheduler.startDownloads();
+    EXPECT_FALSE(scheduler.DownloadsStopped());
+}
+
+TEST_F(SchedulerTest, RequeueRowAndTheTwoWalks)
+{
+    add(u"u1|u2"_s, u"a"_s, u"html"_s, folder());
+    queue.setState(1, QueueRow::Failed);
+    queue.setProgress(1, u"100"_s, u"40"_s, u"40%"_s);
+    touch(u"a.html"_s);
+    touch(u"a.xxx"_s);
+    add(u"x1|x2|x3"_s, u"feed"_s, u"xml"_s, folder());
+    queue.setState(2, QueueRow::Finished);
+    touch(u"feed.xml"_s);
+    add(u"single"_s, u"doc"_s, u"pdf"_s, folder());
+    queue.setState(3, QueueRow::Finished);
+    touch(u"doc.pdf"_s);
+    add(u"w1|w2"_s, u"waiting"_s, u"htm"_s, folder());
+    add(u"v2|v1"_s, u"clash"_s, u"pdf"_s, folder());
+    add(u"v1|v2"_s, u"other"_s, u"pdf"_s, folder());
+    queue.setState(5, QueueRow::Failed);
+
+    EXPECT_EQ(重新下载出错项(queue), 2);
+    const QueueRow &a = queue.row(1);
+    EXPECT_EQ(a.State, QueueRow::Waiting);
+    EXPECT_EQ(a.Type, u"xxx"_s);
+    EXPECT_TRUE(a.Size.isEmpty() && a.Received.isEmpty() && a.Percent.isEmpty());
+    EXPECT_EQ(a.Urls, u"u2|u1"_s);
+    EXPECT_FALSE(QFile::exists(folder() + u"a.html"));
+    EXPECT_FALSE(QFile::exists(folder() + u"a.xxx")) << "deleted again under the new type";
+    EXPECT_EQ(queue.row(5).Urls, u"v2|v1"_s) << "a rotated key held by another row stays";
+    EXPECT_EQ(queue.row(5).State, QueueRow::Waiting);
+
+    EXPECT_EQ(重新下载文件类型为HTM和HTML项(queue), 1);
+    EXPECT_EQ(queue.row(2).Type, u"xxx"_s);
+    EXPECT_EQ(queue.row(2).Urls, u"x3|x1|x2"_s);
+    EXPECT_FALSE(QFile::exists(folder() + u"feed.xml"));
+    EXPECT_EQ(queue.row(3).State, QueueRow::Finished);
+    EXPECT_TRUE(QFile::exists(folder() + u"doc.pdf"));
+    EXPECT_EQ(queue.row(4).Type, u"htm"_s) << "a waiting row is left alone";
+}
