@@ -152,10 +152,9 @@ QString signatureType(QByteArrayView buffer)
 
 QString 打开文件判断文件类型(const QString &path)
 {
-    if (!FileExists(path))
-        return {};
+    // Opening is the existence test: it fails for a missing file and for a folder.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {};
     const qint64 length = file.size();
     QByteArray buf = file.read(std::min(length, SniffLimit));
@@ -191,13 +190,12 @@ bool CorrectRowFileType(DownloadQueue &queue, int position)
         return false;
     const QueueRow &row = queue.row(position);
     const QString oldPath = RowFilePath(row);
-    if (!FileExists(oldPath))
-        return false;
+    // A missing file gives no type.
     const QString sniffed = 打开文件判断文件类型(oldPath);
     if (sniffed.isEmpty() || sniffed.compare(row.Type, Qt::CaseInsensitive) == 0)
         return false;
     const QString newPath = UniqueFilePath(row.SaveFolder + row.Name + u'.' + sniffed);
-    if (newPath.isEmpty() || !QFile::rename(oldPath, newPath) || !FileExists(newPath))
+    if (newPath.isEmpty() || !QFile::rename(oldPath, newPath))
         return false;
     const QString newName = SplitNameAndExtension(newPath).name;
     queue.update(position, [&](QueueRow &r) {

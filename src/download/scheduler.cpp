@@ -111,6 +111,7 @@ void DownloadScheduler::startDownloads()
 
 void DownloadScheduler::startHousekeeping()
 {
+    m_session.markTransferEnded();
     m_timer1.start();
 }
 
@@ -277,8 +278,11 @@ void DownloadScheduler::tickHousekeeping()
     emit countsText(counts);
     emit m_session.statusText(4, counts);
 
-    if (options.autoStart && queue.统计未下载项数目() >= 1)
+    if (options.autoStart && queue.统计未下载项数目() >= 1 && !isOn()) {
         switchOn();
+        // Rows just handed over start now, not a whole scheduler interval later.
+        QTimer::singleShot(0, this, &DownloadScheduler::tickDownload);
+    }
 
     if (options.autoRedownload && !isOn()) {
         if (options.redownloadRule == 0 || options.redownloadRule == 2)

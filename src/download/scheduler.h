@@ -45,7 +45,7 @@ public:
     void startDownloads();
     // Stop command (Command31, menu停止下载, closing the window): ends every transfer.
     void stopDownloads();
-    // Switches the housekeeping tick on; the window does this at the end of its load.
+    // The end of the window's load: the last end time is now and the housekeeping tick runs.
     void startHousekeeping();
 
     // The ticks, public so that tests can run them one by one.

@@ -111,6 +111,8 @@ TEST_F(FileTypeTest, SignatureTable)
         EXPECT_EQ(打开文件判断文件类型(path), QString::fromLatin1(c.type)) << c.label;
     }
     EXPECT_EQ(打开文件判断文件类型(folder() + u"missing.pdf"), QString());
+    EXPECT_EQ(打开文件判断文件类型(dir.path()), QString()) << "a folder is no file";
+    EXPECT_EQ(打开文件判断文件类型(QString()), QString());
 }
 
 TEST_F(FileTypeTest, TrailingTagAndSizeLimitsOfTheTextTests)

@@ -6,6 +6,7 @@
 #include "foundation/filenames.h"
 #include "support/recordingprompts.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -387,6 +388,25 @@ TEST_F(SchedulerTest, AutomaticRedownloadAndStopAfterFive)
         EXPECT_EQ(queue.row(p).Type, u"xxx"_s);
     }
     EXPECT_EQ(queue.CountFailedOrPageRows(), 0);
+}
+
+TEST_F(SchedulerTest, AutomaticStartFetchesNewRowsAtOnce)
+{
+    session.method = 2;
+    session.options.autoStart = true;
+    scheduler.startHousekeeping();
+    EXPECT_TRUE(scheduler.Timer1().isActive());
+    EXPECT_EQ(session.LastEndTime, time);
+    time += 0.5;
+    scheduler.tickHousekeeping();
+    EXPECT_FALSE(scheduler.isOn()) << "nothing to fetch";
+
+    add(u"k1"_s, u"a"_s); // handed over from the search window
+    scheduler.tickHousekeeping();
+    EXPECT_TRUE(scheduler.isOn());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(two.started.size(), 1) << "started within the same second";
+    EXPECT_EQ(two.started[0].position, 1);
 }
 
 TEST_F(SchedulerTest, EmptyQueueSwitchesTheTickOff)

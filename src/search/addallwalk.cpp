@@ -1,0 +1,148 @@
+#include "search/addallwalk.h"
+
+#include "search/browser.h"
+#include "search/eventwait.h"
+#include "search/searchsession.h"
+#include "tools/savepathvalues.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QPointer>
+
+namespace papyrant {
+
+namespace {
+
+bool isNextPageLink(const Element &a)
+{
+    if (a.className().trimmed().toLower() != u"paging_next btn pagingbtn")
+        return false;
+    const QString title = a.title().trimmed().toLower();
+    return title == u"next" || title == u"次へ";
+}
+
+} // namespace
+
+AddAllWalk::AddAllWalk(SearchSession &session) : QObject(&session), m_session(session)
+{}
+
+QString AddAllWalk::caption(RunButtonState state)
+{
+    return state == RunButtonState::Idle ? QStringLiteral("加入全部到列表")
+                                         : QStringLiteral("停止加入全部");
+}
+
+void AddAllWalk::setState(RunButtonState state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    emit stateChanged(state);
+}
+
+bool AddAllWalk::下一页()
+{
+    QPointer<AddAllWalk> alive(this);
+    SearchSession &s = m_session;
+    SearchRunFlags &flags = s.flags();
+    s.ExtractPage(s.extractionSaveFolder());
+
+    Browser *browser = s.browser();
+    if (!browser)
+        return false;
+    const DocumentPtr document = browser->Document();
+    if (!document)
+        return false;
+    // One snapshot: the links are read from one consistent page.
+    const DocumentPtr page = document->snapshot({QStringLiteral("A")}, false);
+    const ElementCollection links = (page ? page : document)->getElementsByTagName(QStringLiteral("A"));
+    if (links.length() == 0)
+        return false;
+    Element next;
+    for (const Element &a : links) {
+        if (isNextPageLink(a)) {
+            next = a;
+            break;
+        }
+    }
+    if (!next)
+        return false;
+
+    flags.setPageLoading(true);
+    next.click();
+    SearchSession::yieldOnce();
+    if (!alive)
+        return false;
+
+    // The page wait: until the page has loaded (or the browser is idle), 60 s at most, or a stop.
+    {
+        QPointer<Browser> watched(browser);
+        EventWait wait([&] {
+            return !watched || !watched->Busy() || !flags.PageLoading() || flags.AddAllStopped()
+                   || flags.Blocked() || flags.batchStopRequested();
+        });
+        wait.wakeOn(&flags, &SearchRunFlags::changed)
+            .wakeOn(browser, &Browser::DocumentComplete)
+            .poll(s.limits.busyPollMs)
+            .run(s.limits.pageWaitMs);
+    }
+    if (!alive)
+        return false;
+
+    // The throttle wait, with the delay read now: the user may change it during a walk.
+    const std::optional<int> delay = parseDelaySeconds(s.delayText ? s.delayText() : QString());
+    if (!delay)
+        return false;
+    if (*delay > 0 && !flags.AddAllStopped() && !flags.batchStopRequested()) {
+        EventWait wait([&] { return flags.AddAllStopped() || flags.batchStopRequested(); });
+        wait.wakeOn(&flags, &SearchRunFlags::changed)
+            .run(int(std::min<qint64>(qint64(*delay) * s.limits.msPerDelaySecond, INT_MAX)));
+    }
+    return !alive.isNull();
+}
+
+void AddAllWalk::Command4Click()
+{
+    QPointer<AddAllWalk> alive(this);
+    SearchSession &s = m_session;
+    SearchRunFlags &flags = s.flags();
+    if (m_state != RunButtonState::Idle) {
+        flags.setAddAllStopped(true);
+        if (m_state == RunButtonState::Running)
+            setState(RunButtonState::StopRequested);
+        emit s.autoSizeColumns();
+        return;
+    }
+
+    setState(RunButtonState::Running);
+    flags.setAddAllStopped(false);
+    if (!flags.BatchRunning()) {
+        if (s.savePath().PromptSavePathOnExtract == 1)
+            s.showPicker();
+        if (!alive)
+            return;
+        flags.setBlocked(false);
+    }
+
+    for (;;) {
+        SearchSession::yieldOnce();
+        if (!alive)
+            return;
+        if (flags.AddAllStopped() || flags.Blocked() || flags.batchStopRequested())
+            break;
+        if (!下一页() || !alive)
+            break;
+        s.ExtractPage(s.extractionSaveFolder());
+        SearchSession::yieldOnce();
+        if (!alive)
+            return;
+    }
+    if (!alive)
+        return;
+    s.ExtractPage(s.extractionSaveFolder());
+    setState(RunButtonState::Idle);
+    flags.setAddAllStopped(true);
+    emit s.autoSizeColumns();
+}
+
+} // namespace papyrant

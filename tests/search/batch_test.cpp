@@ -1,0 +1,131 @@
+// labels: unit faults
+#include "support/fixturesite.h"
+#include "support/searchrig.h"
+#include "support/staticbrowser.h"
+
+#include "search/serviceaddress.h"
+
+#include <QSignalSpy>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace papyrant;
+using namespace papyrant::test;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// The service's search page of a keyword shows the given fixture page (once per keyword).
+void route(StaticBrowser &browser, const QString &keyword, const QString &fixture)
+{
+    browser.setPage(ServiceSearchPage(keyword), readFixture(fixture));
+}
+
+} // namespace
+
+TEST(BatchSearch, KeywordLines)
+{
+    EXPECT_EQ(BatchSearch::keywordLines(u"alpha\r\n\r\n   \r\n  beta gamma  \r\n\n delta"_s),
+              QStringList({u"alpha"_s, u"beta gamma"_s, u"delta"_s}));
+    EXPECT_TRUE(BatchSearch::keywordLines(u"\r\n  \r\n"_s).isEmpty());
+}
+
+TEST(BatchSearch, RunsEveryKeywordThenTheHomePage)
+{
+    StaticBrowser browser;
+    route(browser, u"alpha"_s, u"site/search3.html"_s);
+    route(browser, u"beta"_s, u"resultpages/next_class_only.html"_s);
+    SearchRig rig(&browser);
+    rig.flags().setBlocked(true);
+    QSignalSpy states(rig.batch, &BatchSearch::stateChanged);
+
+    rig.batch->Command1Click(u"alpha\r\n\r\n   \r\nbeta\r\n"_s);
+
+    EXPECT_EQ(rig.batch->progressLog(), u"alpha(pdf) beta(pdf) "_s);
+    EXPECT_EQ(browser.visited.join(u'\n'),
+              QStringList({ServiceSearchPage(u"alpha"_s), u"about:blank"_s,
+                           ServiceSearchPage(u"beta"_s), u"about:blank"_s, ServiceHomePage()})
+                  .join(u'\n'));
+    EXPECT_TRUE(ServiceSearchPage(u"alpha"_s).endsWith(u"&as_filetype=pdf"_s));
+    EXPECT_GE(rig.list().count(), 2);
+    EXPECT_EQ(rig.picker.shown, 1); // once for the run, never per keyword
+    EXPECT_EQ(rig.batch->state(), RunButtonState::Idle);
+    EXPECT_TRUE(rig.flags().BatchStopped());
+    EXPECT_FALSE(rig.flags().BatchRunning());
+    EXPECT_FALSE(rig.flags().Blocked());
+    ASSERT_EQ(states.size(), 2);
+    EXPECT_EQ(BatchSearch::caption(RunButtonState::Running), u"停止批量搜索"_s);
+    EXPECT_EQ(BatchSearch::caption(RunButtonState::Idle), u"开始批量搜索提取"_s);
+
+    // An empty list only opens the home page.
+    browser.visited.clear();
+    rig.batch->Command1Click(u" \r\n"_s);
+    EXPECT_EQ(browser.visited.join(u'\n'), ServiceHomePage());
+    EXPECT_TRUE(rig.batch->progressLog().isEmpty());
+}
+
+TEST(BatchSearch, BlockPageEndsTheRunAndStaysBlocked)
+{
+    StaticBrowser browser;
+    route(browser, u"one"_s, u"site/blocked.html"_s);
+    route(browser, u"two"_s, u"site/search3.html"_s);
+    SearchRig rig(&browser);
+    rig.batch->Command1Click(u"one\r\ntwo"_s);
+    EXPECT_TRUE(rig.flags().Blocked());
+    EXPECT_EQ(rig.batch->progressLog(), u"one(pdf) "_s);
+    EXPECT_FALSE(browser.visited.contains(ServiceSearchPage(u"two"_s)));
+    EXPECT_EQ(rig.list().count(), 0);
+    EXPECT_TRUE(rig.prompts.shown.isEmpty()); // no message, whatever the reason
+}
+
+TEST(BatchSearch, StopsAndRefusals)
+{
+    StaticBrowser browser;
+    route(browser, u"one"_s, u"site/search1.html"_s);
+    route(browser, u"two"_s, u"site/search3.html"_s);
+    SearchRig rig(&browser);
+    rig.session->limits.msPerDelaySecond = 1000;
+    rig.delay = u"60"_s;
+
+    // "停止加入全部" during a batch ends the current keyword's walk only.
+    QTimer::singleShot(300, rig.walk, [&] { rig.walk->Command4Click(); });
+    rig.batch->Command1Click(u"one\r\ntwo"_s);
+    EXPECT_EQ(rig.batch->progressLog(), u"one(pdf) two(pdf) "_s);
+
+    // "停止批量搜索" during the walk of the first keyword ends the whole run.
+    browser.visited.clear();
+    QTimer::singleShot(300, rig.batch, [&] {
+        rig.batch->Command1Click({});
+        EXPECT_EQ(rig.batch->state(), RunButtonState::StopRequested);
+    });
+    rig.batch->Command1Click(u"one\r\ntwo"_s);
+    EXPECT_EQ(rig.batch->progressLog(), u"one(pdf) "_s);
+    EXPECT_FALSE(browser.visited.contains(ServiceSearchPage(u"two"_s)));
+    EXPECT_EQ(rig.batch->state(), RunButtonState::Idle);
+
+    // No batch while an add-all walk runs.
+    rig.flags().setAddAllStopped(false);
+    rig.batch->Command1Click(u"one"_s);
+    EXPECT_EQ(rig.prompts.last(), u"正在提取网页信息，请停止以后使用该功能！"_s);
+    EXPECT_EQ(rig.prompts.shown.last().icon, Prompts::Icon::Error);
+    EXPECT_EQ(rig.batch->state(), RunButtonState::Idle);
+}
+
+TEST(BatchSearch, ClosingTheWindowDuringARunEndsItWithoutTouchingTheWindow)
+{
+    StaticBrowser browser;
+    route(browser, u"one"_s, u"site/search1.html"_s);
+    route(browser, u"two"_s, u"site/search3.html"_s);
+    SearchRig rig(&browser);
+    rig.session->limits.msPerDelaySecond = 1000;
+    rig.delay = u"60"_s;
+    QPointer<BatchSearch> batch = rig.batch;
+    // The window closes (flags) and is destroyed while the run waits inside it.
+    QTimer::singleShot(300, &browser, [&] {
+        rig.session->windowClosing();
+        delete rig.session.data();
+    });
+    batch->Command1Click(u"one\r\ntwo"_s);
+    EXPECT_TRUE(batch.isNull());
+    EXPECT_FALSE(browser.visited.contains(ServiceSearchPage(u"two"_s)));
+}
