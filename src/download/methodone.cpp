@@ -300,7 +300,8 @@ bool MethodOne::Inet下载文件(int position)
         });
         connect(m_stream.get(), &HttpStream::bodyWritten, this, &MethodOne::wake);
         connect(m_stream.get(), &HttpStream::finished, this, [this] {
-            showState(m_stream && m_stream->deliveredWhole() ? 12 : 11);
+            if (m_stream && !m_stream->deliveredWhole())
+                showState(11);
             wake();
         });
         showState(5);
@@ -438,8 +439,7 @@ bool MethodOne::Inet下载文件(int position)
     }
     switch (receiveBody(key, expected, true)) {
     case BodyEnd::Complete:
-        if (m_stream->isRunning()) // the whole announced length is in; Qt has yet to say so
-            showState(12);
+        showState(12);
         if (!m_stream->commit()) {
             queue.setSize(pos(), QueueWords::sizeFailed());
             queue.setState(pos(), QueueRow::Failed);
@@ -503,6 +503,7 @@ bool MethodOne::fallbackFetch(const QString &key, const QUrl &url, const QString
     const qint64 written = m_stream->written();
     const int p = pos();
     if (outcome == BodyEnd::Complete && written >= 2 && m_stream->commit()) {
+        showState(12);
         queue.setProgress(p, QString::number(QFileInfo(target).size()), QString::number(written),
                           QueueWords::percentComplete());
         queue.setState(p, QueueRow::Finished);
