@@ -157,10 +157,11 @@ QString 打开文件判断文件类型(const QString &path)
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {};
     const qint64 length = file.size();
-    QByteArray buf = file.read(std::min(length, SniffLimit));
-    if (buf.size() != std::min(length, SniffLimit))
+    const qint64 wanted = std::min(length, SniffLimit) + 1;
+    QByteArray buf = file.read(wanted);
+    if (buf.size() < wanted - 1)
         return {};
-    buf.append('\0'); // the position after the end reads as 0
+    buf.resize(wanted, '\0'); // a position past the end of the file reads as 0
 
     const std::optional<QString> signature = signatureDecision(buf);
     if (!signature || !signature->isEmpty())
@@ -176,7 +177,7 @@ QString 打开文件判断文件类型(const QString &path)
     }
     if (length < 3 * 1024) {
         // The buffer already holds the whole file.
-        const QString text = fromCodePage(QByteArrayView(buf).chopped(1));
+        const QString text = fromCodePage(QByteArrayView(buf).first(length));
         if (containsAll(text, {u"A1=", u"[TARGET]", u"A2=", u"B1=", u"B2=", u"C1=", u"C2=",
                                u"D1=", u"D2=", u"DOCTYPE="}))
             return QStringLiteral("caa");

@@ -65,24 +65,30 @@ QIcon queueStateIcon(int state)
 }
 
 DownloadQueueModel::DownloadQueueModel(DownloadQueue &queue, QObject *parent)
-    : QAbstractTableModel(parent), m_queue(queue)
+    : QAbstractTableModel(parent), m_queue(queue), m_rowCount(queue.count())
 {
-    connect(&queue, &DownloadQueue::rowsAppended, this, [this](int first, int last) {
-        beginInsertRows({}, first - 1, last - 1);
+    connect(&queue, &DownloadQueue::rowsAppended, this, [this](int, int last) {
+        if (last <= m_rowCount)
+            return;
+        beginInsertRows({}, m_rowCount, last - 1);
+        m_rowCount = last;
         endInsertRows();
     });
     connect(&queue, &DownloadQueue::rowChanged, this, [this](int position) {
+        if (position > m_rowCount)
+            return;
         emit dataChanged(index(position - 1, 0), index(position - 1, QueueColumnCount - 1));
     });
     connect(&queue, &DownloadQueue::rowsReset, this, [this] {
         beginResetModel();
+        m_rowCount = m_queue.count();
         endResetModel();
     });
 }
 
 int DownloadQueueModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_queue.count();
+    return parent.isValid() ? 0 : m_rowCount;
 }
 
 int DownloadQueueModel::columnCount(const QModelIndex &parent) const
@@ -93,7 +99,7 @@ int DownloadQueueModel::columnCount(const QModelIndex &parent) const
 QVariant DownloadQueueModel::data(const QModelIndex &index, int role) const
 {
     const int position = index.row() + 1;
-    if (!index.isValid() || !m_queue.isValidPosition(position))
+    if (!index.isValid() || position > m_rowCount || !m_queue.isValidPosition(position))
         return {};
     const QueueRow &row = m_queue.row(position);
     const int column = index.column();

@@ -30,6 +30,8 @@ public:
 
 private:
     DownloadQueue &m_queue;
+    // The rows the views know of: the queue has grown already when it reports an append.
+    int m_rowCount = 0;
 };
 
 } // namespace papyrant

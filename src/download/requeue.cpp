@@ -2,8 +2,12 @@
 
 #include "download/downloadqueue.h"
 #include "foundation/fileutil.h"
+#include "foundation/prompts.h"
 
 #include <QFile>
+#include <QLocale>
+#include <cmath>
+#include <optional>
 
 namespace papyrant {
 
@@ -34,6 +38,28 @@ void RequeueRow(DownloadQueue &queue, int position, bool xmlIsPage)
 
 namespace {
 
+bool endedRow(const QueueRow &r)
+{
+    return r.State == QueueRow::Finished || r.State == QueueRow::Failed;
+}
+
+bool isPageType(const QString &type, bool xmlIsPage)
+{
+    const QString t = type.toLower();
+    return t == u"htm" || t == u"html" || (xmlIsPage && t == u"xml");
+}
+
+// A number as the size rule reads it; the comparison is made in single precision.
+std::optional<float> number(QString text)
+{
+    text.remove(u',');
+    bool ok = false;
+    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return float(value);
+}
+
 template<typename Pick>
 int requeueWhere(DownloadQueue &queue, bool xmlIsPage, Pick pick)
 {
@@ -60,10 +86,43 @@ int 重新下载出错项(DownloadQueue &queue)
 
 int 重新下载文件类型为HTM和HTML项(DownloadQueue &queue)
 {
-    return requeueWhere(queue, true, [](const QueueRow &r) {
-        const QString type = r.Type.toLower();
-        return (r.State == QueueRow::Finished || r.State == QueueRow::Failed)
-               && (type == u"htm" || type == u"html" || type == u"xml");
+    return requeueWhere(queue, true,
+                        [](const QueueRow &r) { return endedRow(r) && isPageType(r.Type, true); });
+}
+
+int 重新下载选中项(DownloadQueue &queue, const QList<int> &selectedPositions)
+{
+    int count = 0;
+    queue.beginBatch();
+    for (int p : selectedPositions) {
+        if (queue.isValidPosition(p) && endedRow(queue.row(p))) {
+            RequeueRow(queue, p);
+            ++count;
+        }
+    }
+    queue.endBatch();
+    return count;
+}
+
+int 重新下载出错项和网页项(DownloadQueue &queue)
+{
+    return requeueWhere(queue, false, [](const QueueRow &r) {
+        return r.State == QueueRow::Failed || (endedRow(r) && isPageType(r.Type, false));
+    });
+}
+
+int 重新下载文件大小小于指定数字的项(DownloadQueue &queue, Prompts &prompts)
+{
+    const std::optional<QString> answer = prompts.input(QStringLiteral("请输入数字："));
+    if (!answer)
+        return 0;
+    const std::optional<float> limit = number(*answer);
+    if (!limit)
+        return 0;
+    return requeueWhere(queue, false, [&](const QueueRow &r) {
+        const std::optional<float> size = number(r.Size);
+        const std::optional<float> received = number(r.Received);
+        return size && received && *received == *size && *limit > *size && endedRow(r);
     });
 }
 

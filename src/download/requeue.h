@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QList>
+
 namespace papyrant {
 
 class DownloadQueue;
+class Prompts;
 struct QueueRow;
 
 // Deletes the file at the row's RowFilePath when there is one.
@@ -18,5 +21,13 @@ void RequeueRow(DownloadQueue &queue, int position, bool xmlIsPage = false);
 int 重新下载出错项(DownloadQueue &queue);
 // menu重新下载文件类型为HTM和HTML项: every Finished or Failed row of type htm, html or xml.
 int 重新下载文件类型为HTM和HTML项(DownloadQueue &queue);
+
+// menu重新下载选中项: the Finished or Failed rows among the selected positions.
+int 重新下载选中项(DownloadQueue &queue, const QList<int> &selectedPositions);
+// menu重新下载出错项和网页项: every Failed row, and every Finished or Failed htm/html row.
+int 重新下载出错项和网页项(DownloadQueue &queue);
+// menu重新下载文件大小小于指定数字的项: asks for a number; the Finished or Failed rows received
+// whole and smaller than it go back. A non-numeric answer ends the command silently.
+int 重新下载文件大小小于指定数字的项(DownloadQueue &queue, Prompts &prompts);
 
 } // namespace papyrant

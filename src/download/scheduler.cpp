@@ -168,7 +168,13 @@ int DownloadScheduler::pickRow(bool createFolders)
     for (int p = 1; p <= queue.count(); ++p) {
         if (queue.row(p).State != QueueRow::Waiting)
             continue;
-        const QString name = CleanFileName(queue.row(p).Name);
+        QString name = CleanFileName(queue.row(p).Name);
+        // A title of forbidden characters only would leave ".pdf" for every such row, each
+        // overwriting the last under "覆盖": name the file after its link instead.
+        if (name.isEmpty())
+            name = CleanFileName(FileNameFromUrl(选择url(queue.row(p).Urls), true));
+        if (name.isEmpty())
+            name = QStringLiteral("未命名");
         QString folder = queue.row(p).SaveFolder;
         if (createFolders) {
             const QString created = CreateFolderPath(folder, m_prompts);

@@ -2,6 +2,7 @@
 #include "download/downloadqueue.h"
 #include "download/queuemodel.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -168,6 +169,8 @@ TEST(DownloadQueueModel, ColumnsAlignmentIconsAndBatchReset)
 {
     DownloadQueue q;
     DownloadQueueModel model(q);
+    // Checks the model's contract on every change below (row counts around inserts, resets).
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     const QStringList headers{u"名称"_s, u"类型"_s, u"文件大小"_s, u"已下载数"_s,
                               u"百分比"_s, u"保存路径"_s, u"B"_s};
     ASSERT_EQ(model.columnCount(), headers.size());
@@ -215,4 +218,10 @@ TEST(DownloadQueueModel, ColumnsAlignmentIconsAndBatchReset)
     EXPECT_EQ(model.rowCount(), 51);
     q.setPercent(2, u"5%"_s);
     EXPECT_EQ(changed.count(), 1);
+    q.append(makeRow(u"late"_s));
+    EXPECT_EQ(inserted.count(), 1);
+    q.removeAt(1);
+    q.move(1, 3);
+    EXPECT_EQ(model.rowCount(), 51);
+    EXPECT_EQ(model.index(50, 0).data().toString(), q.row(51).Name);
 }

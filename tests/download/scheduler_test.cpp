@@ -217,6 +217,20 @@ TEST_F(SchedulerTest, StartClearsProgressAndCleansTheName)
     EXPECT_EQ(located.count(), 1);
 }
 
+TEST_F(SchedulerTest, NameThatCleansToNothingFallsBackToTheLink)
+{
+    session.method = 2;
+    session.options.threadCount = 2;
+    add(u"http://h/dir/paper42.pdf?x=1|http://m/other.pdf"_s, u"???"_s);
+    add(u"http://h/"_s, u"<>|"_s);
+    scheduler.tickDownload();
+    ASSERT_EQ(two.started.size(), 2);
+    EXPECT_EQ(queue.row(1).Name, CleanFileName(FileNameFromUrl(u"http://h/dir/paper42.pdf?x=1"_s, true)));
+    EXPECT_FALSE(queue.row(1).Name.isEmpty());
+    EXPECT_EQ(queue.row(2).Name, u"未命名"_s);
+    EXPECT_EQ(two.started[1].path, folder() + u"未命名.pdf");
+}
+
 TEST_F(SchedulerTest, SkipRuleFinishesExistingFilesWithoutATransfer)
 {
     session.options.sameName = SameNameRule::Skip;
@@ -469,4 +483,61 @@ TEST_F(SchedulerTest, RequeueRowAndTheTwoWalks)
     EXPECT_EQ(queue.row(3).State, QueueRow::Finished);
     EXPECT_TRUE(QFile::exists(folder() + u"doc.pdf"));
     EXPECT_EQ(queue.row(4).Type, u"htm"_s) << "a waiting row is left alone";
+}
+
+TEST_F(SchedulerTest, OtherRedownloadCommands)
+{
+    // position: state, type, size, received
+    struct Row { QueueRow::StateValue state; const char16_t *type; const char16_t *size; const char16_t *received; };
+    const Row rows[] = {
+        {QueueRow::Finished, u"pdf", u"1,000", u"1000"},  // 1: whole, small
+        {QueueRow::Failed, u"pdf", u"500", u"400"},       // 2: failed, cut short
+        {QueueRow::Finished, u"html", u"300", u"300"},    // 3: a page
+        {QueueRow::Finished, u"xml", u"200", u"200"},     // 4: xml is no page here
+        {QueueRow::Waiting, u"htm", u"", u""},            // 5: not ended
+        {QueueRow::Finished, u"pdf", u"未知", u"9"},      // 6: size not a number
+        {QueueRow::Finished, u"pdf", u"5000", u"5000"},   // 7: whole, large
+    };
+    const auto load = [&] {
+        queue.clear();
+        int i = 0;
+        for (const Row &r : rows) {
+            ++i;
+            const int p = add(QStringLiteral("k%1").arg(i), QStringLiteral("n%1").arg(i),
+                              QString::fromUtf16(r.type), folder());
+            queue.setState(p, r.state);
+            queue.setProgress(p, QString::fromUtf16(r.size), QString::fromUtf16(r.received), {});
+        }
+    };
+    // The rows put back (row 5 was waiting from the start).
+    const auto waiting = [&] {
+        QList<int> out;
+        for (int p = 1; p <= queue.count(); ++p)
+            if (queue.row(p).State == QueueRow::Waiting && p != 5)
+                out << p;
+        return out;
+    };
+
+    load();
+    EXPECT_EQ(重新下载出错项和网页项(queue), 2);
+    EXPECT_EQ(waiting(), (QList<int>{2, 3}));
+
+    load();
+    EXPECT_EQ(重新下载选中项(queue, {1, 5, 7, 99}), 2);
+    EXPECT_EQ(waiting(), (QList<int>{1, 7}));
+
+    struct Answer { std::optional<QString> text; QList<int> requeued; };
+    const Answer answers[] = {
+        {u" 2,000 "_s, {1, 3, 4}},
+        {u"1000"_s, {3, 4}},   // not greater than 1000
+        {u"abc"_s, {}},
+        {std::nullopt, {}},    // cancelled
+    };
+    for (const Answer &a : answers) {
+        load();
+        prompts.inputAnswers = {a.text};
+        重新下载文件大小小于指定数字的项(queue, prompts);
+        EXPECT_EQ(prompts.last(), u"请输入数字："_s);
+        EXPECT_EQ(waiting(), a.requeued) << a.text.value_or(u"(cancel)"_s).toStdString();
+    }
 }
