@@ -217,20 +217,22 @@ bool AddBaseLink(const QueueRow &row)
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
         return false;
-    QString text = fromCodePage(in.readAll());
+    QByteArray page = in.readAll();
     in.close();
-    const qsizetype at = text.indexOf(u"</HEAD>", 0, Qt::CaseInsensitive);
+    // Work on the bytes: "</head>" is plain ASCII in every code page the program meets, and a
+    // page in another encoding than the system's keeps every byte it had.
+    const qsizetype at = page.toLower().indexOf("</head>");
     if (at < 0)
         return false;
     // A quote in the link would end the attribute early.
     QString url = 选择url(row.Urls);
     url.replace(u'\'', QStringLiteral("%27"));
-    text.insert(at, u"<Base href='" + url + u"'>");
-    // The new text replaces the page in one step, so a failed write leaves the page as it was.
+    const QString tag = QStringLiteral("<Base href='") + url + QStringLiteral("'>");
+    page.insert(at, toCodePage(tag));
+    // The new page replaces the old in one step, so a failed write leaves the page as it was.
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
+    if (!out.open(QIODevice::WriteOnly) || out.write(page) != page.size())
         return false;
-    out.write(toCodePage(text));
     return out.commit();
 }
 

@@ -92,4 +92,12 @@ ElementCollection Element::getElementsByTagName(const QString &tag) const
     return elementsInRange(m_store, m_index + 1, d.end, upper);
 }
 
+std::shared_ptr<Document> Document::snapshot(const QStringList &tags, bool withMarkup) const
+{
+    QList<SnapshotTag> all;
+    for (const QString &tag : tags)
+        all.append({tag, AllFields});
+    return snapshotOf(all, withMarkup);
+}
+
 } // namespace papyrant

@@ -45,7 +45,8 @@ ResultPage ParseResultPage(const Document *document, const QString &saveFolder)
     ResultPage result;
     if (!document)
         return result;
-    const auto page = document->snapshot({u"DIV"_s, u"A"_s});
+    // Of a DIV only its class and what it holds; of an A its text and link.
+    const auto page = document->snapshotOf({{u"DIV"_s, 0}, {u"A"_s, TextField | HrefField}}, true);
     if (!page)
         return result;
     if (IsBlockPage(page->outerHTML())) {

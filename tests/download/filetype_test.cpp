@@ -209,6 +209,16 @@ TEST_F(FileTypeTest, AddBaseLinkRewritesOnlyPagesThatAskForIt)
               u"<html><head><title>t</title><Base href='http://site.example/a/b.html'></head>"
               "<body>页</body></html>"_s);
 
+    // A page in GBK on a UTF-8 system keeps its bytes; only the tag goes in.
+    setSystemCodePageForTesting("UTF-8");
+    const QByteArray gbk = hex("b5c7c2bc"); // 登录 in GBK, invalid as UTF-8
+    write(u"page.html"_s, "<HTML><HEAD><TITLE>" + gbk + "</TITLE></HEAD><BODY>" + gbk + "</BODY></HTML>");
+    r.Urls = u"http://site.example/it's.html"_s;
+    EXPECT_TRUE(AddBaseLink(r));
+    EXPECT_EQ(read(u"page.html"_s), "<HTML><HEAD><TITLE>" + gbk
+                                        + "</TITLE><Base href='http://site.example/it%27s.html'>"
+                                          "</HEAD><BODY>" + gbk + "</BODY></HTML>");
+
     write(u"nohead.html"_s, "<p>no head</p>");
     r.Name = u"nohead"_s;
     EXPECT_FALSE(AddBaseLink(r));

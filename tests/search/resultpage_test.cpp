@@ -2,6 +2,7 @@
 #include "search/resultpage.h"
 #include "search/staticdocument.h"
 #include "support/fixturesite.h"
+#include "support/qtprinters.h"
 #include "support/staticbrowser.h"
 
 #include <QSignalSpy>

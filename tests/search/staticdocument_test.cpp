@@ -1,6 +1,8 @@
 // labels: unit
 #include "search/staticdocument.h"
 
+#include "support/qtprinters.h"
+
 #include <gtest/gtest.h>
 
 using namespace papyrant;

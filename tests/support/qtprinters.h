@@ -4,13 +4,13 @@
 #include <QString>
 #include <ostream>
 
-// Readable QString and QByteArray values in GoogleTest failure messages.
-inline void PrintTo(const QString &text, std::ostream *os)
+// Lets GoogleTest show a QString as text in a failure message (found by argument lookup).
+inline void PrintTo(const QString &text, std::ostream *out)
 {
-    *os << '"' << text.toStdString() << '"';
+    *out << '"' << text.toStdString() << '"';
 }
 
-inline void PrintTo(const QByteArray &bytes, std::ostream *os)
+inline void PrintTo(const QByteArray &bytes, std::ostream *out)
 {
-    *os << '"' << bytes.toStdString() << '"';
+    *out << '"' << bytes.toStdString() << '"';
 }

@@ -1,0 +1,273 @@
+#include "search/ui/webenginebrowser.h"
+
+#include "search/ui/webenginedocument.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QNetworkCookie>
+#include <QNetworkCookieJar>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QWebEngineCookieStore>
+#include <QWebEngineHistory>
+#include <QWebEngineScript>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace papyrant {
+
+QWebEngineProfile *programBrowserProfile()
+{
+    static QPointer<QWebEngineProfile> profile;
+    if (profile)
+        return profile;
+    profile = new QWebEngineProfile(u"Papyrant"_s, QCoreApplication::instance());
+    if (QStandardPaths::isTestModeEnabled()) {
+        static QTemporaryDir storage; // removed when the test program ends
+        profile->setPersistentStoragePath(storage.path() + u"/storage"_s);
+        profile->setCachePath(storage.path() + u"/cache"_s);
+    }
+    profile->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    return profile;
+}
+
+// A page that exists only to learn where a page wanted its new window to go.
+class NewWindowCatcher : public QWebEnginePage
+{
+public:
+    NewWindowCatcher(QWebEngineProfile *profile, BrowserPage *owner)
+        : QWebEnginePage(profile, owner), m_owner(owner)
+    {
+        connect(this, &QWebEnginePage::urlChanged, this, [this](const QUrl &url) {
+            if (!url.isEmpty())
+                catchUrl(url);
+        });
+    }
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
+    {
+        if (isMainFrame)
+            catchUrl(url);
+        return false;
+    }
+
+private:
+    void catchUrl(const QUrl &url)
+    {
+        if (m_caught || !m_owner || url == QUrl(u"about:blank"_s))
+            return;
+        m_caught = true;
+        emit m_owner->newWindowRequested(url);
+        deleteLater();
+    }
+
+    QPointer<BrowserPage> m_owner;
+    bool m_caught = false;
+};
+
+BrowserPage::BrowserPage(QWebEngineProfile *profile, QObject *parent)
+    : QWebEnginePage(profile, parent)
+{
+}
+
+bool BrowserPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame)
+{
+    if (isMainFrame)
+        emit navigationRequested(url);
+    return true;
+}
+
+QWebEnginePage *BrowserPage::createWindow(WebWindowType)
+{
+    // No second window: the address the new window would load comes to this page instead.
+    return new NewWindowCatcher(profile(), this);
+}
+
+void BrowserPage::javaScriptAlert(const QUrl &securityOrigin, const QString &msg)
+{
+    if (!silent)
+        QWebEnginePage::javaScriptAlert(securityOrigin, msg);
+}
+
+bool BrowserPage::javaScriptConfirm(const QUrl &securityOrigin, const QString &msg)
+{
+    return silent ? false : QWebEnginePage::javaScriptConfirm(securityOrigin, msg);
+}
+
+bool BrowserPage::javaScriptPrompt(const QUrl &securityOrigin, const QString &msg,
+                                   const QString &defaultValue, QString *result)
+{
+    return silent ? false : QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
+}
+
+void BrowserPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
+                                           const QString &message, int lineNumber,
+                                           const QString &sourceID)
+{
+    // Script errors of the visited pages are theirs; while silent they are not even logged.
+    if (!silent)
+        QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceID);
+}
+
+WebEngineBrowser::WebEngineBrowser(QWebEngineProfile *profile, QObject *parent) : Browser(parent)
+{
+    if (!profile)
+        profile = programBrowserProfile();
+    m_view = new QWebEngineView();
+    m_page = new BrowserPage(profile, m_view);
+    m_view->setPage(m_page);
+
+    m_clickGrace.setSingleShot(true);
+    m_clickGrace.setInterval(3000);
+    connect(&m_clickGrace, &QTimer::timeout, this, [this] { m_busy = false; });
+
+    connect(m_page, &BrowserPage::navigationRequested, this, [this](const QUrl &url) {
+        m_clickGrace.stop();
+        m_busy = true;
+        emit BeforeNavigate2(url.toString(QUrl::FullyEncoded));
+    });
+    connect(m_page, &BrowserPage::newWindowRequested, this, [this](const QUrl &url) {
+        emit NewWindow(url.toString(QUrl::FullyEncoded));
+        m_page->load(url);
+    });
+    connect(m_page, &QWebEnginePage::loadStarted, this, &WebEngineBrowser::onLoadStarted);
+    connect(m_page, &QWebEnginePage::loadFinished, this, &WebEngineBrowser::onLoadFinished);
+    connect(m_page, &QWebEnginePage::titleChanged, this, &Browser::TitleChange);
+    connect(m_page, &QWebEnginePage::linkHovered, this, &Browser::StatusTextChange);
+    // A page cannot close the browser: the request is refused, only reported.
+    connect(m_page, &QWebEnginePage::windowCloseRequested, this, &Browser::WindowClosing);
+}
+
+WebEngineBrowser::~WebEngineBrowser()
+{
+    // The window that shows the view may have taken it and deleted it already.
+    if (m_view && !m_view->parent())
+        delete m_view;
+}
+
+void WebEngineBrowser::Navigate(const QString &address)
+{
+    if (!m_page)
+        return;
+    const QUrl url = QUrl::fromUserInput(address.trimmed());
+    if (!url.isValid())
+        return;
+    m_busy = true;
+    m_page->load(url);
+}
+
+void WebEngineBrowser::GoBack()
+{
+    if (m_page && m_page->history()->canGoBack())
+        m_page->triggerAction(QWebEnginePage::Back);
+}
+
+void WebEngineBrowser::GoForward()
+{
+    if (m_page && m_page->history()->canGoForward())
+        m_page->triggerAction(QWebEnginePage::Forward);
+}
+
+void WebEngineBrowser::Refresh()
+{
+    if (m_page && m_everLoaded)
+        m_page->triggerAction(QWebEnginePage::Reload);
+}
+
+void WebEngineBrowser::setSilent(bool silent)
+{
+    if (m_page)
+        m_page->silent = silent;
+}
+
+std::shared_ptr<papyrant::Document> WebEngineBrowser::Document()
+{
+    if (!m_page || !m_everLoaded)
+        return {};
+    return std::make_shared<WebEngineDocument>(this);
+}
+
+QString WebEngineBrowser::URL() const
+{
+    return m_page && m_everLoaded ? m_page->url().toString(QUrl::FullyEncoded) : QString();
+}
+
+QVariant WebEngineBrowser::evaluate(const QString &script)
+{
+    if (!m_page)
+        return {};
+    // The answer may come after we gave up waiting; it must then find nothing to write to.
+    struct Wait
+    {
+        QVariant value;
+        bool done = false;
+        QPointer<QEventLoop> loop;
+    };
+    auto wait = std::make_shared<Wait>();
+    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [wait](const QVariant &v) {
+        wait->value = v;
+        wait->done = true;
+        if (wait->loop)
+            wait->loop->quit();
+    });
+    if (!wait->done) {
+        QEventLoop loop;
+        wait->loop = &loop;
+        QTimer::singleShot(m_scriptTimeoutMs, &loop, &QEventLoop::quit);
+        connect(m_page, &QObject::destroyed, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return wait->done ? wait->value : QVariant();
+}
+
+void WebEngineBrowser::expectNavigation()
+{
+    m_busy = true;
+    m_clickGrace.start();
+}
+
+void WebEngineBrowser::onLoadStarted()
+{
+    m_clickGrace.stop();
+    m_busy = true;
+}
+
+void WebEngineBrowser::onLoadFinished(bool)
+{
+    // A failed load ends the wait for it as well: the page on show is whatever the engine shows.
+    m_clickGrace.stop();
+    m_busy = false;
+    m_everLoaded = true;
+    emit DocumentComplete(true, m_page ? m_page->url().toString(QUrl::FullyEncoded) : QString());
+}
+
+CookieBridge::CookieBridge(QWebEngineProfile *profile, QNetworkCookieJar *jar, QObject *parent)
+    : QObject(parent), m_profile(profile), m_jar(jar)
+{
+    if (!profile)
+        return;
+    QWebEngineCookieStore *store = profile->cookieStore();
+    connect(store, &QWebEngineCookieStore::cookieAdded, this, [this](const QNetworkCookie &c) {
+        if (m_jar)
+            m_jar->insertCookie(c);
+    });
+    connect(store, &QWebEngineCookieStore::cookieRemoved, this, [this](const QNetworkCookie &c) {
+        if (m_jar)
+            m_jar->deleteCookie(c);
+    });
+    store->loadAllCookies();
+}
+
+void CookieBridge::pushToBrowser(const QList<QNetworkCookie> &cookies)
+{
+    if (!m_profile)
+        return;
+    for (const QNetworkCookie &c : cookies)
+        m_profile->cookieStore()->setCookie(c);
+}
+
+} // namespace papyrant

@@ -1,0 +1,272 @@
+// labels: browser
+#include "search/resultpage.h"
+#include "search/serviceaddress.h"
+#include "search/ui/webenginebrowser.h"
+#include "search/staticdocument.h"
+#include "support/fixturesite.h"
+#include "support/qtprinters.h"
+
+#include <QNetworkCookie>
+#include <QNetworkCookieJar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <gtest/gtest.h>
+
+using namespace papyrant;
+using namespace papyrant::test;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int pageLimitMs = 20000;
+
+class BrowserTest : public ::testing::Test
+{
+protected:
+    FixtureSite site;
+    QWebEngineProfile profile; // off the record: nothing shared with other test programs
+    std::unique_ptr<WebEngineBrowser> browser = std::make_unique<WebEngineBrowser>(&profile);
+
+    void TearDown() override { browser.reset(); }
+
+    // Starts a navigation (or a click) and waits for its top-level document.
+    template<typename Start>
+    bool loads(Start start)
+    {
+        QSignalSpy done(browser.get(), &Browser::DocumentComplete);
+        start();
+        return done.wait(pageLimitMs);
+    }
+    bool open(const QString &address)
+    {
+        return loads([&] { browser->Navigate(address); });
+    }
+    // Waits until the page at that address has loaded.
+    bool settlesAt(const QString &address)
+    {
+        return QTest::qWaitFor([&] { return browser->URL() == address && !browser->Busy(); },
+                               pageLimitMs);
+    }
+    Element byId(const QString &id) { return browser->Document()->getElementById(id); }
+};
+
+QStringList links(const ResultPage &page)
+{
+    QStringList out;
+    for (const ResultEntry &e : page.entries)
+        out << e.link;
+    return out;
+}
+
+} // namespace
+
+TEST_F(BrowserTest, WalksTheFixtureSiteByItsNextLinks)
+{
+    EXPECT_FALSE(browser->Document()); // nothing loaded yet
+    ASSERT_TRUE(open(ServiceSearchPage(u"wetland"_s)));
+    EXPECT_TRUE(browser->URL().startsWith(site.url(u"/search?q=wetland"_s)));
+    EXPECT_TRUE(browser->URL().endsWith(u"&as_filetype=pdf"_s));
+
+    ResultPage first = ExtractPage(*browser, u"/tmp/papers/"_s);
+    EXPECT_FALSE(first.blocked);
+    EXPECT_EQ(links(first), QStringList({site.url(u"/pdf/101.pdf"_s), site.url(u"/pdf/102.pdf?a=1&b=2"_s)}));
+    ASSERT_EQ(first.entries.size(), 2);
+    EXPECT_EQ(first.entries.at(1).title, u"Page one: second article"_s);
+    EXPECT_EQ(first.entries.at(1).page, browser->URL());
+    EXPECT_EQ(first.entries.at(1).saveFolder, u"/tmp/papers/"_s);
+
+    // Find the next link as the walk does, from one snapshot, and click it on the live page.
+    auto findNext = [&] {
+        const auto page = browser->Document()->snapshot({u"A"_s}, false);
+        for (const Element &a : page->getElementsByTagName(u"A"_s)) {
+            const QString title = a.title().trimmed().toLower();
+            if (a.className().trimmed().toLower() == u"paging_next btn pagingbtn"
+                && (title == u"next" || title == u"次へ"))
+                return a;
+        }
+        return Element();
+    };
+    for (const QString &expected : {u"/search2.html"_s, u"/search3.html"_s}) {
+        Element next = findNext();
+        ASSERT_FALSE(next.isNull()) << expected.toStdString();
+        ASSERT_TRUE(loads([&] {
+            next.click();
+            EXPECT_TRUE(browser->Busy()); // from the click on, before the load has begun
+        }));
+        EXPECT_FALSE(browser->Busy());
+        EXPECT_EQ(browser->URL(), site.url(expected));
+    }
+    EXPECT_TRUE(findNext().isNull()); // the last page's link has the wrong class
+    EXPECT_EQ(links(ExtractPage(*browser, {})), QStringList({site.url(u"/pdf/301.pdf"_s)}));
+
+    ASSERT_TRUE(open(site.url(u"/blocked.html"_s)));
+    const ResultPage blocked = ExtractPage(*browser, {});
+    EXPECT_TRUE(blocked.blocked);
+    EXPECT_TRUE(blocked.entries.isEmpty());
+}
+
+TEST_F(BrowserTest, ExtractsTheEdgeCasePageAsTheStaticParserDoes)
+{
+    site.server().serveFile(u"/entries.html"_s, fixturePath(u"resultpages/entries.html"_s),
+                            "text/html; charset=utf-8");
+    ASSERT_TRUE(open(site.url(u"/entries.html"_s)));
+    const ResultPage live = ExtractPage(*browser, {});
+    const auto parsed = StaticDocument::fromHtml(readFixture(u"resultpages/entries.html"_s),
+                                                 site.url(u"/entries.html"_s));
+    const ResultPage fromText = ParseResultPage(parsed.get(), {});
+    ASSERT_EQ(live.entries.size(), 4);
+    ASSERT_EQ(live.entries.size(), fromText.entries.size());
+    for (int i = 0; i < live.entries.size(); ++i) {
+        EXPECT_EQ(live.entries.at(i).title, fromText.entries.at(i).title) << i;
+        EXPECT_EQ(live.entries.at(i).link, fromText.entries.at(i).link) << i;
+    }
+}
+
+TEST_F(BrowserTest, ReportsNavigationTitleAndOnlyTopLevelCompletion)
+{
+    QSignalSpy before(browser.get(), &Browser::BeforeNavigate2);
+    QSignalSpy titles(browser.get(), &Browser::TitleChange);
+    QSignalSpy complete(browser.get(), &Browser::DocumentComplete);
+    const QString address = site.url(u"/events.html"_s);
+    browser->Navigate(address);
+    EXPECT_TRUE(browser->Busy());
+    ASSERT_TRUE(complete.wait(pageLimitMs));
+    QTest::qWait(300); // the frame has time to load too
+    EXPECT_FALSE(browser->Busy());
+    ASSERT_EQ(before.size(), 1); // the frame's navigation is not the page's
+    EXPECT_EQ(before.at(0).at(0).toString(), address);
+    ASSERT_EQ(complete.size(), 1);
+    EXPECT_TRUE(complete.at(0).at(0).toBool());
+    EXPECT_EQ(complete.at(0).at(1).toString(), address);
+    ASSERT_FALSE(titles.isEmpty());
+    EXPECT_EQ(titles.last().at(0).toString(), u"Events page"_s);
+
+    byId(u"retitle"_s).click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return titles.last().at(0).toString() == u"新しい題名"_s; }, 5000));
+
+    ASSERT_TRUE(open(u"about:blank"_s));
+    const auto blank = browser->Document();
+    ASSERT_TRUE(blank);
+    EXPECT_EQ(blank->URL(), u"about:blank"_s);
+    EXPECT_EQ(blank->getElementsByTagName(u"DIV"_s).length(), 0);
+    EXPECT_TRUE(ExtractPage(*browser, {}).entries.isEmpty());
+}
+
+TEST_F(BrowserTest, NewWindowsOpenInTheSameBrowserAndCloseRequestsAreRefused)
+{
+    browser->setSilent(true);
+    ASSERT_TRUE(open(site.url(u"/events.html"_s)));
+    QSignalSpy newWindows(browser.get(), &Browser::NewWindow);
+    byId(u"newwindow"_s).click();
+    EXPECT_TRUE(settlesAt(site.url(u"/search2.html"_s)));
+    ASSERT_EQ(newWindows.size(), 1);
+    EXPECT_EQ(newWindows.at(0).at(0).toString(), site.url(u"/search2.html"_s));
+    EXPECT_EQ(browser->URL(), site.url(u"/search2.html"_s));
+
+    ASSERT_TRUE(open(site.url(u"/events.html"_s)));
+    byId(u"scriptwindow"_s).click();
+    EXPECT_TRUE(settlesAt(site.url(u"/search3.html"_s)));
+
+    ASSERT_TRUE(open(site.url(u"/events.html"_s)));
+    QSignalSpy closing(browser.get(), &Browser::WindowClosing);
+    byId(u"closer"_s).click(); // the engine itself ignores this one (the page was not opened by script)
+    QTest::qWait(300);
+    emit browser->page()->windowCloseRequested(); // as for a window a script may close
+    EXPECT_EQ(closing.size(), 1);
+    QTest::qWait(100);
+    ASSERT_TRUE(browser->page());
+    EXPECT_EQ(byId(u"closer"_s).tagName(), u"BUTTON"_s); // still there, still answering
+    EXPECT_TRUE(open(site.url(u"/search3.html"_s)));
+}
+
+TEST_F(BrowserTest, SilentSwallowsScriptDialogs)
+{
+    browser->setSilent(true);
+    EXPECT_TRUE(browser->Silent());
+    ASSERT_TRUE(open(site.url(u"/events.html"_s)));
+    QSignalSpy titles(browser.get(), &Browser::TitleChange);
+    byId(u"alerter"_s).click(); // an alert that showed would hold the script up
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !titles.isEmpty() && titles.last().at(0).toString() == u"alerted"_s; }, 5000));
+    browser->setSilent(false);
+    EXPECT_FALSE(browser->Silent());
+}
+
+TEST_F(BrowserTest, FormValuesAreSettableAndClickSubmits)
+{
+    ASSERT_TRUE(open(site.url(u"/events.html"_s)));
+    Element field = byId(u"kw"_s);
+    EXPECT_EQ(field.value(), u"start"_s);
+    EXPECT_EQ(field.name(), u"q"_s);
+    EXPECT_EQ(field.type(), u"text"_s);
+    // Inside an element looked up alone, the lookup goes to the page.
+    const ElementCollection inputs = byId(u"form"_s).getElementsByTagName(u"input"_s);
+    ASSERT_EQ(inputs.length(), 2);
+    EXPECT_EQ(inputs.item(1).id(), u"go"_s);
+    field.setValue(u"湿地 & 論文"_s);
+    EXPECT_EQ(byId(u"kw"_s).value(), u"湿地 & 論文"_s); // read again from the page
+    ASSERT_TRUE(loads([&] { byId(u"go"_s).click(); }));
+    EXPECT_EQ(browser->URL(), site.url(u"/search2.html?q=%E6%B9%BF%E5%9C%B0+%26+%E8%AB%96%E6%96%87"_s));
+    // An element of the page before is gone: clicking it does nothing.
+    QSignalSpy before(browser.get(), &Browser::BeforeNavigate2);
+    field.click();
+    field.setValue(u"x"_s);
+    QTest::qWait(200);
+    EXPECT_TRUE(before.isEmpty());
+    EXPECT_FALSE(browser->Busy());
+}
+
+TEST_F(BrowserTest, HistoryMovesAndIsIgnoredWhenEmpty)
+{
+    browser->GoBack(); // nothing loaded: ignored
+    browser->GoForward();
+    browser->Refresh();
+    EXPECT_FALSE(browser->Busy());
+    ASSERT_TRUE(open(site.url(u"/search2.html"_s)));
+    browser->GoForward(); // no forward history: ignored
+    ASSERT_TRUE(open(site.url(u"/search3.html"_s)));
+    ASSERT_TRUE(loads([&] { browser->GoBack(); }));
+    EXPECT_EQ(browser->URL(), site.url(u"/search2.html"_s));
+    ASSERT_TRUE(loads([&] { browser->GoForward(); }));
+    EXPECT_EQ(browser->URL(), site.url(u"/search3.html"_s));
+    const int before = site.server().requestCount(u"/search3.html"_s);
+    ASSERT_TRUE(loads([&] { browser->Refresh(); }));
+    EXPECT_GT(site.server().requestCount(u"/search3.html"_s), before);
+}
+
+TEST_F(BrowserTest, FailedLoadStillCompletes)
+{
+    ASSERT_TRUE(open(ScriptedHttpServer::closedPortUrl(u"/nothing"_s)));
+    EXPECT_FALSE(browser->Busy());
+    EXPECT_TRUE(ExtractPage(*browser, {}).entries.isEmpty());
+}
+
+TEST_F(BrowserTest, BrowserCookiesReachTheTransfersJarAndBack)
+{
+    QNetworkCookieJar jar;
+    CookieBridge bridge(&profile, &jar);
+    site.server().route(u"/login"_s, Script::response(200, "<html><body>ok</body></html>", "text/html",
+                                                       {"Set-Cookie: sid=abc123; Path=/"}));
+    ASSERT_TRUE(open(site.url(u"/login"_s)));
+    auto sid = [&] {
+        for (const QNetworkCookie &c : jar.cookiesForUrl(QUrl(site.url(u"/pdf/101.pdf"_s))))
+            if (c.name() == "sid")
+                return c.value();
+        return QByteArray();
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sid() == "abc123"; }, 5000));
+
+    QNetworkCookie fromTransfer("ticket", "t-42");
+    fromTransfer.setDomain(u"127.0.0.1"_s);
+    fromTransfer.setPath(u"/"_s);
+    bridge.pushToBrowser({fromTransfer});
+    QTest::qWait(200);
+    site.server().clearRequests();
+    ASSERT_TRUE(open(site.url(u"/search2.html"_s)));
+    ASSERT_FALSE(site.server().requests().isEmpty());
+    const QByteArray cookies = site.server().requests().first().header("Cookie");
+    EXPECT_TRUE(cookies.contains("sid=abc123")) << cookies.constData();
+    EXPECT_TRUE(cookies.contains("ticket=t-42")) << cookies.constData();
+}
