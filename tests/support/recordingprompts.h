@@ -36,7 +36,14 @@ public:
     std::optional<QString> input(const QString &prompt, const QString &, const QString &) override
     {
         shown.append({QStringLiteral("input"), prompt, Icon::None});
-        return take(inputAnswers, std::optional<QString>());
+        // Written out rather than through take(): GCC's -Wmaybe-uninitialized misreads a
+        // moved-from std::optional<QString> there.
+        if (inputAnswers.empty())
+            return std::nullopt;
+        const bool answered = inputAnswers.front().has_value();
+        const QString text = inputAnswers.front().value_or(QString());
+        inputAnswers.pop_front();
+        return answered ? std::optional<QString>(text) : std::nullopt;
     }
     QString openFile(const QString &title, const QString &, const QString &) override
     {
@@ -65,11 +72,11 @@ public:
 
 private:
     template<typename T>
-    static T take(std::deque<T> &queue, T fallback)
+    static T take(std::deque<T> &queue, const T &fallback)
     {
         if (queue.empty())
             return fallback;
-        T value = queue.front();
+        T value = std::move(queue.front());
         queue.pop_front();
         return value;
     }
