@@ -29,6 +29,11 @@ SearchSession::SearchSession(Browser *browser, SavePathValues &savePath, Prompts
     }
 }
 
+void SearchSession::loadPromptSetting()
+{
+    m_savePath.PromptSavePathOnExtract = GetSettingInt(setting::PromptSavePathOnExtract);
+}
+
 void SearchSession::showPicker()
 {
     m_savePath.PickerCancelled = false;

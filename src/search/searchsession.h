@@ -47,6 +47,8 @@ public:
     // The text of the throttle delay box (Combo1), read afresh at each page.
     std::function<QString()> delayText = [] { return QStringLiteral("5"); };
 
+    // Reads "提取网页信息时提示下载保存路径" into PromptSavePathOnExtract (search window load).
+    void loadPromptSetting();
     // Shows the save-folder picker modally (PickerCancelled cleared first).
     void showPicker();
     // The save folder extracted rows keep: the current one when the picker is shown before

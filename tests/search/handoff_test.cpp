@@ -54,6 +54,14 @@ TEST(Handoff, QueueRowFromSearchRow)
          u"http://h/w.pdf"_s, QString(), u"T"_s, u"/stored/"_s},
     };
     SaveSetting(setting::SaveFolder, u"/stored"_s);
+    {
+        SearchRig rig(nullptr);
+        rig.session->loadPromptSetting();
+        EXPECT_EQ(rig.values.PromptSavePathOnExtract, 1); // the default
+        SaveSetting(setting::PromptSavePathOnExtract, u"0"_s);
+        rig.session->loadPromptSetting();
+        EXPECT_EQ(rig.values.PromptSavePathOnExtract, 0);
+    }
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         SearchRig rig(nullptr);
