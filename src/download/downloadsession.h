@@ -25,6 +25,7 @@ struct DownloadOptions
     bool stopAfterFive = false;     // Check5
     bool sound = false;             // Check6
     bool autoLocate = false;        // menu自动定位到下载项
+    bool autoLogin = false;         // 自动登录: run the login automation after a web page
     double maxFileSizeMB = 10;      // MaxFileSizeMB
 };
 

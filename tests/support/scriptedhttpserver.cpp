@@ -145,6 +145,8 @@ private:
         case Script::Step::Send:
             m_socket->write(step.bytes);
             m_waitingForDrain = true;
+            if (m_socket->bytesToWrite() == 0) // nothing to wait for
+                QTimer::singleShot(0, this, &ScriptedConnection::drained);
             break;
         case Script::Step::Repeat:
             m_repeatSent = 0;
@@ -238,7 +240,13 @@ QString ScriptedHttpServer::url(const QString &pathAndQuery) const
 
 void ScriptedHttpServer::route(const QString &path, const Script &script)
 {
-    m_routes.insert(path, script);
+    routeSequence(path, {script});
+}
+
+void ScriptedHttpServer::routeSequence(const QString &path, const QList<Script> &scripts)
+{
+    m_routes.insert(path, scripts);
+    m_played.remove(path);
 }
 
 void ScriptedHttpServer::serveBody(const QString &path, const QByteArray &body,
@@ -292,8 +300,11 @@ Script ScriptedHttpServer::scriptFor(const RecordedRequest &request) const
     const QString target = QString::fromUtf8(request.target);
     const QString path = QString::fromUtf8(request.path);
     for (const QString &key : {target, path}) {
-        if (m_routes.contains(key))
-            return m_routes.value(key);
+        if (m_routes.contains(key)) {
+            const QList<Script> &scripts = m_routes[key];
+            const int n = m_played[key]++;
+            return scripts.value(qMin(n, int(scripts.size()) - 1));
+        }
         if (m_files.contains(key))
             return fileResponse(m_files.value(key).first, m_files.value(key).second);
     }

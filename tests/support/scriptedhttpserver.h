@@ -76,6 +76,8 @@ public:
 
     // A route matches the request target exactly, else its path without the query.
     void route(const QString &path, const Script &script);
+    // The first request gets the first script, the next the second...; the last one repeats.
+    void routeSequence(const QString &path, const QList<Script> &scripts);
     void serveBody(const QString &path, const QByteArray &body,
                    const QByteArray &contentType = "application/octet-stream",
                    const QList<QByteArray> &extraHeaders = {});
@@ -101,7 +103,8 @@ private:
     void record(const RecordedRequest &request);
 
     QTcpServer m_server;
-    QHash<QString, Script> m_routes;
+    QHash<QString, QList<Script>> m_routes;
+    mutable QHash<QString, int> m_played;
     QHash<QString, QPair<QString, QByteArray>> m_files; // path -> (file, type)
     QList<QPair<QString, QString>> m_directories;       // prefix -> folder
     QList<RecordedRequest> m_requests;

@@ -1,0 +1,181 @@
+#include "download/methodtwo.h"
+
+#include "download/downloadqueue.h"
+#include "download/downloadsession.h"
+#include "download/filetype.h"
+#include "transfer/downloader.h"
+
+#include <cmath>
+
+namespace papyrant {
+
+using namespace Qt::Literals::StringLiterals;
+
+MethodSwitch 切换下载方式(int currentMethod)
+{
+    MethodSwitch next;
+    next.method = currentMethod == 2 ? 1 : 2;
+    next.label = u"下载方式："_s + QString::number(next.method);
+    next.threadText = u"1"_s;
+    next.threadEnabled = next.method == 2;
+    return next;
+}
+
+MethodTwo::MethodTwo(DownloadSession &session, QObject *parent)
+    : QObject(parent), m_session(session)
+{}
+
+MethodTwo::~MethodTwo()
+{
+    for (int slot = 1; slot <= MaxSlots; ++slot)
+        unload(slot);
+}
+
+Downloader *MethodTwo::downloader(int slot) const
+{
+    return slot >= 1 && slot <= MaxSlots ? m_slots[size_t(slot)] : nullptr;
+}
+
+bool MethodTwo::isLoaded(int slot) const
+{
+    return downloader(slot) != nullptr;
+}
+
+int MethodTwo::LoadedDownloaderCount() const
+{
+    int n = 1;
+    for (int slot = 1; slot <= MaxSlots; ++slot)
+        n += isLoaded(slot);
+    return n;
+}
+
+void MethodTwo::unload(int slot)
+{
+    Downloader *d = downloader(slot);
+    if (!d)
+        return;
+    m_slots[size_t(slot)] = nullptr;
+    d->disconnect(this);
+    d->CancelAsyncRead(); // removes what it wrote of an unfinished body
+    d->deleteLater();     // the handler that unloads it may be running inside its signal
+}
+
+void MethodTwo::多线程下载(int slot, int position, const QString &url, const QString &path)
+{
+    if (slot < 1 || slot > MaxSlots)
+        return;
+    unload(slot);
+    auto *d = new Downloader(this);
+    d->setStallLimitMs(m_session.limits.downloaderStallMs);
+    d->setWatchdogTickMs(m_session.limits.watchdogTickMs);
+    m_slots[size_t(slot)] = d;
+    connect(d, &Downloader::DownloadProgress, this,
+            [this, slot](qint64 c, qint64 m, const QString &f) { DownloadProgress(slot, c, m, f); });
+    connect(d, &Downloader::DownloadComplete, this,
+            [this, slot](qint64 c, qint64 m, const QString &f) { DownloadComplete(slot, c, m, f); });
+    connect(d, &Downloader::DownloadError, this,
+            [this, slot](const QString &code, const QString &f) { DownloadError(slot, code, f); });
+    connect(d, &Downloader::BodyWritten, this,
+            [this, slot](qint64 bytes, const QString &f) { BodyWritten(slot, bytes, f); });
+
+    m_session.Transferring = true;
+    DownloadQueue &queue = m_session.queue();
+    queue.setState(position, QueueRow::Downloading);
+    if (m_session.options.autoLocate)
+        emit m_session.rowStarted(position);
+    queue.setProgress(position, QString(), QString(), QString());
+    const QString referer = queue.isValidPosition(position) ? queue.row(position).Referer : QString();
+    d->BeginDownload(url, path, referer);
+}
+
+int MethodTwo::rowOf(int index) const
+{
+    if (index < 1 || index > MaxSlots)
+        return 0;
+    const int position = m_session.SlotRows[size_t(index)];
+    return m_session.queue().isValidPosition(position) ? position : 0;
+}
+
+static void showCounts(DownloadQueue &queue, int position, qint64 cur, qint64 max)
+{
+    queue.setProgress(position, QString::number(max), QString::number(cur),
+                      QString::number(qint64(std::floor(double(cur) / double(max) * 100))) + u'%');
+}
+
+void MethodTwo::skipTooLarge(int index, int position)
+{
+    DownloadQueue &queue = m_session.queue();
+    queue.setState(position, QueueRow::Finished);
+    queue.setPercent(position, QueueWords::percentTooLarge());
+    m_session.markTransferEnded();
+    unload(index); // takes its placeholder and partial body with it
+}
+
+void MethodTwo::DownloadProgress(int index, qint64 CurBytes, qint64 MaxBytes, const QString &)
+{
+    const int position = rowOf(index);
+    if (!position || !(MaxBytes > 0 && MaxBytes >= CurBytes))
+        return;
+    showCounts(m_session.queue(), position, CurBytes, MaxBytes);
+    if (MaxBytes / 1024.0 / 1024.0 > m_session.options.maxFileSizeMB)
+        skipTooLarge(index, position);
+}
+
+void MethodTwo::BodyWritten(int index, qint64 bytes, const QString &)
+{
+    // A body of unknown length gets no progress reports; the limit still holds for it.
+    const int position = rowOf(index);
+    if (position && bytes / 1024.0 / 1024.0 > m_session.options.maxFileSizeMB)
+        skipTooLarge(index, position);
+}
+
+void MethodTwo::DownloadComplete(int index, qint64 CurBytes, qint64 MaxBytes, const QString &)
+{
+    if (index < 1 || index > MaxSlots)
+        return;
+    DownloadQueue &queue = m_session.queue();
+    int position = rowOf(index);
+    if (position) {
+        if (MaxBytes > 0 && MaxBytes >= CurBytes)
+            showCounts(queue, position, CurBytes, MaxBytes);
+        queue.setState(position, queue.row(position).Percent == QueueWords::percentComplete()
+                                     ? QueueRow::Finished
+                                     : QueueRow::Failed);
+    }
+    unload(index);
+    if (position) {
+        const QString key = queue.row(position).Urls;
+        CorrectRowFileType(queue, position);
+        position = queue.positionOf(key);
+        if (position)
+            AddBaseLink(queue.row(position));
+    }
+    if (position) {
+        const QueueRow &row = queue.row(position);
+        emit m_session.statusText(2, u"完成下载:"_s + row.Name);
+        const QString type = row.Type.toLower();
+        const bool page = type == u"htm"_s || type == u"html"_s;
+        if (page)
+            m_session.notify(101);
+        if (row.State == QueueRow::Failed)
+            m_session.notify(103);
+        if (page && m_session.options.autoLogin)
+            emit loginAutomationRequested(position);
+    }
+    m_session.markTransferEnded();
+}
+
+void MethodTwo::DownloadError(int index, const QString &, const QString &)
+{
+    if (index < 1 || index > MaxSlots)
+        return;
+    const int position = rowOf(index);
+    if (position) {
+        m_session.queue().setState(position, QueueRow::Failed);
+        m_session.notify(103);
+    }
+    unload(index);
+    m_session.markTransferEnded();
+}
+
+} // namespace papyrant

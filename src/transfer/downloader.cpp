@@ -1,0 +1,144 @@
+#include "transfer/downloader.h"
+
+#include "transfer/httpstream.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace papyrant {
+
+using namespace Qt::Literals::StringLiterals;
+
+Downloader::Downloader(QObject *parent) : QObject(parent)
+{
+    m_watchdog.setInterval(1000);
+    connect(&m_watchdog, &QTimer::timeout, this, &Downloader::watchdogTick);
+}
+
+Downloader::~Downloader()
+{
+    CancelAsyncRead();
+}
+
+void Downloader::BeginDownload(const QString &url, const QString &saveFile, const QString &)
+{
+    CancelAsyncRead();
+    m_saveFile = saveFile;
+    // An existing file (same-name rule "覆盖") keeps its bytes until the new body replaces it.
+    m_placeholderOurs = false;
+    if (!QFileInfo::exists(saveFile)) {
+        QFile placeholder(saveFile);
+        if (placeholder.open(QIODevice::WriteOnly))
+            m_placeholderOurs = placeholder.write("\x01\x00", 2) == 2;
+    }
+    m_lastProgress.start();
+    m_readBytes = m_watchedBytes = 0;
+    m_watchdog.start();
+    m_url = QString(url).replace(u"&amp;"_s, u"&"_s).trimmed();
+    m_phase = Phase::Reading;
+    startRead();
+}
+
+void Downloader::startRead()
+{
+    HttpStream::Options options;
+    options.followRedirects = true;
+    m_stream.reset(new HttpStream(QUrl(m_url), options));
+    connect(m_stream.get(), &HttpStream::bodyWritten, this, &Downloader::onProgress);
+    connect(m_stream.get(), &HttpStream::finished, this, &Downloader::onFinished);
+    if (!m_stream->writeTo(m_saveFile)) {
+        // Nowhere to write: no point in fetching; report after the caller has returned.
+        m_stream.reset();
+        QMetaObject::invokeMethod(this, [this] {
+            if (isRunning())
+                fail(u"无法下载"_s);
+        }, Qt::QueuedConnection);
+    }
+}
+
+void Downloader::onProgress(qint64 written)
+{
+    m_readBytes = written;
+    const qint64 total = m_stream ? m_stream->announcedLength() : -1;
+    const Phase phase = m_phase;
+    emit BodyWritten(written, m_saveFile);
+    // A handler may have abandoned the download (size limit).
+    if (m_phase != phase || !m_stream)
+        return;
+    if (total >= 1)
+        emit DownloadProgress(written, total, m_saveFile);
+}
+
+void Downloader::onFinished()
+{
+    if (!isRunning() || !m_stream)
+        return;
+    const qint64 written = m_stream->written();
+    const qint64 total = m_stream->announcedLength();
+    // The fallback fetch counts a body below two bytes as nothing.
+    const qint64 least = m_phase == Phase::Fallback ? 2 : 1;
+    if (m_stream->deliveredWhole() && written >= least) {
+        if (!m_stream->commit()) {
+            m_stream.reset();
+            fail(u"无法下载"_s); // nothing could be written: not a completion
+            return;
+        }
+        m_stream.reset();
+        m_placeholderOurs = false; // replaced by the body
+        const bool fallback = m_phase == Phase::Fallback;
+        m_phase = Phase::Done;
+        m_watchdog.stop();
+        const qint64 max = fallback || total < 1 ? written : total;
+        emit DownloadComplete(written, max, m_saveFile);
+        return;
+    }
+    m_stream.reset();
+    if (m_phase == Phase::Reading) {
+        // Nothing usable: one more fetch of the whole body.
+        m_phase = Phase::Fallback;
+        startRead();
+        return;
+    }
+    fail(u"无法下载"_s);
+}
+
+void Downloader::watchdogTick()
+{
+    if (!isRunning())
+        return;
+    if (m_readBytes != m_watchedBytes) {
+        m_watchedBytes = m_readBytes;
+        m_lastProgress.start();
+        return;
+    }
+    if (m_lastProgress.elapsed() >= m_stallLimitMs)
+        fail(u"超时"_s);
+}
+
+void Downloader::fail(const QString &missCode)
+{
+    dropOurFiles();
+    m_phase = Phase::Done;
+    emit DownloadError(missCode, m_saveFile);
+}
+
+void Downloader::CancelAsyncRead()
+{
+    if (isRunning())
+        dropOurFiles();
+    m_phase = m_phase == Phase::Idle ? Phase::Idle : Phase::Done;
+}
+
+void Downloader::dropOurFiles()
+{
+    m_watchdog.stop();
+    m_stream.reset(); // aborts and removes the temporary body
+    if (m_placeholderOurs) {
+        QFile placeholder(m_saveFile);
+        if (placeholder.size() == 2)
+            placeholder.remove();
+        m_placeholderOurs = false;
+    }
+}
+
+} // namespace papyrant

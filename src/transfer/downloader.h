@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include "transfer/httpstream.h"
+
+namespace papyrant {
+
+// Downloads one URL into one file without blocking, and reports by events. The body streams to
+// a temporary file beside the save file and is renamed over it when whole. While it runs, the
+// save file exists (a two-byte placeholder 01 00 when nothing was there), so that name checks
+// find the name taken; a download that fails or is abandoned leaves no file of ours behind and
+// an existing file as it was.
+class Downloader : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Downloader(QObject *parent = nullptr);
+    ~Downloader() override; // abandons a running download; no event follows
+
+    // Time without any new body byte after which the download is given up ("超时").
+    void setStallLimitMs(int ms) { m_stallLimitMs = ms; }
+    void setWatchdogTickMs(int ms) { m_watchdog.setInterval(ms); }
+
+    void BeginDownload(const QString &url, const QString &saveFile, const QString &referer);
+    void CancelAsyncRead();
+
+    QString url() const { return m_url; }
+    QString saveFile() const { return m_saveFile; }
+    bool isRunning() const { return m_phase == Phase::Reading || m_phase == Phase::Fallback; }
+
+signals:
+    // Only for an answer of known length.
+    void DownloadProgress(qint64 CurBytes, qint64 MaxBytes, const QString &SaveFile);
+    void DownloadComplete(qint64 CurBytes, qint64 MaxBytes, const QString &SaveFile);
+    // "超时" (no progress within the stall limit) or "无法下载".
+    void DownloadError(const QString &MissCode, const QString &SaveFile);
+    // Every growth of the body on disk, known length or not (for the size limit).
+    void BodyWritten(qint64 bytes, const QString &SaveFile);
+
+private:
+    enum class Phase { Idle, Reading, Fallback, Done };
+
+    void startRead();
+    void onProgress(qint64 written);
+    void onFinished();
+    void watchdogTick();
+    void fail(const QString &missCode);
+    void dropOurFiles();
+
+    Phase m_phase = Phase::Idle;
+    QString m_url;
+    QString m_saveFile;
+    bool m_placeholderOurs = false;
+    HttpStreamPtr m_stream;
+    QTimer m_watchdog;
+    QElapsedTimer m_lastProgress;
+    qint64 m_readBytes = 0;
+    qint64 m_watchedBytes = 0;
+    int m_stallLimitMs = 300000;
+};
+
+} // namespace papyrant

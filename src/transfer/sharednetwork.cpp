@@ -1,0 +1,95 @@
+#include "transfer/sharednetwork.h"
+
+#include "foundation/settings.h"
+
+#include <QCoreApplication>
+#include <QNetworkAccessManager>
+#include <QNetworkCookieJar>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QStringDecoder>
+
+namespace papyrant {
+
+using namespace Qt::Literals::StringLiterals;
+
+ProxySettings ReadProxySettings()
+{
+    return {GetSetting(setting::ProxyEnabled).trimmed() == u"1"_s,
+            GetSetting(setting::ProxyAddress).trimmed(), GetSetting(setting::ProxyPort).trimmed()};
+}
+
+QNetworkAccessManager &SharedNetworkManager()
+{
+    // Parented to the application so that it goes before the event dispatcher does.
+    static QNetworkAccessManager *manager = [] {
+        auto *m = new QNetworkAccessManager(QCoreApplication::instance());
+        m->setCookieJar(new QNetworkCookieJar); // the manager takes ownership
+        m->setAutoDeleteReplies(false);
+        m->setProxy(QNetworkProxy(QNetworkProxy::DefaultProxy));
+        return m;
+    }();
+    return *manager;
+}
+
+QNetworkCookieJar &SharedCookieJar()
+{
+    return *SharedNetworkManager().cookieJar();
+}
+
+void ApplyProxy(const ProxySettings &proxy)
+{
+    if (proxy.enabled && !proxy.host.trimmed().isEmpty()) {
+        bool ok = false;
+        const uint port = proxy.port.trimmed().toUInt(&ok);
+        SharedNetworkManager().setProxy(QNetworkProxy(QNetworkProxy::HttpProxy,
+                                                      proxy.host.trimmed(),
+                                                      quint16(ok && port > 0 && port < 65536 ? port : 80)));
+    } else {
+        QNetworkProxyFactory::setUseSystemConfiguration(true);
+        SharedNetworkManager().setProxy(QNetworkProxy(QNetworkProxy::DefaultProxy));
+    }
+}
+
+QNetworkRequest MakeTransferRequest(const QUrl &url, const QByteArray &referer,
+                                    bool followRedirects, int maxRedirects)
+{
+    QNetworkRequest request(url);
+    request.setRawHeader("Referer", referer);
+    request.setRawHeader("Accept-Encoding", "identity");
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         followRedirects ? QNetworkRequest::NoLessSafeRedirectPolicy
+                                         : QNetworkRequest::ManualRedirectPolicy);
+    request.setMaximumRedirectsAllowed(maxRedirects);
+    request.setTransferTimeout(0); // our own timers decide
+    return request;
+}
+
+QString RawHeaderText(const QNetworkReply *reply)
+{
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid())
+        return {};
+    QString text = u"HTTP/1.1 "_s + QString::number(status.toInt()) + u' '
+                   + HeaderBytesToText(
+                       reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray())
+                   + u"\r\n"_s;
+    for (const auto &[name, value] : reply->rawHeaderPairs())
+        text += HeaderBytesToText(name) + u": "_s + HeaderBytesToText(value) + u"\r\n"_s;
+    return text;
+}
+
+QString HeaderBytesToText(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    return QString::fromLatin1(bytes);
+}
+
+} // namespace papyrant

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QNetworkRequest>
+#include <QString>
+
+class QNetworkAccessManager;
+class QNetworkCookieJar;
+class QNetworkReply;
+
+namespace papyrant {
+
+// The proxy choice of the options dialog ("代理服务器有效", "代理服务器网址", "代理服务器端口").
+struct ProxySettings
+{
+    bool enabled = false;
+    QString host;
+    QString port; // as the user typed it; a port that is not a number counts as 80
+};
+
+// The proxy settings as stored by the options dialog.
+ProxySettings ReadProxySettings();
+
+// One network access manager and one cookie jar for every transfer of the run, so that a
+// cookie set by one request (or by a login in the browser) goes with all later ones. Both live
+// on the UI thread until the application ends.
+QNetworkAccessManager &SharedNetworkManager();
+QNetworkCookieJar &SharedCookieJar();
+
+// Proxy on: every transfer goes through host:port. Proxy off: the system's proxy configuration.
+void ApplyProxy(const ProxySettings &proxy);
+
+// A GET request as every transfer sends it: always from the server, no HTTP/2 (it has hung on
+// some servers), the body as sent (identity encoding, so that sizes are the bytes written), and
+// redirects followed only when asked for (at most maxRedirects).
+QNetworkRequest MakeTransferRequest(const QUrl &url, const QByteArray &referer,
+                                    bool followRedirects, int maxRedirects = 10);
+
+// The answer's header block as a transfer control shows it: the status line first, then one
+// "Name: value" per line, lines separated by CR LF. Empty when no answer came.
+QString RawHeaderText(const QNetworkReply *reply);
+
+// Header bytes as text: UTF-8 when they are valid UTF-8, else Latin-1 (servers send both).
+QString HeaderBytesToText(const QByteArray &bytes);
+
+} // namespace papyrant

@@ -1,0 +1,154 @@
+// labels: integration faults
+#include "support/qtprinters.h"
+#include "support/scriptedhttpserver.h"
+#include "transfer/downloader.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace papyrant;
+using namespace papyrant::test;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList files(const QTemporaryDir &dir, QDir::Filters filters)
+{
+    return QDir(dir.path()).entryList(filters | QDir::NoDotAndDotDot);
+}
+
+struct DownloaderRun
+{
+    QTemporaryDir dir;
+    Downloader downloader;
+    QSignalSpy progress{&downloader, &Downloader::DownloadProgress};
+    QSignalSpy complete{&downloader, &Downloader::DownloadComplete};
+    QSignalSpy error{&downloader, &Downloader::DownloadError};
+
+    DownloaderRun()
+    {
+        downloader.setStallLimitMs(400);
+        downloader.setWatchdogTickMs(50);
+    }
+    QString path(const QString &name = QStringLiteral("a.pdf")) const { return dir.filePath(name); }
+    bool waitEnd() { return QTest::qWaitFor([&] { return complete.size() + error.size() > 0; }, 10000); }
+};
+
+} // namespace
+
+TEST(Downloader, PlaceholderAtOnceThenBodyReplacesIt)
+{
+    ScriptedHttpServer server;
+    server.route(QStringLiteral("/f?a=1&b=2"),
+                 Script().delay(100).send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 5"}) + "%PDF-"));
+    DownloaderRun run;
+    run.downloader.BeginDownload(server.url(QStringLiteral("/f?a=1&amp;b=2 ")), run.path(), {});
+    EXPECT_EQ(readAll(run.path()), QByteArray("\x01\x00", 2));
+    ASSERT_TRUE(run.waitEnd());
+    ASSERT_EQ(run.complete.size(), 1);
+    EXPECT_EQ(run.complete[0][0].toLongLong(), 5);
+    EXPECT_EQ(run.complete[0][1].toLongLong(), 5);
+    EXPECT_EQ(readAll(run.path()), "%PDF-");
+    EXPECT_FALSE(run.progress.isEmpty());
+    EXPECT_EQ(files(run.dir, QDir::Files | QDir::Hidden).size(), 1); // no temporary left
+}
+
+TEST(Downloader, UnknownLengthCompletesOnceWithItsLengthTwice)
+{
+    ScriptedHttpServer server;
+    server.route(QStringLiteral("/f"), Script::raw(Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf"}) + "0123456789"));
+    DownloaderRun run;
+    run.downloader.BeginDownload(server.url(QStringLiteral("/f")), run.path(), {});
+    ASSERT_TRUE(run.waitEnd());
+    ASSERT_EQ(run.complete.size(), 1);
+    EXPECT_EQ(run.complete[0][0].toLongLong(), 10);
+    EXPECT_EQ(run.complete[0][1].toLongLong(), 10);
+    EXPECT_TRUE(run.progress.isEmpty());
+    EXPECT_EQ(server.requestCount(QStringLiteral("/f")), 1); // no second fetch
+}
+
+// Each case fails, and then no file of ours is left and an existing file is untouched.
+TEST(Downloader, FailuresLeaveNothingOfOursAndExistingFilesIntact)
+{
+    struct Case
+    {
+        const char *name;
+        QList<Script> scripts;
+        QString missCode;
+    };
+    const QByteArray ok200 = Script::head("HTTP/1.1 200 OK", {"Content-Length: 100"});
+    const QList<Case> cases = {
+        {"stall", {Script().send(ok200 + "abc").stall()}, QStringLiteral("超时")},
+        {"short then close", {Script::raw(ok200 + "abc")}, QStringLiteral("无法下载")},
+        {"reset", {Script().send(ok200 + "abc").reset()}, QStringLiteral("无法下载")},
+        {"empty reply", {Script::raw("")}, QStringLiteral("无法下载")},
+        // the fallback counts a one-byte body as nothing
+        {"fallback one byte", {Script::response(404, "", "text/html"), Script::raw(Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf"}) + "x")},
+         QStringLiteral("无法下载")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (bool existing : {false, true}) {
+            ScriptedHttpServer server;
+            server.routeSequence(QStringLiteral("/f"), c.scripts);
+            DownloaderRun run;
+            if (existing) {
+                QFile old(run.path());
+                ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+                old.write("old article");
+            }
+            run.downloader.BeginDownload(server.url(QStringLiteral("/f")), run.path(), {});
+            ASSERT_TRUE(run.waitEnd());
+            ASSERT_EQ(run.error.size(), 1);
+            EXPECT_EQ(run.error[0][0].toString(), c.missCode);
+            EXPECT_TRUE(run.complete.isEmpty());
+            if (existing) {
+                EXPECT_EQ(readAll(run.path()), "old article");
+            }
+            EXPECT_EQ(files(run.dir, QDir::Files | QDir::Hidden).size(), existing ? 1 : 0);
+        }
+    }
+}
+
+TEST(Downloader, FallbackFollowsRedirectsAndMissingFolderFailsWithoutNetwork)
+{
+    ScriptedHttpServer server;
+    server.route(QStringLiteral("/loop"), Script::response(302, "", "", {"Location: /loop"}));
+    DownloaderRun run;
+    run.downloader.BeginDownload(server.url(QStringLiteral("/loop")), run.path(), {});
+    ASSERT_TRUE(run.waitEnd());
+    EXPECT_EQ(run.error.size(), 1);
+    EXPECT_LE(server.requestCount(QStringLiteral("/loop")), 30); // bounded
+
+    ScriptedHttpServer untouched;
+    untouched.serveBody(QStringLiteral("/f"), "%PDF-1.4", "application/pdf");
+    DownloaderRun nowhere;
+    nowhere.downloader.BeginDownload(untouched.url(QStringLiteral("/f")),
+                                     nowhere.path(QStringLiteral("no/such/a.pdf")), {});
+    ASSERT_TRUE(nowhere.waitEnd());
+    EXPECT_EQ(nowhere.error.size(), 1);
+    EXPECT_TRUE(untouched.requests().isEmpty());
+}
+
+TEST(Downloader, CancelReportsNothingAndRemovesPlaceholder)
+{
+    ScriptedHttpServer server;
+    server.route(QStringLiteral("/f"),
+                 Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 100"}) + "abc").stall());
+    DownloaderRun run;
+    run.downloader.BeginDownload(server.url(QStringLiteral("/f")), run.path(), {});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !run.progress.isEmpty(); }, 3000));
+    run.downloader.CancelAsyncRead();
+    QTest::qWait(600);
+    EXPECT_TRUE(run.complete.isEmpty());
+    EXPECT_TRUE(run.error.isEmpty());
+    EXPECT_TRUE(files(run.dir, QDir::Files | QDir::Hidden).isEmpty());
+}
