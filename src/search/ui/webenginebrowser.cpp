@@ -1,6 +1,7 @@
 #include "search/ui/webenginebrowser.h"
 
 #include "search/ui/webenginedocument.h"
+#include "transfer/sharednetwork.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -31,6 +32,8 @@ QWebEngineProfile *programBrowserProfile()
         profile->setCachePath(storage.path() + u"/cache"_s);
     }
     profile->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    // A login made in any embedded browser admits the downloads.
+    new CookieBridge(profile, &SharedCookieJar(), profile);
     return profile;
 }
 

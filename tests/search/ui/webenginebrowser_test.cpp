@@ -2,6 +2,7 @@
 #include "search/resultpage.h"
 #include "search/serviceaddress.h"
 #include "search/ui/webenginebrowser.h"
+#include "transfer/sharednetwork.h"
 #include "search/staticdocument.h"
 #include "support/fixturesite.h"
 #include "support/qtprinters.h"
@@ -269,4 +270,24 @@ TEST_F(BrowserTest, BrowserCookiesReachTheTransfersJarAndBack)
     const QByteArray cookies = site.server().requests().first().header("Cookie");
     EXPECT_TRUE(cookies.contains("sid=abc123")) << cookies.constData();
     EXPECT_TRUE(cookies.contains("ticket=t-42")) << cookies.constData();
+}
+
+TEST(ProgramBrowser, SharesItsCookiesWithTheTransfers)
+{
+    FixtureSite site;
+    site.server().route(u"/session"_s, Script::response(200, "<html><body>ok</body></html>", "text/html",
+                                                         {"Set-Cookie: session=s-77; Path=/"}));
+    auto browser = std::make_unique<WebEngineBrowser>(); // the program's own profile
+    QSignalSpy done(browser.get(), &Browser::DocumentComplete);
+    browser->Navigate(site.url(u"/session"_s));
+    ASSERT_TRUE(done.wait(pageLimitMs));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (const QNetworkCookie &c : SharedCookieJar().cookiesForUrl(QUrl(site.url(u"/pdf/101.pdf"_s))))
+                if (c.name() == "session" && c.value() == "s-77")
+                    return true;
+            return false;
+        },
+        5000));
+    EXPECT_EQ(programBrowserProfile(), programBrowserProfile());
 }
