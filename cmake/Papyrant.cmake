@@ -66,11 +66,22 @@ function(papyrant_tests module)
         if(NOT labels)
             set(labels unit)
         endif()
-        gtest_discover_tests(${target}
-            DISCOVERY_MODE PRE_TEST
-            DISCOVERY_TIMEOUT 60
-            PROPERTIES LABELS "${labels}"
-                       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox;PAPYRANT_FIXTURES=${PROJECT_SOURCE_DIR}/tests/fixtures"
-                       TIMEOUT 300)
+        gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+        # Labels and environment are lists, which gtest_discover_tests flattens into its
+        # PROPERTIES; set them from a file of our own that CTest reads after the discovery.
+        set(environment
+            "QT_QPA_PLATFORM=offscreen"
+            "QTWEBENGINE_DISABLE_SANDBOX=1"
+            "QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox"
+            "PAPYRANT_FIXTURES=${PROJECT_SOURCE_DIR}/tests/fixtures")
+        set(props_file ${CMAKE_CURRENT_BINARY_DIR}/${target}_properties.cmake)
+        file(WRITE ${props_file}
+             "if(${target}_TESTS)\n"
+             "  set_tests_properties(\${${target}_TESTS} PROPERTIES\n"
+             "    LABELS \"${labels}\"\n"
+             "    ENVIRONMENT \"${environment}\"\n"
+             "    TIMEOUT 300)\n"
+             "endif()\n")
+        set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${props_file})
     endforeach()
 endfunction()
