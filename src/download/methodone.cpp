@@ -154,7 +154,10 @@ QString TransferStateText(int state, int code, const QString &text)
 
 MethodOne::MethodOne(DownloadSession &session, Prompts &prompts, QObject *parent)
     : QObject(parent), proxy(ReadProxySettings()), m_session(session), m_prompts(prompts)
-{}
+{
+    m_wakeTimer.setSingleShot(true);
+    connect(&m_wakeTimer, &QTimer::timeout, this, &MethodOne::wake);
+}
 
 MethodOne::~MethodOne()
 {
@@ -192,10 +195,11 @@ bool MethodOne::waitFor(const std::function<bool()> &done, int timeoutMs)
         if (left <= 0)
             return false;
         QEventLoop loop;
-        QTimer::singleShot(int(qMin<qint64>(left, FlagCheckMs)), &loop, &QEventLoop::quit);
         QEventLoop *outer = m_loop;
         m_loop = &loop;
+        m_wakeTimer.start(int(qMin<qint64>(left, FlagCheckMs)));
         loop.exec();
+        m_wakeTimer.stop();
         m_loop = outer;
     }
     return true;
