@@ -78,10 +78,11 @@ bool AddAllWalk::下一页()
     {
         QPointer<Browser> watched(browser);
         EventWait wait([&] {
-            return !watched || !watched->Busy() || !flags.PageLoading() || flags.AddAllStopped()
+            return !alive || !watched || !watched->Busy() || !flags.PageLoading() || flags.AddAllStopped()
                    || flags.Blocked() || flags.batchStopRequested();
         });
-        wait.wakeOn(&flags, &SearchRunFlags::changed)
+        wait.endOnDestroyed(this)
+            .wakeOn(&flags, &SearchRunFlags::changed)
             .wakeOn(browser, &Browser::DocumentComplete)
             .poll(s.limits.busyPollMs)
             .run(s.limits.pageWaitMs);
@@ -94,8 +95,11 @@ bool AddAllWalk::下一页()
     if (!delay)
         return false;
     if (*delay > 0 && !flags.AddAllStopped() && !flags.batchStopRequested()) {
-        EventWait wait([&] { return flags.AddAllStopped() || flags.batchStopRequested(); });
-        wait.wakeOn(&flags, &SearchRunFlags::changed)
+        EventWait wait([&] {
+            return !alive || flags.AddAllStopped() || flags.batchStopRequested();
+        });
+        wait.endOnDestroyed(this)
+            .wakeOn(&flags, &SearchRunFlags::changed)
             .run(int(std::min<qint64>(qint64(*delay) * s.limits.msPerDelaySecond, INT_MAX)));
     }
     return !alive.isNull();

@@ -65,7 +65,8 @@ void BatchSearch::打开谷歌搜索网页(const QString &address)
         return !alive || !watched || !watched->Busy() || !flags.PageLoading()
                || flags.BatchStopped();
     });
-    wait.wakeOn(&flags, &SearchRunFlags::changed)
+    wait.endOnDestroyed(this)
+        .wakeOn(&flags, &SearchRunFlags::changed)
         .wakeOn(browser, &Browser::DocumentComplete)
         .poll(m_session.limits.busyPollMs)
         .run(m_session.limits.searchPageWaitMs);

@@ -31,6 +31,14 @@ public:
             m_connections << QObject::connect(sender, signal, &m_loop, [this] { check(); });
         return *this;
     }
+    // Ends the wait when the object goes: the waiting code must not go on using it.
+    EventWait &endOnDestroyed(const QObject *object)
+    {
+        if (object)
+            m_connections << QObject::connect(object, &QObject::destroyed, &m_loop,
+                                              [this] { m_loop.quit(); });
+        return *this;
+    }
     // Re-tests the condition every intervalMs as well (0: never).
     EventWait &poll(int intervalMs)
     {
