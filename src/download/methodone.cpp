@@ -15,6 +15,7 @@
 #include <QStringDecoder>
 #include <QTimer>
 #include <cmath>
+#include <optional>
 
 namespace papyrant {
 
@@ -154,7 +155,10 @@ QString TransferStateText(int state, int code, const QString &text)
 
 MethodOne::MethodOne(DownloadSession &session, Prompts &prompts, QObject *parent)
     : QObject(parent), proxy(ReadProxySettings()), m_session(session), m_prompts(prompts)
-{}
+{
+    m_wakeTimer.setSingleShot(true);
+    connect(&m_wakeTimer, &QTimer::timeout, this, &MethodOne::wake);
+}
 
 MethodOne::~MethodOne()
 {
@@ -192,10 +196,11 @@ bool MethodOne::waitFor(const std::function<bool()> &done, int timeoutMs)
         if (left <= 0)
             return false;
         QEventLoop loop;
-        QTimer::singleShot(int(qMin<qint64>(left, FlagCheckMs)), &loop, &QEventLoop::quit);
         QEventLoop *outer = m_loop;
         m_loop = &loop;
+        m_wakeTimer.start(int(qMin<qint64>(left, FlagCheckMs)));
         loop.exec();
+        m_wakeTimer.stop();
         m_loop = outer;
     }
     return true;
@@ -228,21 +233,28 @@ void MethodOne::Inet下载当前文件(int position)
 MethodOne::BodyEnd MethodOne::receiveBody(const QString &key, double expected, bool limitUnknown)
 {
     DownloadQueue &queue = m_session.queue();
-    qint64 counted = 0;
     QElapsedTimer lastProgress;
     lastProgress.start();
-    for (;;) {
+    const double limitBytes = m_session.options.maxFileSizeMB * 1024 * 1024;
+    // Progress goes into the row as the body arrives, without leaving the wait: the receive
+    // loop itself only wakes for an end (whole, cut, too large, stalled, stopped).
+    const auto showProgress = [&](qint64 written) {
+        lastProgress.start();
+        const int p = queue.positionOf(key);
+        queue.setReceived(p, QString::number(written));
+        double size = 0;
+        if (queue.isValidPosition(p) && isNumber(queue.row(p).Size, &size) && size > 0)
+            queue.setPercent(p, QString::number(qint64(std::floor(written / size * 100))) + u'%');
+        if ((expected > 0 && written >= expected)
+            || (expected <= 0 && limitUnknown && written > limitBytes))
+            wake();
+    };
+    if (m_stream->written() > 0)
+        showProgress(m_stream->written());
+    const QMetaObject::Connection progress =
+        connect(m_stream.get(), &HttpStream::bodyWritten, this, showProgress);
+    const auto outcome = [&]() -> std::optional<BodyEnd> {
         const qint64 written = m_stream->written();
-        if (written > counted) {
-            counted = written;
-            lastProgress.start();
-            const int p = queue.positionOf(key);
-            queue.setReceived(p, QString::number(written));
-            double size = 0;
-            if (queue.isValidPosition(p) && isNumber(queue.row(p).Size, &size) && size > 0)
-                queue.setPercent(p, QString::number(qint64(std::floor(written / size * 100)))
-                                        + u'%');
-        }
         if (m_stream->writeFailed())
             return BodyEnd::Broken;
         if (expected > 0) {
@@ -254,17 +266,21 @@ MethodOne::BodyEnd MethodOne::receiveBody(const QString &key, double expected, b
         } else {
             if (!m_stream->isRunning())
                 return m_stream->deliveredWhole() ? BodyEnd::Complete : BodyEnd::Broken;
-            if (limitUnknown && written / 1024.0 / 1024.0 > m_session.options.maxFileSizeMB)
+            if (limitUnknown && written > limitBytes)
                 return BodyEnd::TooLarge;
         }
         if (lastProgress.elapsed() > m_session.limits.noProgressMs)
             return BodyEnd::Stalled;
         if (stopRequested())
             return BodyEnd::Cancelled;
-        const qint64 seen = written;
-        waitFor([&] { return m_stream->written() != seen || !m_stream->isRunning() || stopRequested(); },
+        return std::nullopt;
+    };
+    std::optional<BodyEnd> end;
+    while (!(end = outcome()))
+        waitFor([&] { return outcome().has_value(); },
                 int(qMax<qint64>(1, m_session.limits.noProgressMs - lastProgress.elapsed() + 1)));
-    }
+    disconnect(progress);
+    return *end;
 }
 
 bool MethodOne::Inet下载文件(int position)
@@ -298,7 +314,6 @@ bool MethodOne::Inet下载文件(int position)
             showState(7);
             wake();
         });
-        connect(m_stream.get(), &HttpStream::bodyWritten, this, &MethodOne::wake);
         connect(m_stream.get(), &HttpStream::finished, this, [this] {
             if (m_stream && !m_stream->deliveredWhole())
                 showState(11);
@@ -484,7 +499,6 @@ bool MethodOne::fallbackFetch(const QString &key, const QUrl &url, const QString
     options.chunkSize = 2048;
     m_stream.reset(new HttpStream(url, options));
     connect(m_stream.get(), &HttpStream::headersReady, this, &MethodOne::wake);
-    connect(m_stream.get(), &HttpStream::bodyWritten, this, &MethodOne::wake);
     connect(m_stream.get(), &HttpStream::finished, this, &MethodOne::wake);
     BodyEnd outcome = BodyEnd::Broken;
     if (m_stream->writeTo(target)) {

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 #include <functional>
 
@@ -75,6 +76,7 @@ private:
     Prompts &m_prompts;
     HttpStreamPtr m_stream;
     QEventLoop *m_loop = nullptr;
+    QTimer m_wakeTimer; // a wait also wakes on this, to look at the stop flag
     bool m_cancelled = false;
 };
 

@@ -10,6 +10,8 @@ namespace papyrant {
 
 // Bytes the reply may hold before it stops reading from the socket.
 constexpr qint64 ReplyBufferBytes = 1024 * 1024;
+// Body bytes gathered before one write to the file.
+constexpr qsizetype PendingBytes = 256 * 1024;
 // The most header fields and header bytes an answer may have.
 constexpr qsizetype MaxHeaderFields = 256;
 constexpr qint64 MaxHeaderBytes = 64 * 1024;
@@ -90,8 +92,11 @@ bool HttpStream::writeTo(const QString &target)
 {
     auto file = std::make_unique<QSaveFile>(target);
     file->setDirectWriteFallback(false);
-    if (!file->open(QIODevice::WriteOnly))
+    // Our own write buffer: one copy from the reply, one write per PendingBytes.
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
+    m_pending.resize(PendingBytes);
+    m_pendingSize = 0;
     m_file = std::move(file);
     m_written = 0;
     drain(); // what arrived before the target was given
@@ -104,21 +109,33 @@ void HttpStream::drain()
 {
     if (!m_reply || !m_file || m_writeFailed)
         return;
-    QByteArray buffer(m_options.chunkSize, Qt::Uninitialized);
     qint64 before = m_written;
     while (m_reply->bytesAvailable() > 0) {
-        const qint64 n = m_reply->read(buffer.data(), buffer.size());
+        if (m_pendingSize + m_options.chunkSize > m_pending.size() && !flush())
+            return;
+        const qint64 n = m_reply->read(m_pending.data() + m_pendingSize,
+                                       qMin<qint64>(m_options.chunkSize,
+                                                    m_pending.size() - m_pendingSize));
         if (n <= 0)
             break;
-        if (m_file->write(buffer.constData(), n) != n) {
-            m_writeFailed = true;
-            m_reply->abort();
-            return;
-        }
+        m_pendingSize += n;
         m_written += n;
     }
+    if (!flush())
+        return;
     if (m_written != before)
         emit bodyWritten(m_written);
+}
+
+bool HttpStream::flush()
+{
+    if (m_pendingSize > 0 && m_file->write(m_pending.constData(), m_pendingSize) != m_pendingSize) {
+        m_writeFailed = true;
+        m_reply->abort();
+        return false;
+    }
+    m_pendingSize = 0;
+    return true;
 }
 
 void HttpStream::onFinished()

@@ -65,9 +65,12 @@ private:
     void onMetaData();
     void drain();
     void onFinished();
+    bool flush();
 
     QPointer<QNetworkReply> m_reply;
     std::unique_ptr<QSaveFile> m_file;
+    QByteArray m_pending; // body bytes read and not yet written
+    qsizetype m_pendingSize = 0;
     Options m_options;
     QString m_rawHeaders;
     int m_status = 0;

@@ -1,6 +1,7 @@
 #include "transfer/sharednetwork.h"
 
 #include "foundation/settings.h"
+#include "transfer/allocator.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
@@ -23,6 +24,7 @@ QNetworkAccessManager &SharedNetworkManager()
 {
     // Parented to the application so that it goes before the event dispatcher does.
     static QNetworkAccessManager *manager = [] {
+        TuneAllocatorForStreaming();
         auto *m = new QNetworkAccessManager(QCoreApplication::instance());
         m->setCookieJar(new QNetworkCookieJar); // the manager takes ownership
         m->setAutoDeleteReplies(false);

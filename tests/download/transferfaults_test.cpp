@@ -4,6 +4,7 @@
 #include "support/qtprinters.h"
 #include "transferharness.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -278,4 +279,28 @@ TEST(TransferFaults, OneStalledTransferAmongThreeFailsAlone)
     EXPECT_EQ(h.queue.row(2).State, QueueRow::Failed);
     EXPECT_EQ(h.queue.row(3).State, QueueRow::Finished);
     EXPECT_EQ(h.files(), (QStringList{QStringLiteral("a.pdf"), QStringLiteral("c.pdf")}));
+}
+
+// An endless body of unknown length ends as soon as it passes the size limit, not when a time
+// limit runs out.
+TEST(TransferFaults, EndlessBodyEndsAtTheLimitNotAtATimeLimit)
+{
+    for (int method : {1, 2}) {
+        SCOPED_TRACE(method);
+        TransferHarness h;
+        h.session.limits.headerWaitMs = h.session.limits.noProgressMs = 60000;
+        h.session.limits.downloaderStallMs = 60000;
+        h.server.route(QStringLiteral("/f"),
+                       Script().send(head(ok, {"Content-Type: application/pdf"})).repeat("%PDF-0123456789", -1));
+        const int p = h.addRow(QStringLiteral("/f"));
+        QElapsedTimer clock;
+        clock.start();
+        if (method == 1)
+            h.runOne(p);
+        else
+            ASSERT_TRUE(h.runTwo(p, 20000));
+        EXPECT_LT(clock.elapsed(), 20000);
+        EXPECT_EQ(h.queue.row(p).Percent, QStringLiteral("大文件，跳过"));
+        EXPECT_EQ(h.files(), QStringList());
+    }
 }

@@ -125,13 +125,26 @@ WebEngineBrowser::WebEngineBrowser(QWebEngineProfile *profile, QObject *parent) 
     m_view->setPage(m_page);
 
     m_clickGrace.setSingleShot(true);
-    m_clickGrace.setInterval(3000);
+    m_clickGrace.setInterval(10000);
     connect(&m_clickGrace, &QTimer::timeout, this, [this] { m_busy = false; });
 
     connect(m_page, &BrowserPage::navigationRequested, this, [this](const QUrl &url) {
-        m_clickGrace.stop();
+        // Busy until the load begins (and then until it ends); a request that never turns into
+        // a load (a download, a cancelled one) lets go after the grace time.
         m_busy = true;
+        if (!m_loading)
+            m_clickGrace.start();
         emit BeforeNavigate2(url.toString(QUrl::FullyEncoded));
+    });
+    connect(m_page, &QWebEnginePage::urlChanged, this, [this](const QUrl &url) {
+        // A move within the page (to a fragment) loads nothing; it is complete at once.
+        if (m_busy && !m_loading && m_everLoaded
+            && url.adjusted(QUrl::RemoveFragment) == m_loadedUrl.adjusted(QUrl::RemoveFragment)) {
+            m_clickGrace.stop();
+            m_busy = false;
+            m_loadedUrl = url;
+            emit DocumentComplete(true, url.toString(QUrl::FullyEncoded));
+        }
     });
     connect(m_page, &BrowserPage::newWindowRequested, this, [this](const QUrl &url) {
         emit NewWindow(url.toString(QUrl::FullyEncoded));
@@ -160,6 +173,8 @@ void WebEngineBrowser::Navigate(const QString &address)
     if (!url.isValid())
         return;
     m_busy = true;
+    if (!m_loading)
+        m_clickGrace.start();
     m_page->load(url);
 }
 
@@ -230,12 +245,14 @@ QVariant WebEngineBrowser::evaluate(const QString &script)
 void WebEngineBrowser::expectNavigation()
 {
     m_busy = true;
-    m_clickGrace.start();
+    if (!m_loading)
+        m_clickGrace.start();
 }
 
 void WebEngineBrowser::onLoadStarted()
 {
     m_clickGrace.stop();
+    m_loading = true;
     m_busy = true;
 }
 
@@ -243,9 +260,11 @@ void WebEngineBrowser::onLoadFinished(bool)
 {
     // A failed load ends the wait for it as well: the page on show is whatever the engine shows.
     m_clickGrace.stop();
+    m_loading = false;
     m_busy = false;
     m_everLoaded = true;
-    emit DocumentComplete(true, m_page ? m_page->url().toString(QUrl::FullyEncoded) : QString());
+    m_loadedUrl = m_page ? m_page->url() : QUrl();
+    emit DocumentComplete(true, m_loadedUrl.toString(QUrl::FullyEncoded));
 }
 
 CookieBridge::CookieBridge(QWebEngineProfile *profile, QNetworkCookieJar *jar, QObject *parent)

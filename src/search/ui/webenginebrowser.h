@@ -73,7 +73,8 @@ public:
     // when the page goes away meanwhile.
     QVariant evaluate(const QString &script);
     void setScriptTimeout(int ms) { m_scriptTimeoutMs = ms; }
-    // How long a click that should navigate keeps Busy up while the navigation has not begun.
+    // How long a navigation request (or a click that should navigate) keeps Busy up while no
+    // load has begun.
     void setClickNavigationGrace(int ms) { m_clickGrace.setInterval(ms); }
 
     // Called by the live document after a click that will most likely load a page, so that
@@ -87,7 +88,9 @@ private:
     QPointer<QWebEngineView> m_view;
     QPointer<BrowserPage> m_page;
     bool m_busy = false;
+    bool m_loading = false; // between the engine's load start and load end
     bool m_everLoaded = false;
+    QUrl m_loadedUrl;
     int m_scriptTimeoutMs = 15000;
     QTimer m_clickGrace;
 };

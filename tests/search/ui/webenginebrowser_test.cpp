@@ -237,11 +237,32 @@ TEST_F(BrowserTest, HistoryMovesAndIsIgnoredWhenEmpty)
     EXPECT_GT(site.server().requestCount(u"/search3.html"_s), before);
 }
 
-TEST_F(BrowserTest, FailedLoadStillCompletes)
+TEST_F(BrowserTest, EveryNavigationEndsBusy)
 {
+    // A refused connection still completes, with the engine's error page on show.
     ASSERT_TRUE(open(ScriptedHttpServer::closedPortUrl(u"/nothing"_s)));
     EXPECT_FALSE(browser->Busy());
     EXPECT_TRUE(ExtractPage(*browser, {}).entries.isEmpty());
+
+    // A move to a fragment of the page on show loads nothing and completes at once.
+    ASSERT_TRUE(open(site.url(u"/events.html"_s)));
+    ASSERT_TRUE(open(site.url(u"/events.html#form"_s)));
+    EXPECT_FALSE(browser->Busy());
+    EXPECT_EQ(browser->URL(), site.url(u"/events.html#form"_s));
+
+    // A link whose click is cancelled by the page never loads: Busy lets go after the grace.
+    browser->setClickNavigationGrace(300);
+    ASSERT_TRUE(open(site.url(u"/events.html"_s)));
+    browser->evaluate(u"document.getElementById('newwindow').addEventListener('click', function(e) { e.preventDefault(); });"_s);
+    byId(u"newwindow"_s).click();
+    EXPECT_FALSE(browser->Busy()); // the click saw the cancel: no navigation expected
+
+    // A navigation that turns into a download leaves the page as it was and ends Busy.
+    site.server().serveBody(u"/paper.bin"_s, QByteArray(1000, 'x'), "application/octet-stream",
+                            {"Content-Disposition: attachment; filename=paper.bin"});
+    browser->Navigate(site.url(u"/paper.bin"_s));
+    EXPECT_TRUE(browser->Busy());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !browser->Busy(); }, 5000));
 }
 
 TEST_F(BrowserTest, BrowserCookiesReachTheTransfersJarAndBack)
