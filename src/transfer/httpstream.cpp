@@ -2,9 +2,10 @@
 
 #include "transfer/sharednetwork.h"
 
+#include "foundation/replacingfile.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QSaveFile>
 
 namespace papyrant {
 
@@ -90,10 +91,9 @@ void HttpStream::onMetaData()
 
 bool HttpStream::writeTo(const QString &target)
 {
-    auto file = std::make_unique<QSaveFile>(target);
-    file->setDirectWriteFallback(false);
+    auto file = std::make_unique<ReplacingFile>(target);
     // Our own write buffer: one copy from the reply, one write per PendingBytes.
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    if (!file->open())
         return false;
     m_pending.resize(PendingBytes);
     m_pendingSize = 0;
@@ -172,7 +172,7 @@ void HttpStream::abort()
     m_running = false;
     if (m_file) {
         m_file->cancelWriting();
-        m_file.reset(); // QSaveFile removes its temporary file
+        m_file.reset();
     }
 }
 

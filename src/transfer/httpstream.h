@@ -7,9 +7,11 @@
 #include <memory>
 
 class QNetworkReply;
-class QSaveFile;
+
 
 namespace papyrant {
+
+class ReplacingFile;
 
 // One GET whose body is streamed into a file as it arrives. The body is written under a
 // temporary name beside the target and renamed over it in one step by commit(), so that an
@@ -68,7 +70,7 @@ private:
     bool flush();
 
     QPointer<QNetworkReply> m_reply;
-    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<ReplacingFile> m_file;
     QByteArray m_pending; // body bytes read and not yet written
     qsizetype m_pendingSize = 0;
     Options m_options;
