@@ -1,6 +1,7 @@
 // Search-side figures: the hand-over of 10,000 search rows into the download queue, and the CPU
 // the walk uses while it waits a 5-second throttle delay.
 #include "download/downloadqueue.h"
+#include "silentprompts.h"
 #include "foundation/prompts.h"
 #include "search/addallwalk.h"
 #include "search/analysis.h"
@@ -21,17 +22,6 @@ using namespace papyrant;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-class SilentPrompts : public Prompts
-{
-public:
-    void message(const QString &, Icon) override {}
-    bool askYesNo(const QString &, Icon) override { return false; }
-    std::optional<QString> input(const QString &, const QString &, const QString &) override { return {}; }
-    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFile(const QString &, const QString &, const QString &) override { return {}; }
-    QString browseFolder(const QString &, const QString &) override { return {}; }
-};
 
 class NoPicker : public SaveFolderPicker
 {

@@ -4,6 +4,7 @@
 // method1 runs Inet下载当前文件 on one queue row; method2 one Downloader. The stall modes start a
 // transfer of a URL that stalls and measure the process's CPU time while it waits.
 #include "download/downloadqueue.h"
+#include "silentprompts.h"
 #include "download/downloadsession.h"
 #include "download/methodone.h"
 #include "foundation/prompts.h"
@@ -20,17 +21,6 @@
 using namespace papyrant;
 
 namespace {
-
-class SilentPrompts : public Prompts
-{
-public:
-    void message(const QString &, Icon) override {}
-    bool askYesNo(const QString &, Icon) override { return false; }
-    std::optional<QString> input(const QString &, const QString &, const QString &) override { return {}; }
-    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFile(const QString &, const QString &, const QString &) override { return {}; }
-    QString browseFolder(const QString &, const QString &) override { return {}; }
-};
 
 long peakRssKb()
 {
