@@ -2,19 +2,15 @@
 #include "foundation/codepage.h"
 #include "foundation/encoding.h"
 
+#include "support/pincodepage.h"
+
 #include <gtest/gtest.h>
 
 using namespace papyrant;
+using papyrant::test::PinCodePage;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// Pins "the system code page" for one test and gives the platform's back afterwards.
-struct PinCodePage
-{
-    explicit PinCodePage(const QByteArray &name) { setSystemCodePageForTesting(name); }
-    ~PinCodePage() { setSystemCodePageForTesting({}); }
-};
 
 const QString thai = u"\u0E01"_s;           // not in GBK
 const QString emoji = u"\U0001F600"_s;      // a surrogate pair

@@ -3,18 +3,15 @@
 #include "foundation/contenttype.h"
 #include "foundation/filenames.h"
 
+#include "support/pincodepage.h"
+
 #include <gtest/gtest.h>
 
 using namespace papyrant;
+using papyrant::test::PinCodePage;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-struct PinCodePage
-{
-    explicit PinCodePage(const QByteArray &name) { setSystemCodePageForTesting(name); }
-    ~PinCodePage() { setSystemCodePageForTesting({}); }
-};
 
 QString repeat(const QString &piece, int times)
 {
