@@ -1,4 +1,5 @@
 #include "app/ui/fcover.h"
+#include "app/ui/programwindows.h"
 #include "foundation/prompts.h"
 
 #include <QApplication>
@@ -21,7 +22,7 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(papyrant::appTitle());
     QApplication::setQuitOnLastWindowClosed(false);
 
-    papyrant::FCover cover;
-    cover.show();
+    papyrant::ProgramWindows windows;
+    windows.cover()->show();
     return app.exec();
 }
