@@ -15,6 +15,7 @@
 #include "tools/savepathvalues.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -53,7 +54,7 @@ int main(int argc, char **argv)
         return at >= 0 && at + 1 < args.size() ? args[at + 1] : QString();
     };
 
-    QTemporaryDir folder;
+    QTemporaryDir folder(QDir::tempPath() + u"/papers-XXXXXX"_s);
     ScriptedHttpServer server;
     struct Item { const char16_t *title; QByteArray path; QByteArray body; QByteArray type; };
     const QByteArray png = QByteArray::fromHex("89504e470d0a1a0a0000000d49484452") + QByteArray(3000, 'x');
@@ -77,13 +78,16 @@ int main(int argc, char **argv)
 
     ProgramWindows windows;
     SavePathValues values;
-    values.CurrentSaveFolder = folder.path() + u'/';
+    values.CurrentSaveFolder = folder.path() + u"/文献/"_s;
     FixedPicker picker;
     QtPrompts prompts;
     SearchSession session(nullptr, values, prompts, picker, windows);
-    for (const Item &item : items)
-        session.加入下载列表(server.url(QString::fromLatin1(item.path)), QString::fromUtf16(item.title),
-                         u"PDF"_s, {}, server.url(u"/search?q=1"_s));
+    // A path the server does not serve stands for a host that cannot be reached.
+    for (const Item &item : items) {
+        const QString path = QString::fromLatin1(item.path);
+        session.加入下载列表(item.body.isEmpty() ? ScriptedHttpServer::closedPortUrl(path) : server.url(path),
+                         QString::fromUtf16(item.title), u"PDF"_s, {}, server.url(u"/search?q=1"_s));
+    }
     session.显示下载窗口(true);
     FFileDownload *window = windows.downloadWindow();
     if (args.contains(u"--start"_s))
