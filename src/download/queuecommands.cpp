@@ -12,7 +12,6 @@
 
 #include <QFileInfo>
 #include <QHash>
-#include <QLocale>
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <QSet>
@@ -69,42 +68,12 @@ private:
     int m_n;
 };
 
-std::optional<double> sortNumber(QString text)
-{
-    text.remove(u',');
-    bool ok = false;
-    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
 // Numbers as fixed-width digits compare as text in numeric order.
 QString paddedNumber(double value)
 {
     const qint64 whole = std::llround(value);
     const QString digits = QString::number(whole < 0 ? -whole : whole).rightJustified(20, u'0');
     return whole < 0 ? u'-' + digits : digits;
-}
-
-QString columnText(const QueueRow &row, int column)
-{
-    switch (QueueColumn(column)) {
-    case QueueColumn::Name: return row.Name;
-    case QueueColumn::Type: return row.Type;
-    case QueueColumn::Size: return row.Size;
-    case QueueColumn::Received: return row.Received;
-    case QueueColumn::Percent: return row.Percent;
-    case QueueColumn::SaveFolder: return row.SaveFolder;
-    case QueueColumn::BaseFlag: return row.BaseFlag;
-    }
-    return {};
-}
-
-bool isPageType(const QString &type, bool xmlIsPage)
-{
-    const QString t = type.toLower();
-    return t == u"htm"_s || t == u"html"_s || (xmlIsPage && t == u"xml"_s);
 }
 
 bool ended(const QueueRow &row)
@@ -153,12 +122,12 @@ void SortQueueByColumn(DownloadQueue &queue, int column, bool descending)
     keys.reserve(queue.count());
     for (int p = 1; p <= queue.count(); ++p) {
         const QueueRow &row = queue.row(p);
-        QString key = columnText(row, column);
+        QString key = queueColumnText(row, column);
         if (counts || percent) {
             QString number = key;
             if (percent)
                 number.remove(u'%');
-            if (const std::optional<double> value = sortNumber(number))
+            if (const std::optional<double> value = queueNumber(number))
                 key = paddedNumber(*value);
         }
         keys.insert(&row, key);
@@ -170,10 +139,10 @@ void SortQueueByColumn(DownloadQueue &queue, int column, bool descending)
     });
     if (counts || percent) {
         for (int p = 1; p <= queue.count(); ++p) {
-            QString text = columnText(queue.row(p), column);
+            QString text = queueColumnText(queue.row(p), column);
             if (percent)
                 text.remove(u'%');
-            const std::optional<double> value = sortNumber(text);
+            const std::optional<double> value = queueNumber(text);
             if (!value)
                 continue;
             const QString plain = QString::number(std::llround(*value));
@@ -277,7 +246,7 @@ int QueueCommands::deleteFilesWhere(const std::function<bool(const QueueRow &)> 
 
 int QueueCommands::删除网页类型文件项()
 {
-    return deleteFilesWhere([](const QueueRow &r) { return ended(r) && isPageType(r.Type, true); });
+    return deleteFilesWhere([](const QueueRow &r) { return ended(r) && isWebPageType(r.Type, true); });
 }
 
 int QueueCommands::删除出错项()
@@ -304,17 +273,24 @@ int QueueCommands::取消下载选中项(const QList<int> &selected)
     return count;
 }
 
-void QueueCommands::打开下载文件(int position)
+QString QueueCommands::existingRowFile(int position)
 {
     DownloadQueue &queue = m_session.queue();
     if (!queue.isValidPosition(position))
-        return;
+        return {};
     const QString path = RowFilePath(queue.row(position));
     if (!FileExists(path)) {
         m_prompts.message(u"该文件不存在！"_s, Prompts::Icon::Error);
-        return;
+        return {};
     }
-    OpenDocument(path, m_prompts);
+    return path;
+}
+
+void QueueCommands::打开下载文件(int position)
+{
+    const QString path = existingRowFile(position);
+    if (!path.isEmpty())
+        OpenDocument(path, m_prompts);
 }
 
 void QueueCommands::打开文件所在文件夹(int position)
@@ -338,14 +314,9 @@ void QueueCommands::打开文件所在文件夹(int position)
 
 void QueueCommands::用记事本打开文件(int position)
 {
-    DownloadQueue &queue = m_session.queue();
-    if (!queue.isValidPosition(position))
+    const QString path = existingRowFile(position);
+    if (path.isEmpty())
         return;
-    const QString path = RowFilePath(queue.row(position));
-    if (!FileExists(path)) {
-        m_prompts.message(u"该文件不存在！"_s, Prompts::Icon::Error);
-        return;
-    }
     if (QFileInfo(path).size() / 1024.0 > 2048) {
         m_prompts.message(u"该文件太大，超过了2M，不便于用记事本打开！"_s, Prompts::Icon::Error);
         return;

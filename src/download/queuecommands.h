@@ -89,6 +89,8 @@ public:
 
 private:
     bool stoppedGuard();
+    // The row's file; empty (and "该文件不存在！" shown when the row is there) otherwise.
+    QString existingRowFile(int position);
     int removeWhere(const std::function<bool(const QueueRow &)> &pick);
     int deleteFilesWhere(const std::function<bool(const QueueRow &)> &pick);
 

@@ -322,6 +322,12 @@ TEST(DownloadWindow, ControlsReachTheScheduler)
     EXPECT_TRUE(o.autoRedownload && o.autoStart && o.stopAfterFive && o.sound && o.autoLocate);
     EXPECT_TRUE(action(w, u"menu自动定位到下载项"_s)->isChecked());
 
+    // A started row is scrolled into view.
+    for (int i = 1; i <= 300; ++i)
+        rig.add(QString::number(i), QueueRow::Finished);
+    emit w->session().rowStarted(280);
+    EXPECT_TRUE(rig.list()->viewport()->rect().contains(rig.rowCenter(280)));
+
     // Start: the marker shows and "开始下载" goes grey at the next housekeeping tick; stop
     // clears the two automatic boxes.
     rig.add(u"w"_s, QueueRow::Waiting);
