@@ -640,3 +640,138 @@ TEST(DownloadWindow, ClosingAnIdleWindowAsksNothing)
     EXPECT_TRUE(rig.window->isUnloaded());
     EXPECT_TRUE(QTest::qWaitFor([&] { return rig.window.isNull(); }, 2000));
 }
+
+// Every command of the list and tools menus, reached through its menu item.
+TEST(DownloadWindow, EveryMenuItemReachesItsCommand)
+{
+    struct Case
+    {
+        const char16_t *item;
+        std::function<void(WindowRig &)> setup;
+        std::function<void(WindowRig &)> check;
+    };
+    const auto file = [](WindowRig &rig, const QString &name, const QByteArray &bytes = "x") {
+        QFile f(rig.folder() + name);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    const auto select = [](WindowRig &rig, int position) { rig.clickRow(position); };
+    const auto state = [](WindowRig &rig, int position) { return rig.window->queue().row(position).State; };
+    const QString longName(80, u'长');
+    const QByteArray png = QByteArray::fromHex("89504e470d0a1a0a") + QByteArray(64, 'p');
+    OpenerLog log;
+
+    const Case cases[] = {
+        {u"menu随机排序列表", [](WindowRig &r) { r.add(u"a"_s, QueueRow::Waiting); },
+         [](WindowRig &r) { EXPECT_EQ(r.prompts.last(), u"随机排序完成！"_s); }},
+        {u"menu自动列宽", [&](WindowRig &r) { r.add(longName, QueueRow::Waiting); },
+         [&](WindowRig &r) {
+             EXPECT_GE(r.list()->columnWidth(0), r.list()->fontMetrics().horizontalAdvance(longName));
+         }},
+        {u"menu重新下载选中项", [&](WindowRig &r) { r.add(u"a"_s, QueueRow::Failed); select(r, 1); },
+         [&](WindowRig &r) { EXPECT_EQ(state(r, 1), QueueRow::Waiting); }},
+        {u"menu重新下载出错项", [](WindowRig &r) { r.add(u"a"_s, QueueRow::Failed); },
+         [&](WindowRig &r) { EXPECT_EQ(state(r, 1), QueueRow::Waiting); }},
+        {u"menu重新下载文件类型为HTM和HTML项", [](WindowRig &r) { r.add(u"a"_s, QueueRow::Finished, u"xml"_s); },
+         [&](WindowRig &r) { EXPECT_EQ(r.window->queue().row(1).Type, u"xxx"_s); }},
+        {u"menu重新下载出错项和网页项", [](WindowRig &r) { r.add(u"a"_s, QueueRow::Finished, u"html"_s); },
+         [&](WindowRig &r) { EXPECT_EQ(state(r, 1), QueueRow::Waiting); }},
+        {u"menu重新下载文件大小小于指定数字的项",
+         [](WindowRig &r) {
+             r.add(u"a"_s, QueueRow::Finished);
+             r.window->queue().setProgress(1, u"10"_s, u"10"_s, u"100%"_s);
+             r.prompts.inputAnswers = {u"5000"_s};
+         },
+         [&](WindowRig &r) {
+             EXPECT_EQ(r.prompts.last(), u"请输入数字："_s);
+             EXPECT_EQ(state(r, 1), QueueRow::Waiting);
+         }},
+        {u"menu清除全部出错项", [](WindowRig &r) { r.add(u"a"_s, QueueRow::Failed); },
+         [](WindowRig &r) { EXPECT_EQ(r.window->queue().count(), 0); }},
+        {u"menu清除完成项", [](WindowRig &r) { r.add(u"a"_s, QueueRow::Finished); },
+         [](WindowRig &r) { EXPECT_EQ(r.window->queue().count(), 0); }},
+        {u"menu清空",
+         [](WindowRig &r) {
+             r.add(u"a"_s, QueueRow::Waiting);
+             r.prompts.yesNoAnswers = {true};
+         },
+         [](WindowRig &r) { EXPECT_EQ(child<QLabel>(r.window, u"Label1"_s)->text(), u"0条"_s); }},
+        {u"menu删除网页类型文件项",
+         [&](WindowRig &r) {
+             r.add(u"a"_s, QueueRow::Finished, u"htm"_s);
+             file(r, u"a.htm"_s);
+         },
+         [](WindowRig &r) { EXPECT_FALSE(QFile::exists(r.folder() + u"a.htm"_s)); }},
+        {u"menu删除出错项",
+         [&](WindowRig &r) {
+             r.add(u"a"_s, QueueRow::Failed);
+             file(r, u"a.pdf"_s);
+         },
+         [](WindowRig &r) { EXPECT_FALSE(QFile::exists(r.folder() + u"a.pdf"_s)); }},
+        {u"menu打开下载文件",
+         [&](WindowRig &r) {
+             r.add(u"a"_s, QueueRow::Finished);
+             file(r, u"a.pdf"_s);
+             select(r, 1);
+         },
+         [&](WindowRig &r) { EXPECT_EQ(log.desktop.last().toLocalFile(), r.folder() + u"a.pdf"_s); }},
+        {u"menu打开文件所在文件夹",
+         [&](WindowRig &r) {
+             r.add(u"a"_s, QueueRow::Finished);
+             file(r, u"a.pdf"_s);
+             select(r, 1);
+             r.window->commands().showInFolder = [&r](const QString &path) {
+                 r.prompts.message(u"shown "_s + path, Prompts::Icon::None);
+                 return true;
+             };
+         },
+         [](WindowRig &r) { EXPECT_EQ(r.prompts.last(), u"shown "_s + r.folder() + u"a.pdf"_s); }},
+        {u"menu用记事本打开文件",
+         [&](WindowRig &r) {
+             r.add(u"a"_s, QueueRow::Finished, u"htm"_s);
+             file(r, u"a.htm"_s);
+             select(r, 1);
+         },
+         [&](WindowRig &r) { EXPECT_EQ(log.textEditor.last(), r.folder() + u"a.htm"_s); }},
+        {u"menu导出全部名称",
+         [](WindowRig &r) {
+             r.add(u"a"_s, QueueRow::Finished);
+             r.add(u"b"_s, QueueRow::Failed);
+             r.prompts.fileAnswers = {r.folder() + u"names.txt"_s};
+         },
+         [](WindowRig &r) { EXPECT_EQ(fileBytes(r.folder() + u"names.txt"_s), QByteArray("a\r\nb\r\n")); }},
+        {u"menu导出未完成项名称",
+         [](WindowRig &r) {
+             r.add(u"a"_s, QueueRow::Finished);
+             r.add(u"b"_s, QueueRow::Failed);
+             r.prompts.fileAnswers = {r.folder() + u"names.txt"_s};
+         },
+         [](WindowRig &r) { EXPECT_EQ(fileBytes(r.folder() + u"names.txt"_s), QByteArray("b\r\n")); }},
+        {u"menu检查文件是否存在", [](WindowRig &r) { r.add(u"a"_s, QueueRow::Finished); },
+         [](WindowRig &r) { EXPECT_EQ(r.window->queue().row(1).Percent, u"不存在"_s); }},
+        {u"menu打开文件判断类型",
+         [&](WindowRig &r) {
+             file(r, u"picture.dat"_s, png);
+             r.prompts.fileAnswers = {r.folder() + u"picture.dat"_s};
+         },
+         [](WindowRig &r) { EXPECT_EQ(r.prompts.last(), u"文件类型为：png"_s); }},
+        {u"menu下载全部", [](WindowRig &) {},
+         [](WindowRig &r) { EXPECT_TRUE(r.window->scheduler().isOn()); }},
+        {u"menu停止下载", [](WindowRig &r) { r.window->scheduler().startDownloads(); },
+         [](WindowRig &r) { EXPECT_FALSE(r.window->scheduler().isOn()); }},
+        {u"menu退出本下载窗口", [](WindowRig &) {},
+         [](WindowRig &r) { EXPECT_TRUE(r.window->isUnloaded()); }},
+    };
+    for (const Case &c : cases) {
+        const QString name = QString::fromUtf16(c.item);
+        SCOPED_TRACE(name.toStdString());
+        WindowRig rig;
+        rig.make();
+        c.setup(rig);
+        QAction *item = action(rig.window, name);
+        ASSERT_TRUE(item);
+        EXPECT_TRUE(item->isEnabled());
+        item->trigger();
+        c.check(rig);
+    }
+}
