@@ -14,7 +14,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QRadioButton;
-class QTreeView;
+class QTableView;
 
 namespace papyrant {
 
@@ -137,7 +137,7 @@ private:
     QLabel *m_label1 = nullptr;
     QFrame *m_shape1 = nullptr;
     // The list, the login panel and the status bar
-    QTreeView *m_listView3 = nullptr;
+    QTableView *m_listView3 = nullptr;
     QWidget *m_picWebBK = nullptr;
     QLabel *m_panels[4] = {};
     // Menu items whose state changes

@@ -14,7 +14,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTreeView>
+#include <QTableView>
 
 using namespace Qt::Literals::StringLiterals;
 

@@ -32,7 +32,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTreeView>
+#include <QTableView>
 #include <gtest/gtest.h>
 
 using namespace papyrant;
@@ -96,7 +96,7 @@ struct WindowRig
         r.State = state;
         return window->queue().append(r);
     }
-    QTreeView *list() const { return child<QTreeView>(window, u"ListView3"_s); }
+    QTableView *list() const { return child<QTableView>(window, u"ListView3"_s); }
     QPoint rowCenter(int position) const
     {
         return list()->visualRect(list()->model()->index(position - 1, 0)).center();
@@ -142,7 +142,7 @@ TEST(DownloadWindow, HandOffDownloadAndTheCloseQuestion)
     search.显示下载窗口(false);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), u"文件下载-澄川文献管家"_s);
-    auto *list = child<QTreeView>(window, u"ListView3"_s);
+    auto *list = child<QTableView>(window, u"ListView3"_s);
     ASSERT_EQ(list->model()->rowCount(), 3);
     EXPECT_EQ(child<QLabel>(window, u"Label1"_s)->text(), u"3条"_s);
 
@@ -325,6 +325,7 @@ TEST(DownloadWindow, ControlsReachTheScheduler)
     // A started row is scrolled into view.
     for (int i = 1; i <= 300; ++i)
         rig.add(QString::number(i), QueueRow::Finished);
+    QApplication::processEvents(); // the list takes in its new rows
     emit w->session().rowStarted(280);
     EXPECT_TRUE(rig.list()->viewport()->rect().contains(rig.rowCenter(280)));
 
@@ -514,7 +515,7 @@ TEST(DownloadWindow, ListClicksDoubleClicksColumnClicksAndStatusPanels)
     EXPECT_EQ(log.desktop.size(), 3);
 
     // A click on the header "名称" sorts; the first click descending.
-    QHeaderView *header = rig.list()->header();
+    QHeaderView *header = rig.list()->horizontalHeader();
     const auto clickHeader = [&](int column) {
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                           QPoint(header->sectionViewportPosition(column) + 10, header->height() / 2));

@@ -1,0 +1,95 @@
+// The download window shown with 100,000 queue rows: the resident memory the rows add (queue,
+// model and view together) and the time the hand-off takes with the window on screen. Rows come
+// one at a time as the search side hands them over, with a yield to the event loop after every
+// 100 rows as the analysis commands yield. Prints "name: value" lines. Run it under a display
+// (xvfb-run) to measure a window that is really drawn; offscreen works too.
+#include "app/ui/programwindows.h"
+#include "download/downloadqueue.h"
+#include "download/ui/ffiledownload.h"
+#include "../silentprompts.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QEventLoop>
+#include <QTimer>
+#include <QTableView>
+#include <cstdio>
+#include <unistd.h>
+
+using namespace papyrant;
+
+namespace {
+
+// Resident set size of this process in MB.
+double residentMB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0 : 0;
+}
+
+// Lets the window lay out and draw what is pending.
+void settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
+
+void print(const char *name, double value)
+{
+    std::printf("%s: %.2f\n", name, value);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(appTitle());
+    constexpr int rows = 100000;
+
+    SilentPrompts prompts;
+    ProgramWindows windows(&prompts);
+    windows.showDownloadWindow();
+    FFileDownload *window = windows.downloadWindow();
+    settle();
+    const double before = residentMB();
+
+    QElapsedTimer t;
+    t.start();
+    DownloadQueue *queue = windows.queue();
+    for (int i = 0; i < rows; ++i) {
+        QueueRow r;
+        r.Urls = QStringLiteral("https://ci.example.org/lognavi?name=crossref&id=info:doi/10.%1/"
+                                "article%2.pdf")
+                     .arg(1000 + i % 97)
+                     .arg(i);
+        r.Name = QStringLiteral("文献标题 第%1号").arg(i);
+        r.Type = QStringLiteral("PDF");
+        r.SaveFolder = QStringLiteral("/home/user/12345/");
+        r.Referer = QStringLiteral("https://ci.example.org/search?q=x&p=%1").arg(i / 20);
+        queue->append(std::move(r));
+        if (i % 100 == 99)
+            QCoreApplication::processEvents();
+    }
+    settle();
+    const double handoffMs = t.nsecsElapsed() / 1e6;
+    // Scroll to the end and back, so that the view has drawn the far rows too.
+    auto *list = window->findChild<QTableView *>(QStringLiteral("ListView3"));
+    list->scrollToBottom();
+    settle();
+    list->scrollToTop();
+    settle();
+    const double after = residentMB();
+
+    print("gui_rss_growth_MB_0_to_100000_rows", after - before);
+    print("gui_handoff_ms_100000_rows", handoffMs);
+    std::fflush(stdout);
+    return 0;
+}
