@@ -61,6 +61,8 @@ void ProgramWindows::showDownloadWindow()
 {
     ensureLoaded();
     m_download->redrawAndShow(true);
+    m_download->raise();
+    m_download->activateWindow();
 }
 
 } // namespace papyrant
