@@ -4,7 +4,7 @@
 #include "download/filetype.h"
 
 #include <QPointer>
-#include <QTime>
+#include <chrono>
 
 namespace papyrant {
 
@@ -12,7 +12,7 @@ double DownloadSession::now() const
 {
     if (clock)
         return clock();
-    return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 void DownloadSession::beginRow(int slot, int position)

@@ -53,10 +53,13 @@ public:
     TransferLimits limits;
     int method = 2;                    // 1: one transfer at a time; 2: up to six at once
     bool Transferring = false;
-    double LastEndTime = 0;            // seconds since midnight, fractions kept
+    double LastEndTime = 0;            // now() when the last transfer ended
     std::array<int, 12> SlotRows{};    // 1-based queue position per slot; slot 0 unused
 
-    // Seconds since midnight; replaceable so that tests control time.
+    // Seconds on a steady clock of sub-microsecond resolution: only distances matter, and a
+    // steady clock knows no midnight and no clock changes. With interval "0" the next file may
+    // start as soon as any time has passed, not a whole clock step later. Replaceable so that
+    // tests control time.
     std::function<double()> clock;
     double now() const;
     void markTransferEnded() { LastEndTime = now(); }
