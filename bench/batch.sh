@@ -27,7 +27,6 @@ if [ ${#missing[@]} -gt 0 ]; then
     "${sudo[@]}" apt-get update -qq >&2
     "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 fi
-NGINX=$(command -v nginx || echo /usr/sbin/nginx)
 
 cmake --build "$BUILD" --target batch_bench >/dev/null
 
@@ -39,7 +38,7 @@ cleanup() {
 }
 trap cleanup EXIT
 chmod 755 "$WORK"
-mkdir -p "$WORK/www" "$WORK/out" "$WORK/nginx/logs" "$WORK/nginx/tmp"
+mkdir -p "$WORK/www" "$WORK/out"
 
 # The files: "%PDF-1.4" and a line end, then random bytes, 102,400 bytes in all.
 python3 - "$WORK/www" "$FILES" <<'EOF'
@@ -51,31 +50,9 @@ for i in range(1, count + 1):
 EOF
 chmod 644 "$WORK/www/"*.pdf
 
-PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-cat > "$WORK/nginx/nginx.conf" <<EOF
-worker_processes 1;
-daemon off;
-error_log $WORK/nginx/logs/error.log;
-pid $WORK/nginx/nginx.pid;
-events { worker_connections 256; }
-http {
-    access_log off;
-    sendfile on;
-    keepalive_requests 100000;
-    client_body_temp_path $WORK/nginx/tmp/body;
-    proxy_temp_path $WORK/nginx/tmp/proxy;
-    fastcgi_temp_path $WORK/nginx/tmp/fastcgi;
-    uwsgi_temp_path $WORK/nginx/tmp/uwsgi;
-    scgi_temp_path $WORK/nginx/tmp/scgi;
-    types { application/pdf pdf; }
-    server {
-        listen 127.0.0.1:$PORT;
-        root $WORK/www;
-    }
-}
-EOF
-"$NGINX" -p "$WORK/nginx" -c "$WORK/nginx/nginx.conf" &
-NGINX_PID=$!
+. "$ROOT/bench/localnginx.sh"
+PORT=$(free_port)
+start_local_nginx "$WORK" "$PORT" "$WORK/www" "application/pdf pdf;"
 
 BASE="http://127.0.0.1:$PORT"
 for i in $(seq -f '%04g' 1 "$FILES"); do echo "$BASE/$i.pdf"; done > "$WORK/list"

@@ -1,7 +1,6 @@
 // labels: integration
 // Method one beside the search side's page walk: both wait on the one event loop, and neither
 // holds the other up. A method-one transfer whose owner goes away ends without a trace.
-#include "support/fixturesite.h"
 #include "support/qtprinters.h"
 #include "support/searchrig.h"
 #include "support/staticbrowser.h"
@@ -18,22 +17,10 @@ namespace {
 
 const QString site = u"http://site.test"_s;
 
-// The fixture site's result pages, in memory: the walk clicks through three of them.
-void loadSite(StaticBrowser &browser)
+// An answer of 2,000 bytes whose body stops after 100 bytes and keeps the connection open.
+Script stalledBody()
 {
-    browser.setPage(site + u"/search2.html"_s, readFixture(u"site/search2.html"_s));
-    browser.setPage(site + u"/search3.html"_s, readFixture(u"site/search3.html"_s));
-    browser.show(site + u"/search"_s, readFixture(u"site/search1.html"_s));
-}
-
-// 2,000 bytes in 20 pieces, 40 ms apart.
-Script slowBody(const QByteArray &body)
-{
-    Script s;
-    s.send(Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf", "Content-Length: 2000"}));
-    for (int i = 0; i < 2000; i += 100)
-        s.delay(40).send(body.mid(i, 100));
-    return s;
+    return Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 2000"}) + pdfBody(100)).stall();
 }
 
 bool ended(const QueueRow &row)
@@ -41,41 +28,57 @@ bool ended(const QueueRow &row)
     return row.State == QueueRow::Finished || row.State == QueueRow::Failed;
 }
 
+// A method-one transfer and the search side's add-all walk over the fixture's three result
+// pages, with a throttle delay of delaySeconds, each second lasting msPerSecond.
+struct TransferBesideWalk
+{
+    TransferHarness h;
+    StaticBrowser browser;
+    SearchRig rig{&browser};
+
+    TransferBesideWalk(const QString &delaySeconds, int msPerSecond)
+    {
+        h.session.limits.noProgressMs = 20000;
+        loadFixtureResultPages(browser, site);
+        rig.values.PromptSavePathOnExtract = 0;
+        rig.session->limits.msPerDelaySecond = msPerSecond;
+        rig.delay = delaySeconds;
+    }
+};
+
 } // namespace
 
 // The transfer starts first; the walk then waits out a long throttle delay. The row keeps
 // growing during that wait and ends while the walk still waits.
 TEST(MethodOneBesideTheWalk, TransferGoesOnDuringTheWalksWait)
 {
-    TransferHarness h;
-    h.session.limits.noProgressMs = 20000;
+    TransferBesideWalk t(u"60"_s, 1000);
+    TransferHarness &h = t.h;
+    // 2,000 bytes in 20 pieces, 40 ms apart.
     const QByteArray body = pdfBody(2000);
-    h.server.route(u"/slow"_s, slowBody(body));
+    Script slow;
+    slow.send(Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf", "Content-Length: 2000"}));
+    for (int i = 0; i < 2000; i += 100)
+        slow.delay(40).send(body.mid(i, 100));
+    h.server.route(u"/slow"_s, slow);
     const int p = h.addRow(u"/slow"_s);
-
-    StaticBrowser browser;
-    loadSite(browser);
-    SearchRig rig(&browser);
-    rig.values.PromptSavePathOnExtract = 0;
-    rig.session->limits.msPerDelaySecond = 1000;
-    rig.delay = u"60"_s;
 
     QStringList receivedDuringWalk;
     bool endedDuringWalk = false;
-    QObject::connect(&h.queue, &DownloadQueue::rowChanged, rig.walk, [&](int position) {
-        if (position != p || rig.walk->state() != RunButtonState::Running)
+    QObject::connect(&h.queue, &DownloadQueue::rowChanged, t.rig.walk, [&](int position) {
+        if (position != p || t.rig.walk->state() != RunButtonState::Running)
             return;
         const QueueRow &row = h.queue.row(p);
         if (receivedDuringWalk.value(receivedDuringWalk.size() - 1) != row.Received)
             receivedDuringWalk << row.Received;
         if (ended(row) && !endedDuringWalk) {
             endedDuringWalk = true;
-            rig.walk->Command4Click(); // "停止加入全部": the test need not wait a minute
+            t.rig.walk->Command4Click(); // "停止加入全部": the test need not wait a minute
         }
     });
 
     h.one.Inet下载当前文件(p);
-    rig.walk->Command4Click(); // returns when the walk has ended
+    t.rig.walk->Command4Click(); // returns when the walk has ended
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended(h.queue.row(p)); }, 10000));
     EXPECT_TRUE(endedDuringWalk);
@@ -88,23 +91,15 @@ TEST(MethodOneBesideTheWalk, TransferGoesOnDuringTheWalksWait)
 // the walk ends on its own time while the transfer (its body stalled) still runs.
 TEST(MethodOneBesideTheWalk, WalkEndsOnTimeWhileATransferRuns)
 {
-    TransferHarness h;
-    h.session.limits.noProgressMs = 20000;
-    h.server.route(u"/stall"_s, Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 2000"})
-                                              + pdfBody(100)).stall());
+    TransferBesideWalk t(u"3"_s, 100); // two waits of 300 ms
+    TransferHarness &h = t.h;
+    h.server.route(u"/stall"_s, stalledBody());
     const int p = h.addRow(u"/stall"_s);
 
-    StaticBrowser browser;
-    loadSite(browser);
-    SearchRig rig(&browser);
-    rig.values.PromptSavePathOnExtract = 0;
-    rig.session->limits.msPerDelaySecond = 100;
-    rig.delay = u"3"_s; // two waits of 300 ms
+    QTimer::singleShot(50, t.rig.walk, [&] { h.one.Inet下载当前文件(p); });
+    t.rig.walk->Command4Click();
 
-    QTimer::singleShot(50, rig.walk, [&] { h.one.Inet下载当前文件(p); });
-    rig.walk->Command4Click();
-
-    EXPECT_EQ(browser.URL(), site + u"/search3.html"_s) << "the walk went through every page";
+    EXPECT_EQ(t.browser.URL(), site + u"/search3.html"_s) << "the walk went through every page";
     EXPECT_EQ(h.queue.row(p).State, QueueRow::Downloading) << "the transfer outlives the walk";
     EXPECT_EQ(h.queue.row(p).Received, u"100"_s);
     h.one.cancel();
@@ -119,8 +114,7 @@ TEST(MethodOneBesideTheWalk, OwnerDestroyedDuringATransfer)
 {
     TransferHarness h;
     h.session.limits.noProgressMs = 20000;
-    h.server.route(u"/stall"_s, Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 2000"})
-                                              + pdfBody(100)).stall());
+    h.server.route(u"/stall"_s, stalledBody());
     const int p = h.addRow(u"/stall"_s);
     // As in the window: the session goes first when the owner is deleted, then method one.
     auto *owner = new QObject;
