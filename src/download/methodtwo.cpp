@@ -2,7 +2,6 @@
 
 #include "download/downloadqueue.h"
 #include "download/downloadsession.h"
-#include "download/filetype.h"
 #include "transfer/downloader.h"
 
 #include <cmath>
