@@ -304,8 +304,8 @@ void FFileDownload::connectEngine()
         m_check4->setChecked(m_session->options.autoStart);
         m_check3->setChecked(m_session->options.autoRedownload);
     });
-    // The login automation of the login panel answers MethodOne/MethodTwo::
-    // loginAutomationRequested once the panel is built.
+    // The login panel's automation answers DownloadSession::loginAutomationRequested once the
+    // panel is built.
 
     connect(m_queue.get(), &DownloadQueue::rowsAppended, this, &FFileDownload::updateCount);
     connect(m_queue.get(), &DownloadQueue::rowsReset, this, &FFileDownload::updateCount);
