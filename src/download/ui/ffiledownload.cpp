@@ -37,6 +37,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace Qt::Literals::StringLiterals;
@@ -254,6 +255,15 @@ void FFileDownload::buildListArea()
     grid->addWidget(m_picWebBK, 0, 0);
     static_cast<QVBoxLayout *>(centralWidget()->layout())->addWidget(area, 1);
 
+    m_listPaintTimer = new QTimer(this);
+    m_listPaintTimer->setSingleShot(true);
+    m_listPaintTimer->setInterval(StatusIntervalMs);
+    connect(m_listPaintTimer, &QTimer::timeout, this, [this] {
+        m_listView3->setUpdatesEnabled(true);
+        updateCount();
+    });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &FFileDownload::rowsInserted);
+
     connect(m_listView3, &QTableView::doubleClicked, this,
             [this] { m_commands->双击(selectedPosition()); });
     connect(m_listView3, &QWidget::customContextMenuRequested, this,
@@ -288,9 +298,17 @@ void FFileDownload::buildStatusBar()
 void FFileDownload::connectEngine()
 {
     DownloadSession &session = *m_session;
+    m_statusTimer = new QTimer(this);
+    m_statusTimer->setSingleShot(true);
+    m_statusTimer->setInterval(StatusIntervalMs);
+    connect(m_statusTimer, &QTimer::timeout, this, &FFileDownload::showPendingStatus);
     connect(&session, &DownloadSession::statusText, this, [this](int panel, const QString &text) {
-        if (panel >= 1 && panel <= 4)
-            m_panels[panel - 1]->setText(text);
+        if (panel < 1 || panel > 4)
+            return;
+        m_pendingPanels[panel - 1] = text;
+        m_panelPending[panel - 1] = true;
+        if (!m_statusTimer->isActive())
+            m_statusTimer->start();
     });
     connect(&session, &DownloadSession::soundRequested, this, &PlayNotificationSound);
     connect(&session, &DownloadSession::rowStarted, this, [this](int position) {
@@ -307,7 +325,6 @@ void FFileDownload::connectEngine()
     // The login panel's automation answers DownloadSession::loginAutomationRequested once the
     // panel is built.
 
-    connect(m_queue.get(), &DownloadQueue::rowsAppended, this, &FFileDownload::updateCount);
     connect(m_queue.get(), &DownloadQueue::rowsReset, this, &FFileDownload::updateCount);
 
     connect(m_command4, &QPushButton::clicked, m_scheduler.get(), &DownloadScheduler::startDownloads);
@@ -418,6 +435,29 @@ void FFileDownload::updateCount()
     m_label1->setText(queueCountText(m_queue->count()));
 }
 
+void FFileDownload::rowsInserted()
+{
+    // The first rows of a burst show at once; the rest wait for the timer.
+    if (m_lastRowsInserted.isValid() && m_lastRowsInserted.elapsed() < StatusIntervalMs) {
+        m_listView3->setUpdatesEnabled(false);
+        if (!m_listPaintTimer->isActive())
+            m_listPaintTimer->start();
+    } else if (!m_listPaintTimer->isActive()) {
+        updateCount();
+    }
+    m_lastRowsInserted.start();
+}
+
+void FFileDownload::showPendingStatus()
+{
+    for (int i = 0; i < 4; ++i) {
+        if (!m_panelPending[i])
+            continue;
+        m_panelPending[i] = false;
+        m_panels[i]->setText(m_pendingPanels[i]);
+    }
+}
+
 QString FFileDownload::statusPanelText(int panel) const
 {
     return panel >= 1 && panel <= 4 ? m_panels[panel - 1]->text() : QString();
@@ -468,6 +508,7 @@ void FFileDownload::listClick(const QPoint &pos)
 {
     // Click: the selected row's key to panel 2 and the clipboard; then the item click, when a
     // row is under the mouse: its file, if it is there, in panel 2.
+    m_panelPending[1] = false; // the click's text is the newer one
     const int selected = selectedPosition();
     if (selected) {
         const QString key = m_queue->row(selected).Urls;

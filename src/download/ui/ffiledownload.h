@@ -2,6 +2,7 @@
 
 #include "transfer/sharednetwork.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <functional>
 #include <memory>
@@ -15,6 +16,7 @@ class QMenu;
 class QPushButton;
 class QRadioButton;
 class QTableView;
+class QTimer;
 
 namespace papyrant {
 
@@ -140,6 +142,18 @@ private:
     QTableView *m_listView3 = nullptr;
     QWidget *m_picWebBK = nullptr;
     QLabel *m_panels[4] = {};
+    // Transfer messages for the panels, shown together at most every StatusIntervalMs: six
+    // transfers may end hundreds of times a second, and a redraw for each would slow them.
+    static constexpr int StatusIntervalMs = 100;
+    QString m_pendingPanels[4];
+    bool m_panelPending[4] = {};
+    QTimer *m_statusTimer = nullptr;
+    void showPendingStatus();
+    // Rows handed over one by one (the analysis yields after each) redraw the list and the
+    // count at most every StatusIntervalMs instead of once for every row.
+    QTimer *m_listPaintTimer = nullptr;
+    QElapsedTimer m_lastRowsInserted;
+    void rowsInserted();
     // Menu items whose state changes
     QMenu *m_menu下载 = nullptr;
     QMenu *m_menu清除 = nullptr;
