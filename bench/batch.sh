@@ -86,18 +86,18 @@ tool_ms() { # name command...
     same_files "$name"
     echo $((end - start))
 }
-engine_ms() { # method1|method2
-    local result
+batch_ms() { # label program mode: a batch program's time, once every file came whole
+    local label=$1 program=$2 mode=$3 result field
     fresh_out
-    result=$("$BENCH" "$1" "$WORK/list" "$WORK/www" "$WORK/out")
-    local field
+    result=$("$program" "$mode" "$WORK/list" "$WORK/www" "$WORK/out")
     field() { awk -v f="$1" -F': ' '$1 == f { print $2 }' <<< "$result"; }
     if [ "$(field finished)" != "$FILES" ] || [ "$(field identical)" != "$FILES" ]; then
-        echo "engine $1: $(tr '\n' ' ' <<< "$result")" >&2
+        echo "$label $mode: $(tr '\n' ' ' <<< "$result")" >&2
         exit 1
     fi
     field ms
 }
+engine_ms() { batch_ms engine "$BENCH" "$1"; } # method1|method2
 
 # Paired runs (tool, engine back to back) so that the load of a shared machine weighs on both
 # alike; each figure is the median of the runs' ratios.
@@ -135,18 +135,10 @@ for _ in $(seq 100); do
 done
 [ -s "$WORK/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$WORK/display")" QT_QPA_PLATFORM=xcb
-export XDG_CONFIG_HOME="$WORK/config" # the window's settings stay in the work folder
-window_ms() { # shown|hidden
-    local result field
-    fresh_out
-    result=$("$BUILD/bench/batchwindow_bench" "$1" "$WORK/list" "$WORK/www" "$WORK/out" 2>/dev/null)
-    field() { awk -v f="$1" -F': ' '$1 == f { print $2 }' <<< "$result"; }
-    if [ "$(field finished)" != "$FILES" ] || [ "$(field identical)" != "$FILES" ]; then
-        echo "window $1: $(tr '\n' ' ' <<< "$result")" >&2
-        exit 1
-    fi
-    field ms
-}
+# The window's settings and runtime files stay in the work folder.
+export XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/runtime"
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+window_ms() { batch_ms window "$BUILD/bench/batchwindow_bench" "$1"; } # shown|hidden
 : > "$WORK/window_runs"
 for run in $(seq "$RUNS"); do
     # Which goes first alternates, so that neither always meets a warmer cache.
@@ -166,4 +158,4 @@ printf 'batch_window_shown_vs_hidden: %.2f\n' \
     "$(awk '{ printf "%.3f\n", $1 / $2 }' "$WORK/window_runs" | median)"
 echo "batch_window_shown_vs_hidden_range: $(awk '{ printf "%.3f\n", $1 / $2 }' "$WORK/window_runs" \
     | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.2f-%.2f", lo, hi }')"
-"$BUILD/bench/windowrows_bench" 2>/dev/null
+"$BUILD/bench/windowrows_bench"

@@ -7,6 +7,7 @@
 #include "app/ui/programwindows.h"
 #include "download/downloadqueue.h"
 #include "download/ui/ffiledownload.h"
+#include "../samplerows.h"
 #include "../silentprompts.h"
 
 #include <QApplication>
@@ -67,16 +68,7 @@ int main(int argc, char **argv)
     double handoff10000Ms = 0;
     DownloadQueue *queue = windows.queue();
     for (int i = 0; i < rows; ++i) {
-        QueueRow r;
-        r.Urls = QStringLiteral("https://ci.example.org/lognavi?name=crossref&id=info:doi/10.%1/"
-                                "article%2.pdf")
-                     .arg(1000 + i % 97)
-                     .arg(i);
-        r.Name = QStringLiteral("文献标题 第%1号").arg(i);
-        r.Type = QStringLiteral("PDF");
-        r.SaveFolder = QStringLiteral("/home/user/12345/");
-        r.Referer = QStringLiteral("https://ci.example.org/search?q=x&p=%1").arg(i / 20);
-        queue->append(std::move(r));
+        queue->append(bench::SampleQueueRow(i));
         if (i < 10000 || i % 100 == 99)
             QCoreApplication::processEvents();
         if (i == 9999)
