@@ -5,10 +5,10 @@
 #include "foundation/prompts.h"
 #include "search/addallwalk.h"
 #include "search/analysis.h"
-#include "search/browser.h"
+#include "browser/browser.h"
 #include "search/downloadqueueowner.h"
 #include "search/searchsession.h"
-#include "search/staticdocument.h"
+#include "browser/staticdocument.h"
 #include "tools/savepathvalues.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 // Extraction of a result page of 1,000 entries once it has loaded in the engine.
 #include "search/resultpage.h"
-#include "search/ui/webenginebrowser.h"
+#include "browser/ui/webenginebrowser.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

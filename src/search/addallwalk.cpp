@@ -1,7 +1,7 @@
 #include "search/addallwalk.h"
 
-#include "search/browser.h"
-#include "search/eventwait.h"
+#include "browser/browser.h"
+#include "foundation/eventwait.h"
 #include "search/searchsession.h"
 #include "tools/savepathvalues.h"
 

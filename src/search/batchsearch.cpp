@@ -2,8 +2,8 @@
 
 #include "foundation/encoding.h"
 #include "foundation/prompts.h"
-#include "search/browser.h"
-#include "search/eventwait.h"
+#include "browser/browser.h"
+#include "foundation/eventwait.h"
 #include "search/searchsession.h"
 #include "search/serviceaddress.h"
 #include "tools/savepathvalues.h"

@@ -1,6 +1,6 @@
 #include "search/resultpage.h"
 
-#include "search/browser.h"
+#include "browser/browser.h"
 
 #include <QSet>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/document.h"
+#include "browser/document.h"
 
 #include <QList>
 #include <QString>

@@ -4,7 +4,7 @@
 #include "foundation/encoding.h"
 #include "foundation/filenames.h"
 #include "foundation/settings.h"
-#include "search/browser.h"
+#include "browser/browser.h"
 #include "search/downloadqueueowner.h"
 #include "search/resultpage.h"
 #include "tools/savepathvalues.h"

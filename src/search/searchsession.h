@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/browser.h"
+#include "browser/browser.h"
 #include "search/runflags.h"
 #include "search/searchlist.h"
 

@@ -1,6 +1,6 @@
 // labels: unit
 #include "search/resultpage.h"
-#include "search/staticdocument.h"
+#include "browser/staticdocument.h"
 #include "support/fixturesite.h"
 #include "support/qtprinters.h"
 #include "support/staticbrowser.h"

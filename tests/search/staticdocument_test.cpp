@@ -1,5 +1,5 @@
 // labels: unit
-#include "search/staticdocument.h"
+#include "browser/staticdocument.h"
 
 #include "support/qtprinters.h"
 

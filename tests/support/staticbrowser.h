@@ -1,7 +1,7 @@
 #pragma once
 
-#include "search/browser.h"
-#include "search/staticdocument.h"
+#include "browser/browser.h"
+#include "browser/staticdocument.h"
 
 #include <QHash>
 #include <QStringList>

@@ -3,7 +3,7 @@
 #include "app/ui/fcover.h"
 #include "download/ui/ffiledownload.h"
 #include "foundation/ui/windowplacement.h"
-#include "search/ui/webenginebrowser.h"
+#include "browser/ui/webenginebrowser.h"
 
 #include <QWebEngineProfile>
 

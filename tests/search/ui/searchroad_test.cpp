@@ -1,6 +1,6 @@
 // labels: browser
 #include "search/serviceaddress.h"
-#include "search/ui/webenginebrowser.h"
+#include "browser/ui/webenginebrowser.h"
 #include "support/fixturesite.h"
 #include "support/searchrig.h"
 

@@ -1,9 +1,9 @@
 // labels: browser
 #include "search/resultpage.h"
 #include "search/serviceaddress.h"
-#include "search/ui/webenginebrowser.h"
+#include "browser/ui/webenginebrowser.h"
 #include "transfer/sharednetwork.h"
-#include "search/staticdocument.h"
+#include "browser/staticdocument.h"
 #include "support/fixturesite.h"
 #include "support/qtprinters.h"
 

@@ -1,4 +1,4 @@
-#include "search/document.h"
+#include "browser/document.h"
 
 namespace papyrant {
 

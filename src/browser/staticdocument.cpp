@@ -1,4 +1,4 @@
-#include "search/staticdocument.h"
+#include "browser/staticdocument.h"
 
 #include <QHash>
 #include <QUrl>

@@ -1,7 +1,7 @@
-#include "search/ui/webenginedocument.h"
+#include "browser/ui/webenginedocument.h"
 
-#include "search/staticdocument.h"
-#include "search/ui/webenginebrowser.h"
+#include "browser/staticdocument.h"
+#include "browser/ui/webenginebrowser.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
-#include "search/ui/webenginebrowser.h"
+#include "browser/ui/webenginebrowser.h"
 
-#include "search/ui/webenginedocument.h"
+#include "browser/ui/webenginedocument.h"
 #include "transfer/sharednetwork.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/document.h"
+#include "browser/document.h"
 
 #include <QObject>
 #include <QString>
@@ -8,7 +8,7 @@
 namespace papyrant {
 
 // The embedded browser as the search window and the login panel use it. The live one runs on
-// Qt WebEngine (search/ui/webenginebrowser.h); tests may put a browser over static pages in its
+// Qt WebEngine (browser/ui/webenginebrowser.h); tests may put a browser over static pages in its
 // place.
 //
 // Events come as signals, in the order a page load gives them: BeforeNavigate2 for every
