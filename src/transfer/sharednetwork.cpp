@@ -26,7 +26,7 @@ QNetworkAccessManager &SharedNetworkManager()
     static QNetworkAccessManager *manager = [] {
         TuneAllocatorForStreaming();
         auto *m = new QNetworkAccessManager(QCoreApplication::instance());
-        m->setCookieJar(new QNetworkCookieJar); // the manager takes ownership
+        m->setCookieJar(new TransferCookieJar); // the manager takes ownership
         m->setAutoDeleteReplies(false);
         m->setProxy(QNetworkProxy(QNetworkProxy::DefaultProxy));
         return m;
@@ -34,9 +34,25 @@ QNetworkAccessManager &SharedNetworkManager()
     return *manager;
 }
 
-QNetworkCookieJar &SharedCookieJar()
+TransferCookieJar &SharedCookieJar()
 {
-    return *SharedNetworkManager().cookieJar();
+    return *static_cast<TransferCookieJar *>(SharedNetworkManager().cookieJar());
+}
+
+bool TransferCookieJar::setCookiesFromUrl(const QList<QNetworkCookie> &cookies, const QUrl &url)
+{
+    // Only what the jar itself takes (a cookie for another site is refused), as it reads after
+    // normalize(): a cookie without a domain attribute has the bare host as its domain.
+    QList<QNetworkCookie> taken;
+    for (QNetworkCookie cookie : cookies) {
+        cookie.normalize(url);
+        if (validateCookie(cookie, url))
+            taken.append(cookie);
+    }
+    const bool added = QNetworkCookieJar::setCookiesFromUrl(cookies, url);
+    if (!taken.isEmpty())
+        emit cookiesReceived(taken, url);
+    return added;
 }
 
 void ApplyProxy(const ProxySettings &proxy)

@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QNetworkCookie>
+#include <QNetworkCookieJar>
 #include <QNetworkRequest>
 #include <QString>
 
 class QNetworkAccessManager;
-class QNetworkCookieJar;
 class QNetworkReply;
 
 namespace papyrant {
@@ -21,11 +22,28 @@ struct ProxySettings
 // The proxy settings as stored by the options dialog.
 ProxySettings ReadProxySettings();
 
+// The transfers' cookie jar. It tells which cookies the servers set through the transfers, so
+// that the embedded browsers learn them too; cookies put in with insertCookie (those the browsers
+// received) are not told again.
+class TransferCookieJar : public QNetworkCookieJar
+{
+    Q_OBJECT
+public:
+    using QNetworkCookieJar::QNetworkCookieJar;
+
+    bool setCookiesFromUrl(const QList<QNetworkCookie> &cookies, const QUrl &url) override;
+
+signals:
+    // The cookies of one answer as the server set them (expired ones included: they delete),
+    // and the address they came from.
+    void cookiesReceived(const QList<QNetworkCookie> &cookies, const QUrl &url);
+};
+
 // One network access manager and one cookie jar for every transfer of the run, so that a
 // cookie set by one request (or by a login in the browser) goes with all later ones. Both live
 // on the UI thread until the application ends.
 QNetworkAccessManager &SharedNetworkManager();
-QNetworkCookieJar &SharedCookieJar();
+TransferCookieJar &SharedCookieJar();
 
 // Proxy on: every transfer goes through host:port. Proxy off: the system's proxy configuration.
 void ApplyProxy(const ProxySettings &proxy);

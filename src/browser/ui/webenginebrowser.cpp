@@ -267,11 +267,15 @@ void WebEngineBrowser::onLoadFinished(bool)
     emit DocumentComplete(true, m_loadedUrl.toString(QUrl::FullyEncoded));
 }
 
-CookieBridge::CookieBridge(QWebEngineProfile *profile, QNetworkCookieJar *jar, QObject *parent)
+CookieBridge::CookieBridge(QWebEngineProfile *profile, TransferCookieJar *jar, QObject *parent)
     : QObject(parent), m_profile(profile), m_jar(jar)
 {
     if (!profile)
         return;
+    // What the browser then reports back (cookieAdded) goes into the jar with insertCookie and
+    // is not told again: no echo.
+    if (jar)
+        connect(jar, &TransferCookieJar::cookiesReceived, this, &CookieBridge::pushToBrowser);
     QWebEngineCookieStore *store = profile->cookieStore();
     connect(store, &QWebEngineCookieStore::cookieAdded, this, [this](const QNetworkCookie &c) {
         if (m_jar)
@@ -284,12 +288,20 @@ CookieBridge::CookieBridge(QWebEngineProfile *profile, QNetworkCookieJar *jar, Q
     store->loadAllCookies();
 }
 
-void CookieBridge::pushToBrowser(const QList<QNetworkCookie> &cookies)
+void CookieBridge::pushToBrowser(const QList<QNetworkCookie> &cookies, const QUrl &origin)
 {
     if (!m_profile)
         return;
-    for (const QNetworkCookie &c : cookies)
-        m_profile->cookieStore()->setCookie(c);
+    for (QNetworkCookie c : cookies) {
+        // The engine reads a domain as a domain attribute, which would widen a host's cookie to
+        // its subdomains; with the origin alone it stays the host's.
+        const QUrl site = origin.isValid() ? origin.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment)
+                                           : QUrl();
+        if (site.isValid() && !c.domain().startsWith(u'.')
+            && c.domain().compare(site.host(), Qt::CaseInsensitive) == 0)
+            c.setDomain({});
+        m_profile->cookieStore()->setCookie(c, site);
+    }
 }
 
 } // namespace papyrant

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser/browser.h"
+#include "transfer/sharednetwork.h"
 
 #include <QNetworkCookie>
 #include <QPointer>
@@ -9,7 +10,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-class QNetworkCookieJar;
 class QWebEngineProfile;
 
 namespace papyrant {
@@ -95,22 +95,24 @@ private:
     QTimer m_clickGrace;
 };
 
-// Keeps the shared cookie jar of the transfers in step with the browser profile's cookie store:
-// a cookie the browser receives (a login, a session) reaches the downloads, and cookies the
-// transfers received can be handed to the browser.
+// Keeps the shared cookie jar of the transfers in step with the browser profile's cookie store,
+// both ways: a cookie the browser receives (a login, a session) reaches the downloads, and a
+// cookie a server sets on a download (the transfers' jar tells) reaches every browser of the
+// profile.
 class CookieBridge : public QObject
 {
     Q_OBJECT
 
 public:
-    CookieBridge(QWebEngineProfile *profile, QNetworkCookieJar *jar, QObject *parent = nullptr);
+    CookieBridge(QWebEngineProfile *profile, TransferCookieJar *jar, QObject *parent = nullptr);
 
-    // Puts cookies into the browser (for example those the jar received for a site).
-    void pushToBrowser(const QList<QNetworkCookie> &cookies);
+    // Puts cookies into the browser. origin: the address they came from; a cookie whose domain
+    // is a bare host (no domain attribute was sent) stays a cookie of that host alone.
+    void pushToBrowser(const QList<QNetworkCookie> &cookies, const QUrl &origin = {});
 
 private:
     QPointer<QWebEngineProfile> m_profile;
-    QPointer<QNetworkCookieJar> m_jar;
+    QPointer<TransferCookieJar> m_jar;
 };
 
 } // namespace papyrant

@@ -8,7 +8,10 @@
 #include "support/qtprinters.h"
 
 #include <QNetworkCookie>
+#include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
+#include <QNetworkReply>
+#include <QWebEngineCookieStore>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebEngineProfile>
@@ -22,6 +25,14 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 constexpr int pageLimitMs = 20000;
+
+QByteArray cookieValue(const QNetworkCookieJar &jar, const QString &url, const QByteArray &name)
+{
+    for (const QNetworkCookie &c : jar.cookiesForUrl(QUrl(url)))
+        if (c.name() == name)
+            return c.value();
+    return {};
+}
 
 class BrowserTest : public ::testing::Test
 {
@@ -265,50 +276,93 @@ TEST_F(BrowserTest, EveryNavigationEndsBusy)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !browser->Busy(); }, 5000));
 }
 
-TEST_F(BrowserTest, BrowserCookiesReachTheTransfersJarAndBack)
+// A cookie the browser receives reaches the transfers' jar; a cookie a server sets on a transfer
+// reaches the browser with its host and path, and so does its deletion.
+TEST_F(BrowserTest, CookiesGoBothWaysBetweenTheBrowserAndTheTransfers)
 {
-    QNetworkCookieJar jar;
-    CookieBridge bridge(&profile, &jar);
+    QNetworkAccessManager transfers;
+    auto *jar = new TransferCookieJar; // the manager takes it
+    transfers.setCookieJar(jar);
+    CookieBridge bridge(&profile, jar);
     site.server().route(u"/login"_s, Script::response(200, "<html><body>ok</body></html>", "text/html",
                                                        {"Set-Cookie: sid=abc123; Path=/"}));
     ASSERT_TRUE(open(site.url(u"/login"_s)));
-    auto sid = [&] {
-        for (const QNetworkCookie &c : jar.cookiesForUrl(QUrl(site.url(u"/pdf/101.pdf"_s))))
-            if (c.name() == "sid")
-                return c.value();
-        return QByteArray();
-    };
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sid() == "abc123"; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return cookieValue(*jar, site.url(u"/pdf/101.pdf"_s), "sid") == "abc123"; }, 5000));
 
-    QNetworkCookie fromTransfer("ticket", "t-42");
-    fromTransfer.setDomain(u"127.0.0.1"_s);
-    fromTransfer.setPath(u"/"_s);
-    bridge.pushToBrowser({fromTransfer});
-    QTest::qWait(200);
-    site.server().clearRequests();
-    ASSERT_TRUE(open(site.url(u"/search2.html"_s)));
-    ASSERT_FALSE(site.server().requests().isEmpty());
-    const QByteArray cookies = site.server().requests().first().header("Cookie");
-    EXPECT_TRUE(cookies.contains("sid=abc123")) << cookies.constData();
-    EXPECT_TRUE(cookies.contains("ticket=t-42")) << cookies.constData();
+    // No domain and no path: a cookie of this host under /pdf only.
+    site.server().routeSequence(u"/pdf/ticket.pdf"_s,
+                                {Script::response(200, "%PDF-1.4", "application/pdf", {"Set-Cookie: ticket=t-42"}),
+                                 Script::response(200, "%PDF-1.4", "application/pdf",
+                                                  {"Set-Cookie: ticket=gone; Max-Age=0"})});
+    site.server().serveBody(u"/pdf/view.html"_s, "<html><body>view</body></html>", "text/html");
+    const auto transfer = [&](auto storeSignal) {
+        QSignalSpy told(profile.cookieStore(), storeSignal);
+        std::unique_ptr<QNetworkReply> reply(transfers.get(QNetworkRequest(QUrl(site.url(u"/pdf/ticket.pdf"_s)))));
+        QSignalSpy finished(reply.get(), &QNetworkReply::finished);
+        EXPECT_TRUE(finished.wait(5000));
+        return QTest::qWaitFor([&] {
+            for (const QList<QVariant> &args : told)
+                if (args.at(0).value<QNetworkCookie>().name() == "ticket")
+                    return true;
+            return false;
+        }, 5000);
+    };
+    const auto cookiesSentTo = [&](const QString &path) {
+        site.server().clearRequests();
+        EXPECT_TRUE(open(site.url(path)));
+        // Not the first request: a late favicon request of the page before may come first.
+        for (const RecordedRequest &r : site.server().requests())
+            if (QString::fromUtf8(r.path) == path)
+                return r.header("Cookie");
+        return QByteArray("none");
+    };
+    ASSERT_TRUE(transfer(&QWebEngineCookieStore::cookieAdded));
+    const QByteArray underPdf = cookiesSentTo(u"/pdf/view.html"_s);
+    EXPECT_TRUE(underPdf.contains("sid=abc123")) << underPdf.constData();
+    EXPECT_TRUE(underPdf.contains("ticket=t-42")) << underPdf.constData();
+    EXPECT_FALSE(cookiesSentTo(u"/search2.html"_s).contains("ticket")) << "its path is /pdf";
+
+    ASSERT_TRUE(transfer(&QWebEngineCookieStore::cookieRemoved));
+    const QByteArray afterDeletion = cookiesSentTo(u"/pdf/view.html"_s);
+    EXPECT_TRUE(afterDeletion.contains("sid=abc123")) << afterDeletion.constData();
+    EXPECT_FALSE(afterDeletion.contains("ticket")) << afterDeletion.constData();
 }
 
+// The program's profile and the transfers' shared jar are bridged from the start, both ways.
 TEST(ProgramBrowser, SharesItsCookiesWithTheTransfers)
 {
     FixtureSite site;
     site.server().route(u"/session"_s, Script::response(200, "<html><body>ok</body></html>", "text/html",
                                                          {"Set-Cookie: session=s-77; Path=/"}));
+    site.server().route(u"/pdf/given.pdf"_s, Script::response(200, "%PDF-1.4", "application/pdf",
+                                                               {"Set-Cookie: given=g-5; Path=/"}));
     auto browser = std::make_unique<WebEngineBrowser>(); // the program's own profile
     QSignalSpy done(browser.get(), &Browser::DocumentComplete);
     browser->Navigate(site.url(u"/session"_s));
     ASSERT_TRUE(done.wait(pageLimitMs));
     EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return cookieValue(SharedCookieJar(), site.url(u"/pdf/101.pdf"_s), "session") == "s-77"; }, 5000));
+    EXPECT_EQ(programBrowserProfile(), programBrowserProfile());
+
+    QSignalSpy added(programBrowserProfile()->cookieStore(), &QWebEngineCookieStore::cookieAdded);
+    std::unique_ptr<QNetworkReply> reply(
+        SharedNetworkManager().get(MakeTransferRequest(QUrl(site.url(u"/pdf/given.pdf"_s)), {}, false)));
+    QSignalSpy finished(reply.get(), &QNetworkReply::finished);
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_TRUE(QTest::qWaitFor(
         [&] {
-            for (const QNetworkCookie &c : SharedCookieJar().cookiesForUrl(QUrl(site.url(u"/pdf/101.pdf"_s))))
-                if (c.name() == "session" && c.value() == "s-77")
+            for (const QList<QVariant> &args : added)
+                if (args.at(0).value<QNetworkCookie>().name() == "given")
                     return true;
             return false;
         },
         5000));
-    EXPECT_EQ(programBrowserProfile(), programBrowserProfile());
+    site.server().clearRequests();
+    browser->Navigate(site.url(u"/search2.html"_s));
+    ASSERT_TRUE(done.wait(pageLimitMs));
+    QByteArray sent;
+    for (const RecordedRequest &r : site.server().requests())
+        if (r.path == "/search2.html")
+            sent = r.header("Cookie");
+    EXPECT_TRUE(sent.contains("given=g-5")) << sent.constData();
 }
