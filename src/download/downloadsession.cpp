@@ -31,7 +31,7 @@ void DownloadSession::beginRow(int slot, int position)
         emit rowStarted(position);
 }
 
-void DownloadSession::endRow(const QString &key, bool delivered)
+void DownloadSession::endRow(const QString &key, bool delivered, int method)
 {
     int position = key.isEmpty() ? 0 : m_queue.positionOf(key);
     if (delivered && position) {
@@ -53,7 +53,7 @@ void DownloadSession::endRow(const QString &key, bool delivered)
             notify(101);
         if (alive && failed)
             notify(103);
-        if (alive && page && options.autoLogin)
+        if (alive && page && options.autoLogin && (method == 1 || type != u"xml"))
             emit loginAutomationRequested(position);
     }
     if (alive)

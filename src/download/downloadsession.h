@@ -68,12 +68,13 @@ public:
     // columns cleared, is bound to its slot and, with menu自动定位到下载项, announced once
     // (rowStarted).
     void beginRow(int slot, int position);
-    // The one end of a transfer, for both methods, once the method has written its outcome
-    // into the row with this key: a delivered file gets its true type (and the base link), the
-    // status bar shows the end, a web page (htm, html, xml) and a failure are sounded, a web
-    // page asks for the login automation, the end time is noted, and rowEnded follows. A row
-    // that is no longer in the queue only notes the end time.
-    void endRow(const QString &key, bool delivered);
+    // The one end of a transfer, for both methods, once the method (1 or 2) has written its
+    // outcome into the row with this key: a delivered file gets its true type (and the base
+    // link), the status bar shows the end, a web page (htm, html, xml) and a failure are
+    // sounded, a web page asks for the login automation (after method two: htm and html only),
+    // the end time is noted, and rowEnded follows. A row that is no longer in the queue only
+    // notes the end time.
+    void endRow(const QString &key, bool delivered, int method);
 
     // Plays clip 101 (web page), 102 (scheduler stopped) or 103 (failed) when sound is on.
     void notify(int clip)

@@ -510,7 +510,7 @@ void MethodOne::finish(bool delivered)
     m_session.Transferring = false;
     // Nothing of this object is used after the end path: a slot there may delete it.
     const QString key = m_key;
-    m_session.endRow(key, delivered);
+    m_session.endRow(key, delivered, 1);
 }
 
 } // namespace papyrant

@@ -105,7 +105,7 @@ void MethodTwo::skipTooLarge(int index, int position)
     queue.setState(position, QueueRow::Finished);
     queue.setPercent(position, QueueWords::percentTooLarge());
     unload(index); // takes its placeholder and partial body with it
-    m_session.endRow(key, false);
+    m_session.endRow(key, false, 2);
 }
 
 void MethodTwo::DownloadProgress(int index, qint64 CurBytes, qint64 MaxBytes, const QString &)
@@ -141,7 +141,7 @@ void MethodTwo::DownloadComplete(int index, qint64 CurBytes, qint64 MaxBytes, co
                                      : QueueRow::Failed);
     }
     unload(index);
-    m_session.endRow(key, true);
+    m_session.endRow(key, true, 2);
 }
 
 void MethodTwo::DownloadError(int index, const QString &, const QString &)
@@ -152,7 +152,7 @@ void MethodTwo::DownloadError(int index, const QString &, const QString &)
     const QString key = m_session.queue().row(position).Urls;
     m_session.queue().setState(position, QueueRow::Failed);
     unload(index);
-    m_session.endRow(key, false);
+    m_session.endRow(key, false, 2);
 }
 
 } // namespace papyrant

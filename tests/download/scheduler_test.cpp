@@ -107,7 +107,7 @@ protected:
         two.loaded[size_t(slot)] = false;
         const int position = session.SlotRows[size_t(slot)];
         queue.setState(position, state);
-        session.endRow(queue.row(position).Urls, false);
+        session.endRow(queue.row(position).Urls, false, 2);
     }
     // What method one does when its transfer ends.
     void finishOne(QueueRow::StateValue state = QueueRow::Finished)
@@ -115,7 +115,7 @@ protected:
         const int position = session.SlotRows[1];
         queue.setState(position, state);
         session.Transferring = false;
-        session.endRow(queue.row(position).Urls, false);
+        session.endRow(queue.row(position).Urls, false, 1);
     }
 };
 

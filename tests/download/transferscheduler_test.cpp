@@ -105,7 +105,8 @@ TEST(TransferScheduler, TypeCorrectionGuardOnTheRealMethods)
 }
 
 // Each started row is announced once (menu自动定位到下载项), and every end runs the same end
-// path in both methods: an xml answer counts as a web page (sound 101, login automation).
+// path in both methods: an xml answer counts as a web page (sound 101); it asks for the login
+// automation after method one only, an html answer after both.
 TEST(TransferScheduler, OneStartAndOneEndPathForBothMethods)
 {
     const QByteArray feed = "<?xml version=\"1.0\"?><feed><entry/></feed>";
@@ -120,8 +121,10 @@ TEST(TransferScheduler, OneStartAndOneEndPathForBothMethods)
         DownloadScheduler scheduler(h.session, h.one, h.two, h.prompts);
         h.server.serveBody(QStringLiteral("/feed"), feed, "application/xml");
         h.server.serveBody(QStringLiteral("/pdf"), pdfBody(300), "application/pdf");
+        h.server.serveBody(QStringLiteral("/page"), "<html><body>sign in</body></html>", "text/html");
         h.addRow(QStringLiteral("/feed"), QStringLiteral("feed"), QStringLiteral("xml"));
         h.addRow(QStringLiteral("/pdf"), QStringLiteral("paper"));
+        h.addRow(QStringLiteral("/page"), QStringLiteral("page"));
         QSignalSpy started(&h.session, &DownloadSession::rowStarted);
         QSignalSpy sounds(&h.session, &DownloadSession::soundRequested);
         QList<int> logins;
@@ -130,11 +133,12 @@ TEST(TransferScheduler, OneStartAndOneEndPathForBothMethods)
         QList<int> positions;
         for (const QList<QVariant> &s : started)
             positions << s[0].toInt();
-        EXPECT_EQ(positions, (QList<int>{1, 2}));
+        EXPECT_EQ(positions, (QList<int>{1, 2, 3}));
         EXPECT_EQ(h.queue.row(1).Type, QStringLiteral("xml"));
-        EXPECT_EQ(sounds.count(), 1);
+        EXPECT_EQ(h.queue.row(3).Type, QStringLiteral("htm"));
+        EXPECT_EQ(sounds.count(), 2);
         EXPECT_EQ(sounds.value(0).value(0).toInt(), 101);
-        EXPECT_EQ(logins, QList<int>{1});
+        EXPECT_EQ(logins, method == 1 ? (QList<int>{1, 3}) : QList<int>{3});
     }
 }
 

@@ -267,6 +267,12 @@ void ScriptedHttpServer::serveDirectory(const QString &urlPrefix, const QString 
     m_directories.append({urlPrefix, folder});
 }
 
+void ScriptedHttpServer::routeHandler(const QString &path,
+                                      std::function<Script(const RecordedRequest &)> handler)
+{
+    m_handlers.insert(path, std::move(handler));
+}
+
 int ScriptedHttpServer::requestCount(const QString &path) const
 {
     int n = 0;
@@ -300,6 +306,8 @@ Script ScriptedHttpServer::scriptFor(const RecordedRequest &request) const
     const QString target = QString::fromUtf8(request.target);
     const QString path = QString::fromUtf8(request.path);
     for (const QString &key : {target, path}) {
+        if (m_handlers.contains(key))
+            return m_handlers.value(key)(request);
         if (m_routes.contains(key)) {
             const QList<Script> &scripts = m_routes[key];
             const int n = m_played[key]++;

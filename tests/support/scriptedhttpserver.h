@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTcpServer>
 #include <QUrl>
+#include <functional>
 
 namespace papyrant::test {
 
@@ -85,6 +86,8 @@ public:
     void serveFile(const QString &path, const QString &filePath, const QByteArray &contentType = {});
     // Every file under `folder` at urlPrefix + relative path ("/site/" + "a/b.html").
     void serveDirectory(const QString &urlPrefix, const QString &folder);
+    // The script for a request to this path chosen when it arrives (a site with sessions).
+    void routeHandler(const QString &path, std::function<Script(const RecordedRequest &)> handler);
 
     QList<RecordedRequest> requests() const { return m_requests; }
     int requestCount(const QString &path) const;
@@ -107,6 +110,7 @@ private:
     mutable QHash<QString, int> m_played;
     QHash<QString, QPair<QString, QByteArray>> m_files; // path -> (file, type)
     QList<QPair<QString, QString>> m_directories;       // prefix -> folder
+    QHash<QString, std::function<Script(const RecordedRequest &)>> m_handlers;
     QList<RecordedRequest> m_requests;
     int m_connections = 0;
 };

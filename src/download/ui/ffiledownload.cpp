@@ -2,6 +2,7 @@
 
 #include "download/downloadqueue.h"
 #include "download/downloadsession.h"
+#include "download/loginpanel.h"
 #include "download/methodone.h"
 #include "download/methodtwo.h"
 #include "download/queuecommands.h"
@@ -238,21 +239,8 @@ void FFileDownload::buildListArea()
     PaintRowStripes(m_listView3, false, 17);
 
     // The login panel covers exactly the list; the grid keeps it there through every resize.
-    m_picWebBK = named(new QWidget, u"PicWebBK"_s);
-    m_picWebBK->setAutoFillBackground(true);
-    auto *panelLayout = new QVBoxLayout(m_picWebBK);
-    auto *closeRow = new QHBoxLayout;
-    closeRow->addStretch();
-    auto *command3 = named(new QPushButton(u"关闭(隐藏)"_s, m_picWebBK), u"Command3"_s);
-    closeRow->addWidget(command3);
-    panelLayout->addLayout(closeRow);
-    // The login controls and the browser Web1 go here.
-    panelLayout->addStretch();
-    m_picWebBK->hide();
-    connect(command3, &QPushButton::clicked, m_picWebBK, &QWidget::hide);
-
     grid->addWidget(m_listView3, 0, 0);
-    grid->addWidget(m_picWebBK, 0, 0);
+    grid->addWidget(buildLoginPanel(), 0, 0);
     static_cast<QVBoxLayout *>(centralWidget()->layout())->addWidget(area, 1);
 
     m_listPaintTimer = new QTimer(this);
@@ -322,9 +310,6 @@ void FFileDownload::connectEngine()
         m_check4->setChecked(m_session->options.autoStart);
         m_check3->setChecked(m_session->options.autoRedownload);
     });
-    // The login panel's automation answers DownloadSession::loginAutomationRequested once the
-    // panel is built.
-
     connect(m_queue.get(), &DownloadQueue::rowsReset, this, &FFileDownload::updateCount);
 
     connect(m_command4, &QPushButton::clicked, m_scheduler.get(), &DownloadScheduler::startDownloads);
@@ -491,12 +476,6 @@ void FFileDownload::redrawAndShow(bool restore)
         setWindowState(windowState() & ~Qt::WindowMinimized);
 }
 
-void FFileDownload::showLoginPanel()
-{
-    m_picWebBK->show();
-    m_picWebBK->raise();
-}
-
 void FFileDownload::autoFitColumns()
 {
     for (int c = 0; c < QueueColumnCount; ++c)
@@ -607,6 +586,7 @@ void FFileDownload::closeEvent(QCloseEvent *event)
     m_scheduler->Timer1().stop();
     m_scheduler->stopDownloads();
     m_one->cancel();
+    m_login->unload();
     m_picWebBK->hide();
     SaveWindowPlacement(this);
     SaveThreadIndex(m_combo1->currentIndex());

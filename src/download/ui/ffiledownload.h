@@ -17,6 +17,7 @@ class QPushButton;
 class QRadioButton;
 class QTableView;
 class QTimer;
+class QVBoxLayout;
 
 namespace papyrant {
 
@@ -24,6 +25,7 @@ class DownloadQueue;
 class DownloadQueueModel;
 class DownloadScheduler;
 class DownloadSession;
+class LoginPanel;
 class MethodOne;
 class MethodTwo;
 class Prompts;
@@ -43,8 +45,8 @@ struct FFileDownloadHooks
 
 // The download window fFileDownload: settings and buttons on top, the queue ListView3, the
 // login panel PicWebBK over the list, the status bar and the menus. Its logic lives in the
-// queue, the scheduler, the transfer methods and QueueCommands; this class builds the controls
-// and wires them. It loads (reads its settings, empty queue, housekeeping tick on) when made,
+// queue, the scheduler, the transfer methods, QueueCommands and LoginPanel; this class builds the
+// controls and wires them. It loads (reads its settings, empty queue, housekeeping tick on) when made,
 // hidden; it unloads when its close is accepted and then deletes itself.
 class FFileDownload : public QMainWindow
 {
@@ -61,6 +63,7 @@ public:
     QueueCommands &commands() const { return *m_commands; }
     MethodOne &methodOne() const { return *m_one; }
     MethodTwo &methodTwo() const { return *m_two; }
+    LoginPanel &loginPanel() const { return *m_login; }
 
     // 显示下载窗口: redraws the list, shows the window when hidden and, with restore, brings it
     // back from minimised.
@@ -88,6 +91,7 @@ protected:
 private:
     void buildTopPanel();
     void buildListArea();
+    QWidget *buildLoginPanel();
     void buildStatusBar();
     void buildMenus();
     void connectEngine();
@@ -116,6 +120,7 @@ private:
     std::unique_ptr<MethodTwo> m_two;
     std::unique_ptr<DownloadScheduler> m_scheduler;
     std::unique_ptr<QueueCommands> m_commands;
+    std::unique_ptr<LoginPanel> m_login;
     DownloadQueueModel *m_model = nullptr;
     bool m_unloaded = false;
     int m_sortedColumn = -1;
@@ -141,6 +146,8 @@ private:
     // The list, the login panel and the status bar
     QTableView *m_listView3 = nullptr;
     QWidget *m_picWebBK = nullptr;
+    QCheckBox *m_check2 = nullptr;      // 自动登录
+    QVBoxLayout *m_web1Area = nullptr; // where Web1 goes once it is made
     QLabel *m_panels[4] = {};
     // Transfer messages for the panels, shown together at most every StatusIntervalMs: six
     // transfers may end hundreds of times a second, and a redraw for each would slow them.

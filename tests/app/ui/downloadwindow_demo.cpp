@@ -1,11 +1,15 @@
 // The download window as a person meets it: rows handed over the way the search window hands
 // them, fetched from a local server by the real scheduler, sniffed and renamed.
 //
-//   download_window_demo [--start] [--shot file.png] [--quit]
+//   download_window_demo [--start] [--shot file.png] [--quit] [--panel]
 //
 // --start clicks "开始下载"; --shot saves a picture of the window once every row has ended;
 // --quit ends the program then. Without --quit the window stays for a walk through it. Run it
 // with its own XDG_CONFIG_HOME so that it does not share settings.
+//
+// One row is a members' paper: without the site's session cookie it answers the site's login
+// page. The login page is at the address printed on start ("login <url>"; account "demo",
+// password "demo"). --panel opens "网页登录" with that address in "网址：" and clicks "浏览".
 #include "app/ui/programwindows.h"
 #include "download/downloadqueue.h"
 #include "download/ui/ffiledownload.h"
@@ -16,10 +20,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
+
+#include <unistd.h>
 
 using namespace papyrant;
 using namespace papyrant::test;
@@ -45,6 +52,10 @@ QByteArray pdf(int size)
 
 int main(int argc, char **argv)
 {
+    // As the program does: Chromium refuses its sandbox as root (CI, containers).
+    if (::geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(appTitle());
     QApplication::setQuitOnLastWindowClosed(false);
@@ -76,6 +87,30 @@ int main(int argc, char **argv)
         if (!item.body.isEmpty())
             server.serveBody(QString::fromLatin1(item.path), item.body, item.type);
 
+    // The members' site: a login form, and a paper only for a session that logged in.
+    const QByteArray loginPage =
+        "<html><head><meta charset=utf-8><title>会員ログイン</title></head><body>"
+        "<h3>会員ログイン</h3><form method=post action=/members/session>"
+        "<p>ID <input name=UserName> パスワード <input name=PassWord type=password>"
+        " <input type=submit value=ログイン></p></form></body></html>";
+    server.serveBody(u"/members/login"_s, loginPage, "text/html; charset=UTF-8");
+    server.routeHandler(u"/members/session"_s, [](const RecordedRequest &r) {
+        if (r.body != "UserName=demo&PassWord=demo")
+            return Script::response(200, "<html><head><title>ログイン失敗</title></head></html>",
+                                    "text/html; charset=UTF-8");
+        return Script::response(200, "<html><head><meta charset=utf-8><title>ログインしました</title>"
+                                     "</head><body>ようこそ</body></html>",
+                                "text/html; charset=UTF-8", {"Set-Cookie: member=1; Path=/members"});
+    });
+    const QByteArray members = pdf(120500);
+    server.routeHandler(u"/members/paper"_s, [loginPage, members](const RecordedRequest &r) {
+        return r.header("Cookie").contains("member=1")
+                   ? Script::response(200, members, "application/pdf")
+                   : Script::response(200, loginPage, "text/html; charset=UTF-8");
+    });
+    const QString loginUrl = server.url(u"/members/login"_s);
+    QTextStream(stdout) << "login " << loginUrl << Qt::endl;
+
     ProgramWindows windows;
     SavePathValues values;
     values.CurrentSaveFolder = folder.path() + u"/文献/"_s;
@@ -88,8 +123,15 @@ int main(int argc, char **argv)
         session.加入下载列表(item.body.isEmpty() ? ScriptedHttpServer::closedPortUrl(path) : server.url(path),
                          QString::fromUtf16(item.title), u"PDF"_s, {}, server.url(u"/search?q=1"_s));
     }
+    session.加入下载列表(server.url(u"/members/paper"_s), u"会員限定の研究報告"_s, u"PDF"_s, {},
+                     server.url(u"/search?q=1"_s));
     session.显示下载窗口(true);
     FFileDownload *window = windows.downloadWindow();
+    if (args.contains(u"--panel"_s)) {
+        window->findChild<QLineEdit *>(u"Text1"_s)->setText(loginUrl);
+        window->findChild<QPushButton *>(u"Command1"_s)->click();
+        QTimer::singleShot(0, window, [window] { window->findChild<QPushButton *>(u"Command2"_s)->click(); });
+    }
     if (args.contains(u"--start"_s))
         window->findChild<QPushButton *>(u"Command4"_s)->click();
 

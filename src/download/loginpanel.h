@@ -1,0 +1,109 @@
+#pragma once
+
+#include "browser/browser.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <functional>
+
+namespace papyrant {
+
+class DownloadSession;
+class Prompts;
+
+// What the login panel's controls hold, kept current by the window. The address, account and
+// password live only here and in their boxes: they are never saved, logged or shown elsewhere.
+struct LoginFields
+{
+    QString url;              // Text1
+    QString account;          // Text2
+    QString password;         // Text3
+    bool ipLogin = false;     // Option5 "IP登录" chosen; Option4 "帐号登录：" otherwise
+    bool autoRefresh = false; // Check1 "自动刷新(每分钟)"
+};
+
+// Time limits of the login, in milliseconds. Tests shorten them.
+struct LoginLimits
+{
+    int pageWaitMs = 10000; // a page opened by "浏览" or by a submit button, to load
+    int settleMs = 5000;    // the pause after an attempt, before the next one may start
+    int busyPollMs = 50;    // the browser's Busy state has no signal of its own
+};
+
+// The login panel PicWebBK of the download window without its widgets: the browser Web1, the
+// login by its form (FillAndSubmitLogin), the page refresh Timer2 and the automatic login the
+// download engine asks for when a download gave a web page instead of the file. The browser
+// shares its cookies with the transfers, so that a login here admits the downloads.
+class LoginPanel : public QObject
+{
+    Q_OBJECT
+public:
+    LoginPanel(DownloadSession &session, Prompts &prompts, QObject *parent = nullptr);
+
+    LoginFields fields;
+    LoginLimits limits;
+
+    // Makes Web1 when it is first needed: a browser engine costs memory and start-up time that a
+    // download window may never use. The window places it in the panel.
+    std::function<Browser *()> makeBrowser;
+    // Web1, made silent and on "about:blank" when first asked for; null when none can be made.
+    Browser *Web1();
+    // Web1 if it has been made.
+    Browser *existingWeb1() const { return m_web; }
+
+    // The page refresh, every minute while "自动刷新(每分钟)" is ticked.
+    QTimer &Timer2() { return m_timer2; }
+
+    bool LoginPageLoading() const { return m_loginPageLoading; }
+    // The enabled state of "浏览" (off while it waits for its page) and of "测试登录" (off while
+    // a login attempt runs: the guard against a second one).
+    bool browseEnabled() const { return m_browsing == 0; }
+    bool testLoginEnabled() const { return !m_attempting; }
+
+    // "网页登录" (Command1), once the window shows the panel: without automatic login and
+    // refresh, the browser opens the first address of the selected row (0: none selected).
+    void 网页登录(int selectedPosition);
+    // "浏览" (Command2): opens the login page and waits for it, pageWaitMs at most.
+    void 浏览();
+    // "关闭(隐藏)" (Command3), once the window hides the panel: the page goes unless it is being
+    // refreshed.
+    void 关闭隐藏();
+    // "自动刷新(每分钟)" (Check1) clicked.
+    void 自动刷新(bool ticked);
+    // "自动登录" (Check2) clicked: false when the tick is refused (its message shown); the box is
+    // then to be cleared.
+    bool 自动登录(bool ticked);
+    // "测试登录" (Command5) with interactive true; the automatic login with false. Returns when the
+    // attempt, its pauses included, is over.
+    void FillAndSubmitLogin(bool interactive);
+    // The window unloads: no more refreshes, and the typed values are dropped.
+    void unload();
+
+signals:
+    void browseEnabledChanged(bool enabled);
+    void testLoginEnabledChanged(bool enabled);
+    // "自动登录" is to be cleared: a login could not even start.
+    void autoLoginCleared();
+
+private:
+    void attachBrowser(Browser *browser);
+    // Keeps yielding while the browser is busy or LoginPageLoading holds, pageWaitMs at most.
+    // False when this panel went meanwhile.
+    bool waitForPage();
+    bool fieldsMissing() const;
+    void clearAutoLogin();
+    void setAttempting(bool attempting);
+    bool submitAndWait(Element &button);
+
+    DownloadSession &m_session;
+    Prompts &m_prompts;
+    QPointer<Browser> m_web;
+    QTimer m_timer2;
+    bool m_loginPageLoading = false;
+    bool m_attempting = false;
+    int m_browsing = 0; // "浏览" waits in progress (one may run inside a login attempt)
+};
+
+} // namespace papyrant
