@@ -1,11 +1,20 @@
 #pragma once
 
+#include "tools/savepathvalues.h"
+
 #include <QObject>
+#include <QPointer>
 #include <memory>
+
+class QWidget;
 
 namespace papyrant {
 
+class DownloadQueueOwner;
 class FCover;
+class FWebSearch;
+class Prompts;
+class SaveFolderPicker;
 
 // The program's windows and the ways between them. The cover lives for the whole run; the
 // search window and the download window are made on first use. The windows of the lower
@@ -15,16 +24,43 @@ class ProgramWindows : public QObject
 {
     Q_OBJECT
 public:
-    explicit ProgramWindows(QObject *parent = nullptr);
+    // prompts: the dialogs every window uses (the real ones when null; tests give a recorder).
+    explicit ProgramWindows(Prompts *prompts = nullptr, QObject *parent = nullptr);
     ~ProgramWindows() override;
 
     FCover *cover() const { return m_cover.get(); }
+    // The search window while it is loaded (null before its first use and once it has closed).
+    FWebSearch *searchWindow() const;
+    Prompts &prompts() { return *m_prompts; }
+    // The program-wide save folder and naming choice of the save-folder picker.
+    SavePathValues &savePath() { return m_savePath; }
+
+    // Makes the search window when it is not loaded, and shows it.
+    void showSearchWindow();
 
     // After a main window has closed: the cover comes back when neither main window is left.
-    void showCoverIfNoMainWindow();
+    // closing: the window that is closing (it is not counted).
+    void showCoverIfNoMainWindow(const QWidget *closing = nullptr);
+
+    // Empties the HTTP cache of the program's browser profile; with the message
+    // "IE缓存清空完毕！" when asked.
+    void clearBrowserCache(bool withMessage);
+
+    // The cover's unload: the cache is cleared and the program ends, every other window closed
+    // without its own questions.
+    void endProgram();
+    // True once the program is ending.
+    bool ending() const { return m_ending; }
 
 private:
+    std::unique_ptr<Prompts> m_ownPrompts;
+    Prompts *m_prompts;
+    SavePathValues m_savePath;
+    std::unique_ptr<SaveFolderPicker> m_picker;
+    std::unique_ptr<DownloadQueueOwner> m_queueOwner;
     std::unique_ptr<FCover> m_cover;
+    QPointer<FWebSearch> m_search;
+    bool m_ending = false;
 };
 
 } // namespace papyrant
