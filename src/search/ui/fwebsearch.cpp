@@ -24,6 +24,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QGridLayout>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -146,7 +148,7 @@ void FWebSearch::buildControls()
     // The lower panel: the batch keywords on the left, the search list taking the rest.
     m_picPanList = new QWidget(central);
     m_picPanList->setObjectName(QStringLiteral("PicPanList"));
-    m_picPanList->setMinimumHeight(twips(1200));
+    m_picPanList->setMinimumHeight(twips(450));
 
     auto *frame1 = new QGroupBox(QStringLiteral("批量关键词自动提取文档链接"), m_picPanList);
     frame1->setObjectName(QStringLiteral("Frame1"));
@@ -157,19 +159,23 @@ void FWebSearch::buildControls()
     m_command1 = button(QStringLiteral("Command1"), BatchSearch::caption(RunButtonState::Idle), frame1);
     auto *label6 = new QLabel(QStringLiteral("已经完成："), frame1);
     label6->setObjectName(QStringLiteral("Label6"));
-    m_text2 = new QPlainTextEdit(frame1);
+    m_text2 = new QLineEdit(frame1);
     m_text2->setObjectName(QStringLiteral("Text2"));
     m_text2->setReadOnly(true);
-    m_text2->setMaximumHeight(fontMetrics().height() * 3);
-    auto *frameLayout = new QVBoxLayout(frame1);
-    frameLayout->setContentsMargins(6, 4, 6, 6);
-    frameLayout->setSpacing(3);
-    frameLayout->addWidget(label4);
-    frameLayout->addWidget(m_text1, 1);
-    frameLayout->addWidget(m_command1);
-    frameLayout->addWidget(label6);
-    frameLayout->addWidget(m_text2);
-    frame1->setFixedWidth(frame1->fontMetrics().horizontalAdvance(frame1->title()) + 48);
+    // Keywords on the left; the button and the log of keywords started on the right.
+    auto *frameLayout = new QGridLayout(frame1);
+    frameLayout->setContentsMargins(6, 2, 6, 4);
+    frameLayout->setVerticalSpacing(2);
+    frameLayout->addWidget(label4, 0, 0);
+    frameLayout->addWidget(m_text1, 1, 0, 3, 1);
+    frameLayout->addWidget(m_command1, 0, 1, 2, 1, Qt::AlignTop);
+    frameLayout->addWidget(label6, 2, 1);
+    frameLayout->addWidget(m_text2, 3, 1);
+    frameLayout->setColumnStretch(0, 1);
+    frameLayout->setColumnStretch(1, 1);
+    m_text1->setMinimumHeight(fontMetrics().height() * 2 + 8);
+    frame1->setFixedWidth(qMax(frame1->fontMetrics().horizontalAdvance(frame1->title()) + 48,
+                               2 * m_command1->sizeHint().width() + 20));
 
     m_listView1 = new QTreeView(m_picPanList);
     m_listView1->setObjectName(QStringLiteral("ListView1"));
@@ -400,7 +406,7 @@ void FWebSearch::wireCommands()
     connect(m_batch, &BatchSearch::stateChanged, this, [this](RunButtonState state) {
         showRunButton(m_command1, BatchSearch::caption(state), state);
     });
-    connect(m_batch, &BatchSearch::progressLogChanged, m_text2, &QPlainTextEdit::setPlainText);
+    connect(m_batch, &BatchSearch::progressLogChanged, m_text2, &QLineEdit::setText);
 
     connect(m_command2, &QPushButton::clicked, this,
             [this] { m_analysis->Command2Click(selectedPositions()); });
@@ -489,10 +495,9 @@ void FWebSearch::runClearCommand(bool (*command)(SearchList &, const SearchRunFl
 void FWebSearch::splitterReleased()
 {
     // The list keeps room to show: a bar dropped into the bottom strip goes back to 4/5.
-    const int barTop = m_picBar->handle(1)->geometry().top();
-    if (barTop > m_picBar->height() - twips(1200) || barTop < 0) {
-        const int web = m_picBar->height() * 4 / 5;
-        m_picBar->setSizes({web, m_picBar->height() - web - m_picBar->handleWidth()});
+    if (m_picPanList->height() < twips(1200)) {
+        const int room = m_picBar->height() - m_picBar->handleWidth();
+        m_picBar->setSizes({room * 4 / 5, room - room * 4 / 5});
     }
 }
 

@@ -8,6 +8,7 @@ class QCheckBox;
 class QComboBox;
 class QFrame;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
@@ -108,7 +109,7 @@ private:
     QCheckBox *m_check7 = nullptr;
     QPlainTextEdit *m_text1 = nullptr;
     QPushButton *m_command1 = nullptr;
-    QPlainTextEdit *m_text2 = nullptr;
+    QLineEdit *m_text2 = nullptr;
     QLabel *m_statusText = nullptr;
     QMenu *m_menu清除 = nullptr;
     QMenu *m_menu加入 = nullptr;
