@@ -11,6 +11,7 @@
 #include "tools/ui/fselefilesavepath.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QWebEngineProfile>
 
 namespace papyrant {
@@ -37,13 +38,17 @@ private:
 const QString searchWindowName = QStringLiteral("fWebSearch");
 const QString downloadWindowName = QStringLiteral("fFileDownload");
 
-// A main window of that name is loaded, other than the one closing.
+// A main window of that name is loaded, other than the one closing (a closed search window
+// waiting to be deleted is not loaded any more).
 bool mainWindowLoaded(const QString &name, const QWidget *closing)
 {
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (const QWidget *window : windows) {
-        if (window != closing && window->objectName().compare(name, Qt::CaseInsensitive) == 0)
-            return true;
+        if (window == closing || window->objectName().compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        if (auto *search = qobject_cast<const FWebSearch *>(window); search && search->isClosed())
+            continue;
+        return true;
     }
     return false;
 }
@@ -88,6 +93,7 @@ void ProgramWindows::showSearchWindow()
         calls.showCoverIfNoDownloadWindow = [this] { showCoverIfNoMainWindow(m_search); };
         m_search = new FWebSearch(m_savePath, *m_prompts, *m_picker, *m_queueOwner,
                                   std::move(calls));
+        m_search->setWindowIcon(m_cover->windowIcon());
     }
     m_search->show();
     m_search->raise();
@@ -116,6 +122,13 @@ void ProgramWindows::endProgram()
     m_ending = true;
     m_cover->hide();
     clearBrowserCache(false);
+    // The engine clears in the background and may not be done when the program ends; what is
+    // left goes with the folder once the profile, the last user of its files, is gone.
+    QWebEngineProfile *profile = programBrowserProfile();
+    connect(profile, &QObject::destroyed, [folder = profile->cachePath()] {
+        if (!folder.isEmpty())
+            QDir(folder).removeRecursively();
+    });
     if (m_search)
         m_search->close();
     QApplication::quit();

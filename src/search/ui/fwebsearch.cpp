@@ -171,11 +171,11 @@ void FWebSearch::buildControls()
     frameLayout->addWidget(m_command1, 0, 1, 2, 1, Qt::AlignTop);
     frameLayout->addWidget(label6, 2, 1);
     frameLayout->addWidget(m_text2, 3, 1);
-    frameLayout->setColumnStretch(0, 1);
-    frameLayout->setColumnStretch(1, 1);
+    frameLayout->setColumnStretch(0, 3);
+    frameLayout->setColumnStretch(1, 2);
     m_text1->setMinimumHeight(fontMetrics().height() * 2 + 8);
     frame1->setFixedWidth(qMax(frame1->fontMetrics().horizontalAdvance(frame1->title()) + 48,
-                               2 * m_command1->sizeHint().width() + 20));
+                               m_command1->sizeHint().width() * 5 / 2 + 24));
 
     m_listView1 = new QTreeView(m_picPanList);
     m_listView1->setObjectName(QStringLiteral("ListView1"));
