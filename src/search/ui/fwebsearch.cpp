@@ -167,10 +167,11 @@ void FWebSearch::buildControls()
     frameLayout->setContentsMargins(6, 2, 6, 4);
     frameLayout->setVerticalSpacing(2);
     frameLayout->addWidget(label4, 0, 0);
-    frameLayout->addWidget(m_text1, 1, 0, 3, 1);
-    frameLayout->addWidget(m_command1, 0, 1, 2, 1, Qt::AlignTop);
+    frameLayout->addWidget(m_text1, 1, 0, 4, 1);
+    frameLayout->addWidget(m_command1, 1, 1);
     frameLayout->addWidget(label6, 2, 1);
     frameLayout->addWidget(m_text2, 3, 1);
+    frameLayout->setRowStretch(4, 1);
     frameLayout->setColumnStretch(0, 3);
     frameLayout->setColumnStretch(1, 2);
     m_text1->setMinimumHeight(fontMetrics().height() * 2 + 8);
