@@ -38,17 +38,13 @@ private:
 const QString searchWindowName = QStringLiteral("fWebSearch");
 const QString downloadWindowName = QStringLiteral("fFileDownload");
 
-// A main window of that name is loaded, other than the one closing (a closed search window
-// waiting to be deleted is not loaded any more).
+// A main window of that name is loaded, other than the one closing.
 bool mainWindowLoaded(const QString &name, const QWidget *closing)
 {
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (const QWidget *window : windows) {
-        if (window == closing || window->objectName().compare(name, Qt::CaseInsensitive) != 0)
-            continue;
-        if (auto *search = qobject_cast<const FWebSearch *>(window); search && search->isClosed())
-            continue;
-        return true;
+        if (window != closing && window->objectName().compare(name, Qt::CaseInsensitive) == 0)
+            return true;
     }
     return false;
 }

@@ -532,6 +532,9 @@ void FWebSearch::closeEvent(QCloseEvent *event)
         saveSettings();
         m_analysis->Timer1().stop();
         m_closed = true;
+        // Unloaded: no longer found by its name, though the object lives until the event loop
+        // deletes it (a running walk may still be unwinding).
+        setObjectName(QString());
     }
     event->accept();
     if (m_calls.showCoverIfNoDownloadWindow)
