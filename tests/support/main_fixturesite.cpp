@@ -11,6 +11,9 @@ using namespace Qt::Literals::StringLiterals;
 
 int main(int argc, char **argv)
 {
+    // Wherever it is started from, the site is the source tree's.
+    if (qEnvironmentVariableIsEmpty("PAPYRANT_FIXTURES"))
+        qputenv("PAPYRANT_FIXTURES", PAPYRANT_FIXTURES_DIR);
     QCoreApplication app(argc, argv);
     std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
     std::signal(SIGINT, [](int) { QCoreApplication::quit(); });
