@@ -2,10 +2,8 @@
 
 #include "app/ui/fcover.h"
 #include "app/ui/frmabout.h"
-#include "download/downloadqueue.h"
+#include "download/ui/ffiledownload.h"
 #include "foundation/ui/qtprompts.h"
-#include "foundation/ui/windowplacement.h"
-#include "search/downloadqueueowner.h"
 #include "search/ui/fwebsearch.h"
 #include "search/ui/webenginebrowser.h"
 #include "tools/ui/fselefilesavepath.h"
@@ -18,33 +16,20 @@ namespace papyrant {
 
 namespace {
 
-// Until the download window takes the hand-off: a queue without a window.
-class QueueWithoutWindow : public DownloadQueueOwner
-{
-public:
-    void ensureLoaded() override
-    {
-        if (!m_queue)
-            m_queue = std::make_unique<DownloadQueue>();
-    }
-    bool isLoaded() const override { return bool(m_queue); }
-    DownloadQueue *queue() override { return m_queue.get(); }
-    void redrawAndShow(bool) override {}
-
-private:
-    std::unique_ptr<DownloadQueue> m_queue;
-};
-
 const QString searchWindowName = QStringLiteral("fWebSearch");
 const QString downloadWindowName = QStringLiteral("fFileDownload");
 
-// A main window of that name is loaded, other than the one closing.
+// A main window of that name is loaded, other than the one closing (a download window whose
+// close was accepted is on its way out).
 bool mainWindowLoaded(const QString &name, const QWidget *closing)
 {
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (const QWidget *window : windows) {
-        if (window != closing && window->objectName().compare(name, Qt::CaseInsensitive) == 0)
-            return true;
+        if (window == closing || window->objectName().compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        if (auto *download = qobject_cast<const FFileDownload *>(window); download && download->isUnloaded())
+            continue;
+        return true;
     }
     return false;
 }
@@ -54,8 +39,7 @@ bool mainWindowLoaded(const QString &name, const QWidget *closing)
 ProgramWindows::ProgramWindows(Prompts *prompts, QObject *parent)
     : QObject(parent), m_ownPrompts(prompts ? nullptr : std::make_unique<QtPrompts>()),
       m_prompts(prompts ? prompts : m_ownPrompts.get()),
-      m_picker(std::make_unique<QtSaveFolderPicker>(*m_prompts)),
-      m_queueOwner(std::make_unique<QueueWithoutWindow>()), m_cover(std::make_unique<FCover>())
+      m_picker(std::make_unique<QtSaveFolderPicker>(*m_prompts)), m_cover(std::make_unique<FCover>())
 {
     connect(m_cover.get(), &FCover::searchWindowRequested, this, &ProgramWindows::showSearchWindow);
     connect(m_cover.get(), &FCover::unloading, this, &ProgramWindows::endProgram);
@@ -66,6 +50,7 @@ ProgramWindows::~ProgramWindows()
     m_ending = true;
     // The windows go before the browser profile they use.
     delete m_search.data();
+    delete m_download.data();
 }
 
 FWebSearch *ProgramWindows::searchWindow() const
@@ -77,6 +62,7 @@ void ProgramWindows::showSearchWindow()
 {
     if (!searchWindow()) {
         SearchWindowCalls calls;
+        calls.showDownloadWindow = [this] { showDownloadWindow(); };
         calls.clearBrowserCache = [this] { clearBrowserCache(true); };
         calls.showAbout = [this] {
             FrmAbout about(*m_prompts, m_search);
@@ -87,13 +73,58 @@ void ProgramWindows::showSearchWindow()
             usage.exec();
         };
         calls.showCoverIfNoDownloadWindow = [this] { showCoverIfNoMainWindow(m_search); };
-        m_search = new FWebSearch(m_savePath, *m_prompts, *m_picker, *m_queueOwner,
-                                  std::move(calls));
+        m_search = new FWebSearch(m_savePath, *m_prompts, *m_picker, *this, std::move(calls));
         m_search->setWindowIcon(m_cover->windowIcon());
     }
     m_search->show();
     m_search->raise();
     m_search->activateWindow();
+}
+
+FFileDownload *ProgramWindows::downloadWindow() const
+{
+    return m_download && !m_download->isUnloaded() ? m_download.data() : nullptr;
+}
+
+bool ProgramWindows::isLoaded() const
+{
+    return downloadWindow() != nullptr;
+}
+
+void ProgramWindows::ensureLoaded()
+{
+    if (isLoaded())
+        return;
+    FFileDownloadHooks hooks;
+    hooks.showSearchWindow = [this] { showSearchWindow(); };
+    hooks.showAbout = [this] {
+        FrmAbout about(*m_prompts, m_download);
+        about.exec();
+    };
+    hooks.clearBrowserCache = [this] { clearBrowserCache(false); }; // the window tells the user
+    hooks.showCover = [this] { showCoverIfNoMainWindow(m_download); };
+    // The real dialogs of the download window are modal to it.
+    m_download = new FFileDownload(std::move(hooks), m_ownPrompts ? nullptr : m_prompts);
+    m_download->setWindowIcon(m_cover->windowIcon());
+}
+
+DownloadQueue *ProgramWindows::queue()
+{
+    return isLoaded() ? &m_download->queue() : nullptr;
+}
+
+void ProgramWindows::redrawAndShow(bool restore)
+{
+    if (isLoaded())
+        m_download->redrawAndShow(restore);
+}
+
+void ProgramWindows::showDownloadWindow()
+{
+    ensureLoaded();
+    m_download->redrawAndShow(true);
+    m_download->raise();
+    m_download->activateWindow();
 }
 
 void ProgramWindows::showCoverIfNoMainWindow(const QWidget *closing)
@@ -127,6 +158,8 @@ void ProgramWindows::endProgram()
     });
     if (m_search)
         m_search->close();
+    if (m_download)
+        m_download->closeWithoutQuestion();
     QApplication::quit();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "search/downloadqueueowner.h"
 #include "tools/savepathvalues.h"
 
 #include <QObject>
@@ -10,8 +11,8 @@ class QWidget;
 
 namespace papyrant {
 
-class DownloadQueueOwner;
 class FCover;
+class FFileDownload;
 class FWebSearch;
 class Prompts;
 class SaveFolderPicker;
@@ -20,7 +21,10 @@ class SaveFolderPicker;
 // search window and the download window are made on first use. The windows of the lower
 // modules know neither each other nor the dialogs of this module: each gets the few calls it
 // needs from here when it is made, so that no library depends on one above it.
-class ProgramWindows : public QObject
+//
+// It is the search side's owner of the download queue: the hand-off loads the download window
+// hidden and shows it through here.
+class ProgramWindows : public QObject, public DownloadQueueOwner
 {
     Q_OBJECT
 public:
@@ -29,14 +33,25 @@ public:
     ~ProgramWindows() override;
 
     FCover *cover() const { return m_cover.get(); }
-    // The search window while it is loaded (null before its first use and once it has closed).
-    FWebSearch *searchWindow() const;
     Prompts &prompts() { return *m_prompts; }
     // The program-wide save folder and naming choice of the save-folder picker.
     SavePathValues &savePath() { return m_savePath; }
 
+    // The search window while it is loaded (null before its first use and once it has closed).
+    FWebSearch *searchWindow() const;
     // Makes the search window when it is not loaded, and shows it.
     void showSearchWindow();
+
+    // The loaded download window, or null.
+    FFileDownload *downloadWindow() const;
+    // Loads the download window when needed and shows it.
+    void showDownloadWindow();
+
+    // DownloadQueueOwner
+    void ensureLoaded() override;
+    bool isLoaded() const override;
+    DownloadQueue *queue() override;
+    void redrawAndShow(bool restore) override;
 
     // After a main window has closed: the cover comes back when neither main window is left.
     // closing: the window that is closing (it is not counted).
@@ -57,9 +72,9 @@ private:
     Prompts *m_prompts;
     SavePathValues m_savePath;
     std::unique_ptr<SaveFolderPicker> m_picker;
-    std::unique_ptr<DownloadQueueOwner> m_queueOwner;
     std::unique_ptr<FCover> m_cover;
     QPointer<FWebSearch> m_search;
+    QPointer<FFileDownload> m_download;
     bool m_ending = false;
 };
 

@@ -4,6 +4,7 @@
 #include "foundation/prompts.h"
 #include "foundation/settings.h"
 #include "foundation/shell.h"
+#include "foundation/ui/fieldlabel.h"
 #include "foundation/ui/rowstripes.h"
 #include "search/addallwalk.h"
 #include "search/analysis.h"
@@ -27,7 +28,6 @@
 #include <QLineEdit>
 #include <QGridLayout>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -43,56 +43,6 @@ namespace {
 
 // 15 twips to a screen pixel, as the window's designed sizes count them.
 constexpr int twips(int value) { return value / 15; }
-
-// A label whose caption holds a run of spaces where another control sits, as Label7
-// "限速延时：       秒" holds Combo1: the gap is widened to that control and the control is
-// placed in it.
-class GapLabel : public QLabel
-{
-public:
-    GapLabel(const QString &caption, QWidget *inGap, QWidget *parent)
-        : QLabel(caption, parent), m_inGap(inGap)
-    {
-        inGap->setParent(this);
-        const qsizetype gap = caption.indexOf(QStringLiteral("  "));
-        m_before = caption.left(gap);
-        m_after = caption.mid(gap).trimmed();
-        setMinimumSize(sizeHint());
-    }
-
-    QSize sizeHint() const override
-    {
-        const QFontMetrics m = fontMetrics();
-        const QSize control = m_inGap->sizeHint();
-        return {m.horizontalAdvance(m_before) + control.width() + 2 * spacing()
-                    + m.horizontalAdvance(m_after),
-                qMax(m.height(), control.height())};
-    }
-    QSize minimumSizeHint() const override { return sizeHint(); }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        const QFontMetrics m = fontMetrics();
-        const int gapEnd = m.horizontalAdvance(m_before) + m_inGap->width() + 2 * spacing();
-        p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(QRect(0, 0, width(), height()), Qt::AlignLeft | Qt::AlignVCenter, m_before);
-        p.drawText(QRect(gapEnd, 0, width() - gapEnd, height()), Qt::AlignLeft | Qt::AlignVCenter,
-                   m_after);
-    }
-    void resizeEvent(QResizeEvent *) override
-    {
-        const QSize control = m_inGap->sizeHint();
-        m_inGap->setGeometry(fontMetrics().horizontalAdvance(m_before) + spacing(),
-                             (height() - control.height()) / 2, control.width(), control.height());
-    }
-
-private:
-    static int spacing() { return 3; }
-    QWidget *m_inGap;
-    QString m_before, m_after;
-};
 
 QPushButton *button(const QString &name, const QString &caption, QWidget *parent)
 {
@@ -230,7 +180,7 @@ void FWebSearch::buildControls()
     m_combo1->setEditable(true);
     m_combo1->setInsertPolicy(QComboBox::NoInsert);
     m_combo1->setMaxVisibleItems(20);
-    auto *label7 = new GapLabel(QStringLiteral("限速延时：       秒"), m_combo1, central);
+    auto *label7 = new FieldLabel(QStringLiteral("限速延时：       秒"), m_combo1, central);
     label7->setObjectName(QStringLiteral("Label7"));
     m_command2 = button(QStringLiteral("Command2"), QStringLiteral("分析下载"), central);
     m_command7 = button(QStringLiteral("Command7"), QStringLiteral("导出数据..."), central);

@@ -1,6 +1,8 @@
 // labels: gui browser
 #include "app/ui/fcover.h"
 #include "app/ui/programwindows.h"
+#include "download/downloadqueue.h"
+#include "download/ui/ffiledownload.h"
 #include "foundation/programvalues.h"
 #include "foundation/settings.h"
 #include "foundation/systeminfo.h"
@@ -118,16 +120,23 @@ TEST_F(Program, ClosingTheSearchWindowWithTheDownloadWindowOpenKeepsTheCoverHidd
 {
     cover()->load();
     openSearchWindow();
-    auto downloadWindow = std::make_unique<QWidget>();
-    downloadWindow->setObjectName(u"fFileDownload"_s);
-    downloadWindow->show();
+    windows->searchWindow()->findChild<QAction *>(u"menu打开下载窗口"_s)->trigger();
+    QPointer<FFileDownload> download = windows->downloadWindow();
+    ASSERT_TRUE(download);
+    EXPECT_TRUE(download->isVisible());
 
     windows->searchWindow()->close();
     EXPECT_FALSE(cover()->isVisible());
-    // The download window's close asks the same; now nothing is left.
-    QWidget *closing = downloadWindow.get();
-    windows->showCoverIfNoMainWindow(closing);
+    download->close(); // an empty queue: no question
     EXPECT_TRUE(cover()->isVisible());
+    EXPECT_TRUE(prompts.shown.isEmpty());
+
+    // And the other way round: the download window's menu brings the search window back.
+    cover()->hide();
+    windows->showDownloadWindow();
+    windows->downloadWindow()->findChild<QAction *>(u"menu资料检索分析窗口"_s)->trigger();
+    ASSERT_TRUE(windows->searchWindow());
+    EXPECT_TRUE(windows->searchWindow()->isVisible());
 }
 
 TEST_F(Program, HelpMenuShowsTheAboutBoxAndTheUsageNotes)
@@ -155,12 +164,21 @@ TEST_F(Program, ClosingTheCoverClearsTheBrowserCacheAndEndsTheProgram)
     ASSERT_TRUE(QTest::qWaitFor([&] { return bytesUnder(cache) > 200000; }, pageLimitMs))
         << cache.toStdString();
 
+    // A row still waiting in the download window would make its close ask; the end does not.
+    windows->showDownloadWindow();
+    QPointer<FFileDownload> download = windows->downloadWindow();
+    QueueRow waiting;
+    waiting.Urls = site.url(u"/pdf/101.pdf"_s);
+    waiting.Name = u"waiting"_s;
+    waiting.SaveFolder = settings.dataFolder();
+    ASSERT_GT(download->queue().append(waiting), 0);
+
     QSignalSpy unloading(cover(), &FCover::unloading);
     cover()->close(); // the title-bar button
     EXPECT_EQ(unloading.size(), 1);
     EXPECT_TRUE(windows->ending());
     EXPECT_FALSE(cover()->isVisible()); // not brought back by the search window's close
-    EXPECT_TRUE(QTest::qWaitFor([&] { return search.isNull(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return search.isNull() && download.isNull(); }, 5000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return bytesUnder(cache) < 200000; }, pageLimitMs))
         << bytesUnder(cache);
     EXPECT_TRUE(prompts.shown.isEmpty()); // no message, no question
