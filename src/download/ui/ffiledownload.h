@@ -70,6 +70,8 @@ public:
     void redrawAndShow(bool restore);
     // True once the close was accepted: the window is on its way out.
     bool isUnloaded() const { return m_unloaded; }
+    // The program is ending: the window unloads without its close question.
+    void closeWithoutQuestion();
 
     // The options dialog changes the open window at once.
     void setDownloadMethod(int method);
@@ -123,6 +125,7 @@ private:
     std::unique_ptr<LoginPanel> m_login;
     DownloadQueueModel *m_model = nullptr;
     bool m_unloaded = false;
+    bool m_noCloseQuestion = false;
     int m_sortedColumn = -1;
 
     // Top panel
