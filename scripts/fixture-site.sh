@@ -3,7 +3,8 @@
 # 127.0.0.1) and the program pointed at it, so that the whole road can be walked by hand:
 #   search any keyword on its home page: three result pages, five open-access entries;
 #   the batch keyword "marsh" gives a page of two more; the full text of "Page two / second
-#   article" answers a login page, as a closed article does.
+#   article" answers a login page, as a closed article does, until you log in at the site's
+#   /login.html with account and password "demo" (the download window's "网页登录" panel).
 # With --site-only it only serves the site and prints its address for PAPYRANT_SERVICE_BASE.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -40,16 +40,17 @@ QString readFixture(const QString &relative)
     return QString::fromUtf8(file.readAll());
 }
 
+// Every PDF of the site is the same small, valid file.
+static const QByteArray sitePdf = "%PDF-1.4\n1 0 obj<<>>endobj\ntrailer<<>>\n%%EOF\n";
+
 FixtureSite::FixtureSite()
 {
     const QString site = fixturePath(u"site"_s);
     m_server.serveFile(u"/"_s, site + u"/index.html"_s, "text/html; charset=utf-8");
     m_server.serveFile(u"/search"_s, site + u"/search1.html"_s, "text/html; charset=utf-8");
     m_server.serveDirectory(u"/"_s, site);
-    // Every PDF of the site is the same small, valid file.
-    const QByteArray pdf = "%PDF-1.4\n1 0 obj<<>>endobj\ntrailer<<>>\n%%EOF\n";
     for (const char *name : {"101", "102", "103", "201", "202", "301", "401", "402"})
-        m_server.serveBody(u"/pdf/"_s + QLatin1StringView(name) + u".pdf"_s, pdf, "application/pdf");
+        m_server.serveBody(u"/pdf/"_s + QLatin1StringView(name) + u".pdf"_s, sitePdf, "application/pdf");
 
     m_hadBase = qEnvironmentVariableIsSet("PAPYRANT_SERVICE_BASE");
     m_previousBase = qgetenv("PAPYRANT_SERVICE_BASE");
@@ -73,7 +74,19 @@ void FixtureSite::routeKeyword(const QString &keyword, const QString &siteFile)
 
 void FixtureSite::answerLoginPage(const QString &path)
 {
-    m_server.serveBody(path, readFixture(u"site/login.html"_s).toUtf8(), "text/html; charset=utf-8");
+    const QByteArray login = readFixture(u"site/login.html"_s).toUtf8();
+    m_server.routeHandler(path, [login](const RecordedRequest &r) {
+        if (r.header("Cookie").contains("session=fixture"))
+            return Script::response(200, sitePdf, "application/pdf");
+        return Script::response(200, login, "text/html; charset=utf-8");
+    });
+    // The login page's form: account and password "demo" open the session.
+    m_server.routeHandler(u"/login"_s, [login](const RecordedRequest &r) {
+        if (r.method == "POST" && r.body == "user=demo&pass=demo")
+            return Script::response(200, "<html><head><title>ログインしました</title></head></html>",
+                                    "text/html; charset=utf-8", {"Set-Cookie: session=fixture; Path=/"});
+        return Script::response(200, login, "text/html; charset=utf-8");
+    });
 }
 
 } // namespace papyrant::test

@@ -33,7 +33,9 @@ public:
     QString url(const QString &pathAndQuery) const { return m_server.url(pathAndQuery); }
     // The search page of this keyword (plain ASCII, as UrlEncode leaves it) shows the site file.
     void routeKeyword(const QString &keyword, const QString &siteFile);
-    // The address answers the site's login page instead (a full text that needs a login).
+    // The address answers the site's login page (/login.html) instead, as a full text that
+    // needs a login does, until the session has logged in there (account and password "demo");
+    // then it answers its PDF.
     void answerLoginPage(const QString &path);
 
 private:

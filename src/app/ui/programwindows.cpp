@@ -2,8 +2,8 @@
 
 #include "app/ui/fcover.h"
 #include "app/ui/frmabout.h"
-#include "download/ui/ffiledownload.h"
 #include "browser/ui/webenginebrowser.h"
+#include "download/ui/ffiledownload.h"
 #include "foundation/ui/qtprompts.h"
 #include "search/ui/fwebsearch.h"
 #include "tools/ui/fselefilesavepath.h"

@@ -1,17 +1,19 @@
 // labels: gui browser
 // The whole road in the real program objects, as main() makes them: from the cover, a keyword
 // searched on the local stand-in for the service, every result page collected, the rows handed
-// to the download window, downloaded and named, a batch of two keywords, and the way out.
+// to the download window, downloaded and named, a login for the full text behind one, a batch of
+// two keywords, and the way out.
 #include "app/ui/fcover.h"
 #include "app/ui/programwindows.h"
+#include "browser/ui/webenginebrowser.h"
 #include "download/downloadqueue.h"
+#include "download/loginpanel.h"
 #include "download/scheduler.h"
 #include "download/ui/ffiledownload.h"
 #include "foundation/settings.h"
 #include "search/searchsession.h"
 #include "search/serviceaddress.h"
 #include "search/ui/fwebsearch.h"
-#include "browser/ui/webenginebrowser.h"
 #include "support/fixturesite.h"
 #include "support/recordingprompts.h"
 #include "support/tempsettings.h"
@@ -134,7 +136,24 @@ TEST(Road, FromAKeywordToFilesOnDiskAndBackToTheCover)
         EXPECT_EQ(head(folder + file, 5), file.endsWith(u".htm"_s) ? QByteArray("<!DOC") : QByteArray("%PDF-"))
             << file.toStdString();
 
-    // 5. A batch of two keywords from Text1: the second one's rows join the list.
+    // 5. The web page where a full text was expected: "网页登录", the site's login page and
+    //    "测试登录" in the login panel; the re-download of web-page rows then brings the PDF,
+    //    which the session of that login admits.
+    QTest::mouseClick(child<QPushButton>(download, u"Command1"_s), Qt::LeftButton);
+    child<QLineEdit>(download, u"Text1"_s)->setText(site.url(u"/login.html"_s));
+    child<QLineEdit>(download, u"Text2"_s)->setText(u"demo"_s);
+    child<QLineEdit>(download, u"Text3"_s)->setText(u"demo"_s);
+    download->loginPanel().limits.settleMs = 100;
+    QTest::mouseClick(child<QPushButton>(download, u"Command5"_s), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(download, u"Command3"_s), Qt::LeftButton);
+    child<QAction>(download, u"menu重新下载文件类型为HTM和HTML项"_s)->trigger();
+    QTest::mouseClick(child<QPushButton>(download, u"Command4"_s), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return queue.统计未下载项数目() == 0 && !download->scheduler().isOn(); },
+                                30000));
+    EXPECT_EQ(head(folder + u"Page two  second article.pdf"_s, 5), QByteArray("%PDF-"));
+    EXPECT_FALSE(QFile::exists(folder + u"Page two  second article.htm"_s));
+
+    // 6. A batch of two keywords from Text1: the second one's rows join the list.
     child<QPlainTextEdit>(search, u"Text1"_s)->setPlainText(u"wetland\n\nmarsh\n"_s);
     confirmPickerWhenShown(QDir::toNativeSeparators(folder), &pickers);
     QTest::mouseClick(child<QPushButton>(search, u"Command1"_s), Qt::LeftButton);
@@ -146,8 +165,14 @@ TEST(Road, FromAKeywordToFilesOnDiskAndBackToTheCover)
     EXPECT_EQ(child<QLabel>(search, u"Label1"_s)->text(), u"7"_s);
     ASSERT_TRUE(QTest::qWaitFor([&] { return browser->URL() == ServiceHomePage() && !browser->Busy(); },
                                 pageLimitMs));
+    // The search window's browser knows the login made in the download window's.
+    const QList<RecordedRequest> requests = site.server().requests();
+    const auto marsh = std::find_if(requests.begin(), requests.end(),
+                                    [](const RecordedRequest &r) { return r.target.contains("marsh"); });
+    ASSERT_NE(marsh, requests.end());
+    EXPECT_TRUE(marsh->header("Cookie").contains("session=fixture")) << marsh->header("Cookie").constData();
 
-    // 6. Both main windows closed: the cover is back; closing it ends the program.
+    // 7. Both main windows closed: the cover is back; closing it ends the program.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !download->scheduler().isOn(); }, 5000));
     search->close();
     EXPECT_FALSE(windows.cover()->isVisible()) << "the download window is still open";
