@@ -45,9 +45,9 @@ struct FFileDownloadHooks
 
 // The download window fFileDownload: settings and buttons on top, the queue ListView3, the
 // login panel PicWebBK over the list, the status bar and the menus. Its logic lives in the
-// queue, the scheduler, the transfer methods, QueueCommands and LoginPanel; this class builds the
-// controls and wires them. It loads (reads its settings, empty queue, housekeeping tick on) when made,
-// hidden; it unloads when its close is accepted and then deletes itself.
+// queue, the scheduler, the transfer methods, QueueCommands and LoginPanel; this class builds
+// the controls and wires them. It loads (reads its settings, empty queue, housekeeping tick on)
+// when made, hidden; it unloads when its close is accepted and then deletes itself.
 class FFileDownload : public QMainWindow
 {
     Q_OBJECT
@@ -149,7 +149,7 @@ private:
     // The list, the login panel and the status bar
     QTableView *m_listView3 = nullptr;
     QWidget *m_picWebBK = nullptr;
-    QCheckBox *m_check2 = nullptr;      // 自动登录
+    QCheckBox *m_check2 = nullptr;     // 自动登录
     QVBoxLayout *m_web1Area = nullptr; // where Web1 goes once it is made
     QLabel *m_panels[4] = {};
     // Transfer messages for the panels, shown together at most every StatusIntervalMs: six
