@@ -48,7 +48,7 @@ public:
     // Makes Web1 when it is first needed: a browser engine costs memory and start-up time that a
     // download window may never use. The window places it in the panel.
     std::function<Browser *()> makeBrowser;
-    // Web1, made silent and on "about:blank" when first asked for; null when none can be made.
+    // Web1, made (silent, on an empty page) when first asked for; null when none can be made.
     Browser *Web1();
     // Web1 if it has been made.
     Browser *existingWeb1() const { return m_web; }
