@@ -1,6 +1,7 @@
 #include "foundation/filenames.h"
 
 #include "foundation/encoding.h"
+#include "foundation/filecopy.h"
 #include "foundation/fileutil.h"
 #include "foundation/prompts.h"
 #include "foundation/textcut.h"
@@ -320,7 +321,7 @@ bool 复制相同文件自动重命名(const QString &source, const QString &des
         const QString suffix = counterText(n, 3) + dotExtension;
         candidate = folder + fitOnDisk(base, suffix) + suffix;
     }
-    return QFile::copy(source, candidate);
+    return CopyFileWhole(source, candidate, FileCopy::Target::New);
 }
 
 } // namespace papyrant
