@@ -70,5 +70,8 @@ QString UrlFileExtension(const QString &url);
 // dropped first). Never overwrites; the copy appears whole or not at all, with the source's
 // modification time. True when the file was copied.
 bool 复制相同文件自动重命名(const QString &source, const QString &destFolder);
+// The path 复制相同文件自动重命名 copies to: the first free one of those names. Empty when the
+// source is not an ordinary, visible file or there is no folder.
+QString CopyRenameTarget(const QString &source, const QString &destFolder);
 
 } // namespace papyrant

@@ -14,13 +14,21 @@ class FCover : public QWidget
 public:
     explicit FCover(QWidget *parent = nullptr);
 
+    // Label3 announces a newer version; a click on it asks for the product page.
+    void showNewVersion(const QString &caption);
+
+signals:
+    void label3Clicked();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QLabel *m_image = nullptr;
     QLabel *m_label1 = nullptr;
     QLabel *m_label2 = nullptr;
+    QLabel *m_label3 = nullptr;
     QLabel *m_label4 = nullptr;
     QPushButton *m_command3 = nullptr;
 };
