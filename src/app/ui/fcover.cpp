@@ -98,6 +98,8 @@ bool FCover::eventFilter(QObject *watched, QEvent *event)
 void FCover::closeEvent(QCloseEvent *event)
 {
     // Closing the cover ends the program, every other window with it.
+    hide();
+    emit closing();
     event->accept();
     QApplication::closeAllWindows();
     QApplication::quit();

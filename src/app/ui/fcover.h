@@ -19,6 +19,8 @@ public:
 
 signals:
     void label3Clicked();
+    // The cover is closing and takes the program with it.
+    void closing();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
