@@ -66,6 +66,20 @@ void walk(const QString &root, QStringList &list, bool recursive, bool wantFolde
     }
 }
 
+const QString &cellText(const CacheRow &row, int column)
+{
+    switch (column) {
+    case CacheList::Url:
+        return row.url;
+    case CacheList::Type:
+        return row.type;
+    case CacheList::Size:
+        return row.size;
+    default:
+        return row.filePath;
+    }
+}
+
 QString sizeText(const QString &path)
 {
     const QFileInfo info(path);
@@ -90,19 +104,9 @@ QVariant CacheList::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= m_rows.size() || role != Qt::DisplayRole)
         return {};
-    const CacheRow &row = m_rows[index.row()];
-    switch (index.column()) {
-    case Url:
-        return row.url;
-    case Type:
-        return row.type;
-    case Size:
-        return row.size;
-    case FilePath:
-        return QDir::toNativeSeparators(row.filePath);
-    default:
-        return {};
-    }
+    if (index.column() == FilePath)
+        return QDir::toNativeSeparators(m_rows[index.row()].filePath);
+    return cellText(m_rows[index.row()], index.column());
 }
 
 QVariant CacheList::headerData(int section, Qt::Orientation orientation, int role) const
@@ -134,23 +138,11 @@ void CacheList::sortByClick(int column)
     if (column < 0 || column >= ColumnCount)
         return;
     m_descending = !m_descending;
-    const auto text = [column](const CacheRow &row) -> const QString & {
-        switch (column) {
-        case Url:
-            return row.url;
-        case Type:
-            return row.type;
-        case Size:
-            return row.size;
-        default:
-            return row.filePath;
-        }
-    };
     const auto less = [&](const CacheRow &a, const CacheRow &b) {
         if (column == Size) // by value; an empty size comes first
             return a.size.toLongLong() < b.size.toLongLong()
                    || (a.size.isEmpty() && !b.size.isEmpty());
-        return text(a).compare(text(b), Qt::CaseInsensitive) < 0;
+        return cellText(a, column).compare(cellText(b, column), Qt::CaseInsensitive) < 0;
     };
     beginResetModel();
     std::stable_sort(m_rows.begin(), m_rows.end(), [&](const CacheRow &a, const CacheRow &b) {
