@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -23,6 +24,62 @@ template<typename T, typename... Args> T *named(QWidget *parent, const QString &
     w->setObjectName(name);
     return w;
 }
+
+// A caption with a control standing in its run of spaces ("下载文件大小不超过：       MB"): the
+// text stays the caption, the control gets the room it needs and the rest follows it.
+class CaptionWithGap : public QLabel
+{
+public:
+    CaptionWithGap(const QString &caption, QWidget *parent) : QLabel(caption, parent)
+    {
+        const qsizetype gap = caption.indexOf(u"  "_s);
+        m_lead = caption.left(gap);
+        m_tail = caption.mid(gap).trimmed();
+    }
+    void setInside(QWidget *inside)
+    {
+        m_inside = inside;
+        inside->setParent(this);
+        place();
+    }
+    QSize sizeHint() const override
+    {
+        const QFontMetrics fm(font());
+        return {fm.horizontalAdvance(m_lead) + insideWidth() + fm.horizontalAdvance(m_tail) + 8,
+                qMax(fm.height(), m_inside ? m_inside->sizeHint().height() : 0)};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        const QFontMetrics fm(font());
+        const int lead = fm.horizontalAdvance(m_lead);
+        painter.drawText(QRect(0, 0, lead, height()), Qt::AlignVCenter | Qt::AlignLeft, m_lead);
+        painter.drawText(QRect(lead + insideWidth() + 4, 0, width(), height()),
+                         Qt::AlignVCenter | Qt::AlignLeft, m_tail);
+    }
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QLabel::resizeEvent(event);
+        place();
+    }
+
+private:
+    int insideWidth() const { return m_inside ? m_inside->width() : 0; }
+    void place()
+    {
+        if (!m_inside)
+            return;
+        const int lead = QFontMetrics(font()).horizontalAdvance(m_lead);
+        m_inside->move(lead + 2, (height() - m_inside->height()) / 2);
+    }
+
+    QString m_lead;
+    QString m_tail;
+    QWidget *m_inside = nullptr;
+};
 
 } // namespace
 
@@ -49,22 +106,14 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     auto *label10 = named<QLabel>(this, u"Label10"_s, u"(如：3128 或者 80 等等)"_s);
 
     // Text1 sits in the gap the caption of Label2 leaves for it.
-    const QString sizeLead = u"下载文件大小不超过："_s;
-    auto *label2 = named<QLabel>(this, u"Label2"_s, sizeLead + u"       MB"_s);
-    m_text1 = named<QLineEdit>(label2, u"Text1"_s);
+    auto *label2 = new CaptionWithGap(u"下载文件大小不超过：       MB"_s, this);
+    label2->setObjectName(u"Label2"_s);
+    m_text1 = new QLineEdit;
+    m_text1->setObjectName(u"Text1"_s);
     m_text1->setAlignment(Qt::AlignRight);
-    {
-        const QFontMetrics fm(label2->font());
-        const int gap = fm.horizontalAdvance(u"       "_s);
-        m_text1->setFixedWidth(qMax(gap, fm.horizontalAdvance(u"0000"_s) + 8));
-        auto *inside = new QHBoxLayout(label2);
-        inside->setContentsMargins(fm.horizontalAdvance(sizeLead), 0, 0, 0);
-        inside->addWidget(m_text1);
-        inside->addStretch();
-        label2->setMinimumWidth(fm.horizontalAdvance(sizeLead) + m_text1->width()
-                                + fm.horizontalAdvance(u" MB"_s) + 4);
-        label2->setMinimumHeight(m_text1->sizeHint().height());
-    }
+    m_text1->setFixedWidth(QFontMetrics(m_text1->font()).horizontalAdvance(u"00000.00"_s) + 12);
+    m_text1->setFixedHeight(m_text1->sizeHint().height());
+    label2->setInside(m_text1);
     m_check2 = named<QCheckBox>(this, u"Check2"_s, u"提取网页信息时，提示下载保存路径"_s);
 
     auto *command1 = named<QPushButton>(this, u"Command1"_s, u"确定"_s);
