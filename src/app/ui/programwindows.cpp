@@ -5,13 +5,13 @@
 #include "app/ui/foption.h"
 #include "app/updatecheck.h"
 #include "app/version.h"
+#include "download/ui/ffiledownload.h"
 #include "foundation/systeminfo.h"
 #include "foundation/ui/qtprompts.h"
 #include "foundation/ui/windowplacement.h"
 #include "tools/ui/fiecache.h"
 #include "transfer/uxmlhttp.h"
 
-#include <QApplication>
 #include <QTimer>
 
 namespace papyrant {
@@ -38,7 +38,10 @@ ProgramWindows::ProgramWindows(Prompts *prompts, QObject *parent)
     QTimer::singleShot(100, m_updateCheck, &UpdateCheck::CheckForUpdate);
 }
 
-ProgramWindows::~ProgramWindows() = default;
+ProgramWindows::~ProgramWindows()
+{
+    delete m_download.data();
+}
 
 Prompts &ProgramWindows::prompts() const
 {
@@ -47,9 +50,52 @@ Prompts &ProgramWindows::prompts() const
 
 void ProgramWindows::showCoverIfNoMainWindow()
 {
-    if (!IsWindowLoaded(QStringLiteral("fWebSearch"))
-        && !IsWindowLoaded(QStringLiteral("fFileDownload")))
+    // A download window whose close was accepted is still on its way out; it no longer counts.
+    if (!IsWindowLoaded(QStringLiteral("fWebSearch")) && !isLoaded())
         m_cover->show();
+}
+
+FFileDownload *ProgramWindows::downloadWindow() const
+{
+    return m_download && !m_download->isUnloaded() ? m_download.data() : nullptr;
+}
+
+bool ProgramWindows::isLoaded() const
+{
+    return downloadWindow() != nullptr;
+}
+
+void ProgramWindows::ensureLoaded()
+{
+    if (isLoaded())
+        return;
+    FFileDownloadHooks hooks;
+    // The search window and the about box come with their own windows.
+    hooks.showOptions = [this] { showOptions(m_download); };
+    // The window tells "IE缓存清空完毕！" itself.
+    hooks.clearBrowserCache = [this] { clearBrowserCache(false); };
+    hooks.showLatestVersion = [this] { openLatestVersionPage(); };
+    hooks.showCover = [this] { showCoverIfNoMainWindow(); };
+    m_download = new FFileDownload(std::move(hooks), m_prompts);
+}
+
+DownloadQueue *ProgramWindows::queue()
+{
+    return isLoaded() ? &m_download->queue() : nullptr;
+}
+
+void ProgramWindows::redrawAndShow(bool restore)
+{
+    if (isLoaded())
+        m_download->redrawAndShow(restore);
+}
+
+void ProgramWindows::showDownloadWindow()
+{
+    ensureLoaded();
+    m_download->redrawAndShow(true);
+    m_download->raise();
+    m_download->activateWindow();
 }
 
 void ProgramWindows::showOptions(QWidget *parent)
@@ -61,7 +107,11 @@ void ProgramWindows::showOptions(QWidget *parent)
 
 void ProgramWindows::applyOptions(const OptionValues &values)
 {
-    Q_UNUSED(values)
+    if (FFileDownload *download = downloadWindow()) {
+        download->setDownloadMethod(values.downloadMethod);
+        download->setProxy(values.proxy);
+        download->setMaxFileSizeMB(values.maxFileSizeMB);
+    }
 }
 
 void ProgramWindows::showCacheViewer(QWidget *parent)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "search/downloadqueueowner.h"
 #include "tools/cacheviewer.h"
 
 #include <QObject>
@@ -12,6 +13,7 @@ class QWidget;
 namespace papyrant {
 
 class FCover;
+class FFileDownload;
 class Prompts;
 class QtPrompts;
 class UpdateCheck;
@@ -22,7 +24,10 @@ struct OptionValues;
 // search window and the download window are made on first use. The windows of the lower
 // modules know neither each other nor the dialogs of this module: each gets the few calls it
 // needs from here when it is made, so that no library depends on one above it.
-class ProgramWindows : public QObject
+//
+// It is the search side's owner of the download queue: the hand-off loads the download window
+// hidden and shows it through here.
+class ProgramWindows : public QObject, public DownloadQueueOwner
 {
     Q_OBJECT
 public:
@@ -35,6 +40,17 @@ public:
 
     // After a main window has closed: the cover comes back when neither main window is left.
     void showCoverIfNoMainWindow();
+
+    // DownloadQueueOwner
+    void ensureLoaded() override;
+    bool isLoaded() const override;
+    DownloadQueue *queue() override;
+    void redrawAndShow(bool restore) override;
+
+    // Loads the download window when needed and shows it.
+    void showDownloadWindow();
+    // The loaded download window, or null.
+    FFileDownload *downloadWindow() const;
 
     // "设置": the options dialog, modal over `parent`. What it saves takes effect at once in
     // the open windows.
@@ -57,6 +73,7 @@ private:
     std::unique_ptr<FCover> m_cover;
     Prompts *m_prompts;
     std::unique_ptr<QtPrompts> m_qtPrompts;
+    QPointer<FFileDownload> m_download;
     QPointer<uXMLHTTP> m_uXMLHTTP2;
     UpdateCheck *m_updateCheck = nullptr;
 };
