@@ -1,5 +1,6 @@
 // labels: unit faults
 #include "foundation/filecopy.h"
+#include "support/testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,23 +9,10 @@
 #include <gtest/gtest.h>
 
 using namespace papyrant;
+using namespace papyrant::test;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-QString write(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-    return path;
-}
-
-QByteArray read(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 // Only the files a test made itself: no temporary file may be left beside them.
 QStringList entries(const QString &folder)
@@ -38,7 +26,7 @@ TEST(FileCopy, CopiesInPiecesKeepingTimeAndPermissions)
 {
     QTemporaryDir dir;
     const QByteArray body = QByteArray(3 * 1000 + 7, 'a') + "end";
-    const QString source = write(dir.filePath(u"src.pdf"_s), body);
+    const QString source = writeFile(dir.filePath(u"src.pdf"_s), body);
     const QDateTime stamp = QDateTime::fromSecsSinceEpoch(1500000000);
     {
         QFile f(source);
@@ -57,7 +45,7 @@ TEST(FileCopy, CopiesInPiecesKeepingTimeAndPermissions)
     }
     EXPECT_EQ(pieces, 3);
     ASSERT_TRUE(copy.commit());
-    EXPECT_EQ(read(target), body);
+    EXPECT_EQ(readFile(target), body);
     EXPECT_EQ(QFileInfo(target).lastModified(), stamp);
     EXPECT_EQ(QFileInfo(target).permissions(), QFileInfo(source).permissions());
     EXPECT_EQ(entries(dir.path()), QStringList({u"copy.pdf"_s, u"src.pdf"_s}));
@@ -66,16 +54,16 @@ TEST(FileCopy, CopiesInPiecesKeepingTimeAndPermissions)
 TEST(FileCopy, ReplaceSwapsInOneStepNewNeverReplaces)
 {
     QTemporaryDir dir;
-    const QString source = write(dir.filePath(u"a"_s), "new body");
-    const QString target = write(dir.filePath(u"b"_s), "old");
+    const QString source = writeFile(dir.filePath(u"a"_s), "new body");
+    const QString target = writeFile(dir.filePath(u"b"_s), "old");
 
     EXPECT_FALSE(CopyFileWhole(source, target, FileCopy::Target::New));
-    EXPECT_EQ(read(target), "old");
+    EXPECT_EQ(readFile(target), "old");
     EXPECT_TRUE(CopyFileWhole(source, target, FileCopy::Target::Replace));
-    EXPECT_EQ(read(target), "new body");
+    EXPECT_EQ(readFile(target), "new body");
 
     // A copy dropped half way, a missing source and a missing folder leave everything as it was.
-    write(target, "old");
+    writeFile(target, "old");
     FileCopy dropped(source, target, FileCopy::Target::Replace);
     ASSERT_TRUE(dropped.open());
     dropped.copyPiece(3);
@@ -83,14 +71,14 @@ TEST(FileCopy, ReplaceSwapsInOneStepNewNeverReplaces)
     EXPECT_FALSE(CopyFileWhole(dir.filePath(u"gone"_s), target, FileCopy::Target::Replace));
     EXPECT_FALSE(CopyFileWhole(source, dir.filePath(u"no/such/folder/c"_s), FileCopy::Target::New));
     EXPECT_FALSE(CopyFileWhole(dir.path(), target, FileCopy::Target::Replace)); // a folder
-    EXPECT_EQ(read(target), "old");
+    EXPECT_EQ(readFile(target), "old");
     EXPECT_EQ(entries(dir.path()), QStringList({u"a"_s, u"b"_s}));
 }
 
 TEST(FileCopy, ASourceThatChangesWhileCopiedIsNotPutInPlace)
 {
     QTemporaryDir dir;
-    const QString source = write(dir.filePath(u"grows"_s), QByteArray(4000, 'x'));
+    const QString source = writeFile(dir.filePath(u"grows"_s), QByteArray(4000, 'x'));
     const QString target = dir.filePath(u"t"_s);
     FileCopy copy(source, target, FileCopy::Target::New);
     ASSERT_TRUE(copy.open());

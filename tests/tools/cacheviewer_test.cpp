@@ -1,6 +1,7 @@
 // labels: unit faults
 #include "foundation/prompts.h"
 #include "support/recordingprompts.h"
+#include "support/testfiles.h"
 #include "tools/cacheviewer.h"
 #include "tools/simplecache.h"
 
@@ -52,21 +53,6 @@ QByteArray entryBytes(const QByteArray &key, const QByteArray &body, const QByte
     put(out, quint32(stream.size()));
     put(out, quint32(0));
     return out;
-}
-
-QString write(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-    return path;
-}
-
-QByteArray read(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 QStringList column(CacheList &list, int c)
@@ -132,11 +118,11 @@ TEST(CacheEntries, BodiesComeOutDecodedWholeOrNotAtAll)
          entryBytes("1/0/http://h/f", brotli.left(20), "HTTP/1.1 200 OK\nContent-Encoding: br\n\n"), {}},
     };
     for (const auto &t : cases)
-        write(t.file, t.bytes);
+        writeFile(t.file, t.bytes);
     // Not entries: another file, a truncated entry, an entry being written (no end record).
-    write(c + u"index"_s, "index");
-    write(c + u"0000000000000007_0"_s, cases[0].bytes.left(cases[0].bytes.size() - 10));
-    write(c + u"0000000000000008_0"_s, cases[2].bytes.left(40));
+    writeFile(c + u"index"_s, "index");
+    writeFile(c + u"0000000000000007_0"_s, cases[0].bytes.left(cases[0].bytes.size() - 10));
+    writeFile(c + u"0000000000000008_0"_s, cases[2].bytes.left(40));
 
     const QList<SimpleCacheEntry> entries = ListSimpleCacheEntries(dir.path());
     ASSERT_EQ(entries.size(), 6);
@@ -147,7 +133,7 @@ TEST(CacheEntries, BodiesComeOutDecodedWholeOrNotAtAll)
         SCOPED_TRACE(cases[i].what);
         const QString target = dir.filePath(u"out%1"_s.arg(i));
         EXPECT_EQ(ExtractSimpleCacheBody(entries[i], target), !cases[i].expected.isEmpty());
-        EXPECT_EQ(read(target), cases[i].expected.isEmpty() ? QByteArray("<missing>") : cases[i].expected);
+        EXPECT_EQ(readFile(target), cases[i].expected.isEmpty() ? QByteArray("<missing>") : cases[i].expected);
     }
 }
 
@@ -155,13 +141,13 @@ TEST(CacheViewer, AllUsersViewListsEveryUsersCacheAndDeletesAllButCookies)
 {
     Homes homes;
     const QString alice = homes.cache(u"alice"_s), bob = homes.cache(u"bob"_s);
-    write(alice + u"Cache/Cache_Data/0000000000000001_0"_s, entryBytes("1/0/http://h/a.html", "a", "HTTP/1.1 200 OK\n\n"));
-    write(alice + u"Cache/Cache_Data/index-dir/the-real-index"_s, "i");
-    write(bob + u"Cache/Cache_Data/0000000000000002_0"_s, "b");
-    write(bob + u"Cache/Cache_Data/cookies.txt"_s, "cookie");
+    writeFile(alice + u"Cache/Cache_Data/0000000000000001_0"_s, entryBytes("1/0/http://h/a.html", "a", "HTTP/1.1 200 OK\n\n"));
+    writeFile(alice + u"Cache/Cache_Data/index-dir/the-real-index"_s, "i");
+    writeFile(bob + u"Cache/Cache_Data/0000000000000002_0"_s, "b");
+    writeFile(bob + u"Cache/Cache_Data/cookies.txt"_s, "cookie");
     QDir().mkpath(homes.home(u"carol"_s));
     // A link out of the cache is neither walked nor followed when deleting.
-    const QString outside = write(homes.dir.filePath(u"outside/keep.bin"_s), "keep");
+    const QString outside = writeFile(homes.dir.filePath(u"outside/keep.bin"_s), "keep");
     QFile::link(homes.dir.filePath(u"outside"_s), bob + u"linked"_s);
     QFile::link(outside, bob + u"keep-link.bin"_s);
 
@@ -189,7 +175,7 @@ TEST(CacheViewer, AllUsersViewListsEveryUsersCacheAndDeletesAllButCookies)
               QStringList{QDir::toNativeSeparators(bob + u"Cache/Cache_Data/cookies.txt"_s)});
     EXPECT_FALSE(QFileInfo::exists(alice + u"Cache"_s));
     EXPECT_TRUE(QFileInfo::exists(alice));
-    EXPECT_EQ(read(outside), "keep");
+    EXPECT_EQ(readFile(outside), "keep");
     EXPECT_TRUE(QFileInfo(bob + u"linked"_s).isSymLink());
 }
 
@@ -198,11 +184,11 @@ TEST(CacheViewer, MyCacheRowsDeleteTheirEntryNeverCookiesAndCountWhatWasGone)
     Homes homes;
     QTemporaryDir bodies;
     const QString data = homes.cache(u"alice"_s) + u"Cache/Cache_Data/"_s;
-    write(data + u"0000000000000001_0"_s, entryBytes("1/0/http://h/paper.pdf", "%PDF-1", "HTTP/1.1 200 OK\n\n"));
-    write(data + u"0000000000000001_s"_s, "sparse");
-    write(data + u"0000000000000002_0"_s, entryBytes("1/0/http://h/", "<html>", "HTTP/1.1 200 OK\nContent-Type: text/html\n\n"));
-    write(data + u"0000000000000003_0"_s, entryBytes("1/0/http://h/Cookie?id=1", "c", "HTTP/1.1 200 OK\n\n"));
-    write(data + u"0000000000000004_0"_s, entryBytes("1/0/http://h/x", "bad", "HTTP/1.1 200 OK\n\n", false));
+    writeFile(data + u"0000000000000001_0"_s, entryBytes("1/0/http://h/paper.pdf", "%PDF-1", "HTTP/1.1 200 OK\n\n"));
+    writeFile(data + u"0000000000000001_s"_s, "sparse");
+    writeFile(data + u"0000000000000002_0"_s, entryBytes("1/0/http://h/", "<html>", "HTTP/1.1 200 OK\nContent-Type: text/html\n\n"));
+    writeFile(data + u"0000000000000003_0"_s, entryBytes("1/0/http://h/Cookie?id=1", "c", "HTTP/1.1 200 OK\n\n"));
+    writeFile(data + u"0000000000000004_0"_s, entryBytes("1/0/http://h/x", "bad", "HTTP/1.1 200 OK\n\n", false));
 
     CacheViewer viewer(homes.places(), bodies.path());
     viewer.查看我的缓存();
@@ -216,7 +202,7 @@ TEST(CacheViewer, MyCacheRowsDeleteTheirEntryNeverCookiesAndCountWhatWasGone)
     // Bodies are plain files named from their URL; a damaged body has no file.
     EXPECT_EQ(QFileInfo(list.rows()[0].filePath).fileName(), u"paper.pdf"_s);
     EXPECT_EQ(QFileInfo(list.rows()[1].filePath).fileName(), u"index.html"_s);
-    EXPECT_EQ(read(list.rows()[0].filePath), "%PDF-1");
+    EXPECT_EQ(readFile(list.rows()[0].filePath), "%PDF-1");
     EXPECT_TRUE(list.rows()[3].filePath.isEmpty());
     EXPECT_EQ(viewer.selectedFiles({3, 1, 0}),
               QStringList({list.rows()[0].filePath, list.rows()[1].filePath}));
@@ -273,8 +259,8 @@ TEST(CacheViewer, ClearBrowserCacheTellsOnlyWhenAsked)
 {
     Homes homes;
     const QString data = homes.cache(u"alice"_s) + u"Cache/Cache_Data/"_s;
-    write(data + u"0000000000000001_0"_s, entryBytes("1/0/http://h/a", "a", "HTTP/1.1 200 OK\n\n"));
-    write(data + u"index"_s, "i");
+    writeFile(data + u"0000000000000001_0"_s, entryBytes("1/0/http://h/a", "a", "HTTP/1.1 200 OK\n\n"));
+    writeFile(data + u"index"_s, "i");
     RecordingPrompts silent;
     ClearBrowserCache(false, silent, homes.places());
     EXPECT_TRUE(silent.shown.isEmpty());

@@ -1,6 +1,7 @@
 // labels: integration faults
 #include "support/qtprinters.h"
 #include "support/scriptedhttpserver.h"
+#include "support/testfiles.h"
 #include "transfer/uxmlhttp.h"
 
 #include <QFile>
@@ -15,12 +16,6 @@ using namespace papyrant::test;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 // One request and what it told, in order: "state N" per ready-state event, then "arrived" or
 // "err:<text>".
@@ -91,12 +86,12 @@ TEST(XmlHttp, SavesTheBodyOverAnExistingFileOnlyWhenAskedAndOnlyWhole)
     Request plain;
     ASSERT_TRUE(plain.get(server.url(u"/f"_s)));
     EXPECT_EQ(plain.outcome(), u"arrived"_s);
-    EXPECT_EQ(readAll(path), "old");
+    EXPECT_EQ(readFile(path), "old");
 
     Request saving;
     ASSERT_TRUE(saving.get(server.url(u"/f"_s), path));
     EXPECT_EQ(saving.outcome(), u"arrived"_s);
-    EXPECT_EQ(readAll(path), "new body");
+    EXPECT_EQ(readFile(path), "new body");
 
     // A save that cannot be made is not a success.
     Request failing;

@@ -3,6 +3,7 @@
 #include "support/recordingprompts.h"
 #include "support/scriptedhttpserver.h"
 #include "support/tempsettings.h"
+#include "support/testfiles.h"
 #include "tools/simplecache.h"
 #include "tools/ui/fiecache.h"
 #include "tools/ui/formcopymove.h"
@@ -42,12 +43,6 @@ QByteArray gzip(const QByteArray &data)
     out.resize(qsizetype(z.total_out));
     deflateEnd(&z);
     return out;
-}
-
-QByteArray read(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 int entryFileCount(const QString &folder)
@@ -167,9 +162,9 @@ TEST(CacheViewerWindow, ListsCopiesAndDeletesWhatTheBrowserFetched)
     EXPECT_EQ(cell(list, pdfRow, 2), QString::number(site.pdf.size()));
     const QString pdfBody = QDir::fromNativeSeparators(cell(list, pdfRow, 3));
     EXPECT_EQ(QFileInfo(pdfBody).fileName(), u"paper.pdf"_s);
-    EXPECT_EQ(read(pdfBody), site.pdf);
+    EXPECT_EQ(readFile(pdfBody), site.pdf);
     // The gzip page comes out as the page itself.
-    EXPECT_EQ(read(QDir::fromNativeSeparators(cell(list, page2Row, 3))), site.page2);
+    EXPECT_EQ(readFile(QDir::fromNativeSeparators(cell(list, page2Row, 3))), site.page2);
 
     // "复制选中..." hands the PDF to the copy tool, which copies it out unchanged.
     QTemporaryDir out;
@@ -187,7 +182,7 @@ TEST(CacheViewerWindow, ListsCopiesAndDeletesWhatTheBrowserFetched)
     QTest::mouseClick(child<QPushButton>(window, u"Command6"_s), Qt::LeftButton);
     EXPECT_EQ(copyTitle, u"复制文件：1 个文件..."_s);
     EXPECT_EQ(prompts.messages(), QStringList{u"复制文件完成！"_s});
-    EXPECT_EQ(read(out.filePath(u"paper.pdf"_s)), site.pdf);
+    EXPECT_EQ(readFile(out.filePath(u"paper.pdf"_s)), site.pdf);
 
     // Deleting the PDF's row removes its entry from the cache and its row from the list.
     const int entriesBefore = entryFileCount(cacheFolder);
