@@ -1,12 +1,10 @@
 #include "app/updatecheck.h"
 
+#include "foundation/makerpages.h"
 #include "foundation/prompts.h"
-#include "foundation/settings.h"
 #include "foundation/shell.h"
 #include "transfer/uxmlhttp.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
 #include <QStringList>
 
 using namespace Qt::Literals::StringLiterals;
@@ -31,40 +29,20 @@ std::optional<qint64> VersionValue(const QString &text)
     return numbers[0] * 10000000 + numbers[1] * 10000 + numbers[2];
 }
 
-QString UpdateSiteRoot()
-{
-    const QString root = GetSetting(setting::UpdateSiteRoot).trimmed();
-    if (root.isEmpty())
-        return {};
-    return root.endsWith(u'/') ? root : root + u'/';
-}
-
-QString ProductName()
-{
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-}
-
-QString ProductPageUrl()
-{
-    const QString root = UpdateSiteRoot();
-    return root.isEmpty() ? QString() : root + ProductName() + u'/';
-}
-
 QString VersionFileUrl()
 {
-    const QString page = ProductPageUrl();
-    return page.isEmpty() ? QString() : page + u"newver.txt"_s;
+    return UpdateSiteRoot().isEmpty() ? QString() : LatestVersionPage() + u"newver.txt"_s;
 }
 
 void OpenProductPage(Prompts &prompts)
 {
-    const QString page = ProductPageUrl();
-    if (page.isEmpty()) {
+    // Without a site of its own the program has no page to show.
+    if (UpdateSiteRoot().isEmpty()) {
         prompts.message(u"没有设置更新网址（设置项 [设置] 更新网址）。"_s,
                         Prompts::Icon::Information);
         return;
     }
-    OpenWebPage(page, false);
+    OpenWebPage(LatestVersionPage(), false);
 }
 
 UpdateCheck::UpdateCheck(uXMLHTTP *http, Prompts &prompts, const QString &ownVersion,

@@ -14,13 +14,7 @@ class uXMLHTTP;
 // major * 10,000,000 + minor * 10,000 + revision. None for any other text.
 std::optional<qint64> VersionValue(const QString &text);
 
-// The maker's site root from the setting "更新网址", ending in "/"; empty when not set.
-QString UpdateSiteRoot();
-// The running program's file name without extension, the product's folder on the site.
-QString ProductName();
-// Site root + product + "/": the product page. Empty when no site root is set.
-QString ProductPageUrl();
-// Site root + product + "/newver.txt". Empty when no site root is set.
+// The product page + "newver.txt". Empty when no site root ("更新网址") is set.
 QString VersionFileUrl();
 // "最新版本" and the cover's announcement: the product page in the web browser, or a note that
 // no site is set.

@@ -3,24 +3,54 @@
 #include "app/options.h"
 #include "app/ui/fcover.h"
 #include "app/ui/foption.h"
+#include "app/ui/frmabout.h"
 #include "app/updatecheck.h"
 #include "app/version.h"
 #include "download/ui/ffiledownload.h"
+#include "foundation/programvalues.h"
 #include "foundation/systeminfo.h"
 #include "foundation/ui/qtprompts.h"
-#include "foundation/ui/windowplacement.h"
+#include "search/ui/fwebsearch.h"
+#include "search/ui/webenginebrowser.h"
 #include "tools/ui/fiecache.h"
+#include "tools/ui/fselefilesavepath.h"
 #include "transfer/uxmlhttp.h"
 
-#include <QTimer>
+#include <QApplication>
+#include <QDir>
+#include <QWebEngineProfile>
 
 namespace papyrant {
 
-ProgramWindows::ProgramWindows(Prompts *prompts, QObject *parent)
-    : QObject(parent), m_cover(std::make_unique<FCover>()), m_prompts(prompts)
+namespace {
+
+const QString searchWindowName = QStringLiteral("fWebSearch");
+const QString downloadWindowName = QStringLiteral("fFileDownload");
+
+// A main window of that name is loaded, other than the one closing (a download window whose
+// close was accepted is on its way out).
+bool mainWindowLoaded(const QString &name, const QWidget *closing)
 {
-    if (!m_prompts)
-        m_qtPrompts = std::make_unique<QtPrompts>(m_cover.get());
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (const QWidget *window : windows) {
+        if (window == closing || window->objectName().compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        if (auto *download = qobject_cast<const FFileDownload *>(window); download && download->isUnloaded())
+            continue;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+ProgramWindows::ProgramWindows(Prompts *prompts, QObject *parent)
+    : QObject(parent), m_ownPrompts(prompts ? nullptr : std::make_unique<QtPrompts>()),
+      m_prompts(prompts ? prompts : m_ownPrompts.get()),
+      m_picker(std::make_unique<QtSaveFolderPicker>(*m_prompts)), m_cover(std::make_unique<FCover>())
+{
+    connect(m_cover.get(), &FCover::searchWindowRequested, this, &ProgramWindows::showSearchWindow);
+    connect(m_cover.get(), &FCover::unloading, this, &ProgramWindows::endProgram);
     cachePlaces = [] {
         // Computed by the cover's load; the cache viewer must not go without it.
         if (SystemDescription().isEmpty())
@@ -28,31 +58,52 @@ ProgramWindows::ProgramWindows(Prompts *prompts, QObject *parent)
         return CacheViewerPlaces::forThisUser(SystemDescription());
     };
 
-    // The cover's request component and the update check it runs once, after its load.
+    // The cover's request component and the update check that its Timer1 starts.
     m_uXMLHTTP2 = new uXMLHTTP(m_cover.get());
     m_uXMLHTTP2->setObjectName(QStringLiteral("uXMLHTTP2"));
-    m_updateCheck = new UpdateCheck(m_uXMLHTTP2, this->prompts(), versionText(), this);
+    m_updateCheck = new UpdateCheck(m_uXMLHTTP2, *m_prompts, versionText(), this);
+    connect(m_cover.get(), &FCover::updateCheckDue, m_updateCheck, &UpdateCheck::CheckForUpdate);
     connect(m_updateCheck, &UpdateCheck::newVersionFound, m_cover.get(), &FCover::showNewVersion);
     connect(m_cover.get(), &FCover::label3Clicked, this, &ProgramWindows::openLatestVersionPage);
-    connect(m_cover.get(), &FCover::closing, this, [this] { clearBrowserCache(false); });
-    QTimer::singleShot(100, m_updateCheck, &UpdateCheck::CheckForUpdate);
 }
 
 ProgramWindows::~ProgramWindows()
 {
+    m_ending = true;
+    // The windows go before the browser profile they use.
+    delete m_search.data();
     delete m_download.data();
 }
 
-Prompts &ProgramWindows::prompts() const
+FWebSearch *ProgramWindows::searchWindow() const
 {
-    return m_prompts ? *m_prompts : *m_qtPrompts;
+    return m_search && !m_search->isClosed() ? m_search.data() : nullptr;
 }
 
-void ProgramWindows::showCoverIfNoMainWindow()
+void ProgramWindows::showSearchWindow()
 {
-    // A download window whose close was accepted is still on its way out; it no longer counts.
-    if (!IsWindowLoaded(QStringLiteral("fWebSearch")) && !isLoaded())
-        m_cover->show();
+    if (!searchWindow()) {
+        SearchWindowCalls calls;
+        calls.showDownloadWindow = [this] { showDownloadWindow(); };
+        calls.showOptions = [this] { showOptions(m_search); };
+        calls.showCacheViewer = [this] { showCacheViewer(m_search); };
+        calls.clearBrowserCache = [this] { clearBrowserCache(true); };
+        calls.showLatestVersion = [this] { openLatestVersionPage(); };
+        calls.showAbout = [this] {
+            FrmAbout about(*m_prompts, m_search);
+            about.exec();
+        };
+        calls.showUsage = [this] {
+            FUse usage(m_search);
+            usage.exec();
+        };
+        calls.showCoverIfNoDownloadWindow = [this] { showCoverIfNoMainWindow(m_search); };
+        m_search = new FWebSearch(m_savePath, *m_prompts, *m_picker, *this, std::move(calls));
+        m_search->setWindowIcon(m_cover->windowIcon());
+    }
+    m_search->show();
+    m_search->raise();
+    m_search->activateWindow();
 }
 
 FFileDownload *ProgramWindows::downloadWindow() const
@@ -70,13 +121,18 @@ void ProgramWindows::ensureLoaded()
     if (isLoaded())
         return;
     FFileDownloadHooks hooks;
-    // The search window and the about box come with their own windows.
+    hooks.showSearchWindow = [this] { showSearchWindow(); };
     hooks.showOptions = [this] { showOptions(m_download); };
-    // The window tells "IE缓存清空完毕！" itself.
-    hooks.clearBrowserCache = [this] { clearBrowserCache(false); };
     hooks.showLatestVersion = [this] { openLatestVersionPage(); };
-    hooks.showCover = [this] { showCoverIfNoMainWindow(); };
-    m_download = new FFileDownload(std::move(hooks), m_prompts);
+    hooks.showAbout = [this] {
+        FrmAbout about(*m_prompts, m_download);
+        about.exec();
+    };
+    hooks.clearBrowserCache = [this] { clearBrowserCache(false); }; // the window tells the user
+    hooks.showCover = [this] { showCoverIfNoMainWindow(m_download); };
+    // The real dialogs of the download window are modal to it.
+    m_download = new FFileDownload(std::move(hooks), m_ownPrompts ? nullptr : m_prompts);
+    m_download->setWindowIcon(m_cover->windowIcon());
 }
 
 DownloadQueue *ProgramWindows::queue()
@@ -98,15 +154,25 @@ void ProgramWindows::showDownloadWindow()
     m_download->activateWindow();
 }
 
+void ProgramWindows::showCoverIfNoMainWindow(const QWidget *closing)
+{
+    if (m_ending)
+        return;
+    if (!mainWindowLoaded(searchWindowName, closing) && !mainWindowLoaded(downloadWindowName, closing))
+        m_cover->show();
+}
+
 void ProgramWindows::showOptions(QWidget *parent)
 {
-    FOption dialog(LoadOptionValues(), prompts(),
+    FOption dialog(LoadOptionValues(), *m_prompts,
                    [this](const OptionValues &values) { applyOptions(values); }, parent);
     dialog.exec();
 }
 
 void ProgramWindows::applyOptions(const OptionValues &values)
 {
+    setMaxFileSizeMB(values.maxFileSizeMB);
+    m_savePath.PromptSavePathOnExtract = values.promptSavePathOnExtract;
     if (FFileDownload *download = downloadWindow()) {
         download->setDownloadMethod(values.downloadMethod);
         download->setProxy(values.proxy);
@@ -116,18 +182,39 @@ void ProgramWindows::applyOptions(const OptionValues &values)
 
 void ProgramWindows::showCacheViewer(QWidget *parent)
 {
-    FIEcache viewer(cachePlaces(), prompts(), parent);
+    FIEcache viewer(cachePlaces(), *m_prompts, parent);
     viewer.exec();
 }
 
 void ProgramWindows::clearBrowserCache(bool withMessage)
 {
-    ClearBrowserCache(withMessage, prompts(), cachePlaces());
+    ClearBrowserCache(withMessage, *m_prompts, cachePlaces());
 }
 
 void ProgramWindows::openLatestVersionPage()
 {
-    OpenProductPage(prompts());
+    OpenProductPage(*m_prompts);
+}
+
+void ProgramWindows::endProgram()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    m_cover->hide();
+    clearBrowserCache(false);
+    // The engine clears in the background and may not be done when the program ends; what is
+    // left goes with the folder once the profile, the last user of its files, is gone.
+    QWebEngineProfile *profile = programBrowserProfile();
+    connect(profile, &QObject::destroyed, [folder = profile->cachePath()] {
+        if (!folder.isEmpty())
+            QDir(folder).removeRecursively();
+    });
+    if (m_search)
+        m_search->close();
+    if (m_download)
+        m_download->closeWithoutQuestion();
+    QApplication::quit();
 }
 
 } // namespace papyrant

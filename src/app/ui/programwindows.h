@@ -2,6 +2,7 @@
 
 #include "search/downloadqueueowner.h"
 #include "tools/cacheviewer.h"
+#include "tools/savepathvalues.h"
 
 #include <QObject>
 #include <QPointer>
@@ -14,8 +15,9 @@ namespace papyrant {
 
 class FCover;
 class FFileDownload;
+class FWebSearch;
 class Prompts;
-class QtPrompts;
+class SaveFolderPicker;
 class UpdateCheck;
 class uXMLHTTP;
 struct OptionValues;
@@ -31,15 +33,24 @@ class ProgramWindows : public QObject, public DownloadQueueOwner
 {
     Q_OBJECT
 public:
-    // prompts: the dialogs the windows made here use (null: the real ones).
+    // prompts: the dialogs every window uses (the real ones when null; tests give a recorder).
     explicit ProgramWindows(Prompts *prompts = nullptr, QObject *parent = nullptr);
     ~ProgramWindows() override;
 
     FCover *cover() const { return m_cover.get(); }
-    Prompts &prompts() const;
+    Prompts &prompts() { return *m_prompts; }
+    // The program-wide save folder and naming choice of the save-folder picker.
+    SavePathValues &savePath() { return m_savePath; }
 
-    // After a main window has closed: the cover comes back when neither main window is left.
-    void showCoverIfNoMainWindow();
+    // The search window while it is loaded (null before its first use and once it has closed).
+    FWebSearch *searchWindow() const;
+    // Makes the search window when it is not loaded, and shows it.
+    void showSearchWindow();
+
+    // The loaded download window, or null.
+    FFileDownload *downloadWindow() const;
+    // Loads the download window when needed and shows it.
+    void showDownloadWindow();
 
     // DownloadQueueOwner
     void ensureLoaded() override;
@@ -47,17 +58,17 @@ public:
     DownloadQueue *queue() override;
     void redrawAndShow(bool restore) override;
 
-    // Loads the download window when needed and shows it.
-    void showDownloadWindow();
-    // The loaded download window, or null.
-    FFileDownload *downloadWindow() const;
+    // After a main window has closed: the cover comes back when neither main window is left.
+    // closing: the window that is closing (it is not counted).
+    void showCoverIfNoMainWindow(const QWidget *closing = nullptr);
 
     // "设置": the options dialog, modal over `parent`. What it saves takes effect at once in
     // the open windows.
     void showOptions(QWidget *parent = nullptr);
     // "查看IE浏览器缓存": the cache viewer, modal over `parent`.
     void showCacheViewer(QWidget *parent = nullptr);
-    // "清空IE浏览器缓存" (with its message) and the cover's close (without).
+    // "清空IE浏览器缓存" (with the message "IE缓存清空完毕！") and the cover's unload (without):
+    // the cache viewer's clear-all.
     void clearBrowserCache(bool withMessage);
     // "最新版本" and a click on the cover's announcement: the product page.
     void openLatestVersionPage();
@@ -67,15 +78,25 @@ public:
     // machine's users. Tests point it elsewhere.
     std::function<CacheViewerPlaces()> cachePlaces;
 
+    // The cover's unload: the cache is cleared and the program ends, every other window closed
+    // without its own questions.
+    void endProgram();
+    // True once the program is ending.
+    bool ending() const { return m_ending; }
+
 private:
     void applyOptions(const OptionValues &values);
 
-    std::unique_ptr<FCover> m_cover;
+    std::unique_ptr<Prompts> m_ownPrompts;
     Prompts *m_prompts;
-    std::unique_ptr<QtPrompts> m_qtPrompts;
+    SavePathValues m_savePath;
+    std::unique_ptr<SaveFolderPicker> m_picker;
+    std::unique_ptr<FCover> m_cover;
+    QPointer<FWebSearch> m_search;
     QPointer<FFileDownload> m_download;
     QPointer<uXMLHTTP> m_uXMLHTTP2;
     UpdateCheck *m_updateCheck = nullptr;
+    bool m_ending = false;
 };
 
 } // namespace papyrant

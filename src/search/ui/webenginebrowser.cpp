@@ -26,7 +26,7 @@ QWebEngineProfile *programBrowserProfile()
     static QPointer<QWebEngineProfile> profile;
     if (profile)
         return profile;
-    // The storage name InternetCacheFolder counts on, so that the cache viewer finds the cache.
+    // Named as the cache folder the rest of the program looks in (InternetCacheFolder).
     profile = new QWebEngineProfile(BrowserStorageName.toString(), QCoreApplication::instance());
     if (QStandardPaths::isTestModeEnabled()) {
         static QTemporaryDir storage; // removed when the test program ends
