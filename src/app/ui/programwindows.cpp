@@ -55,7 +55,10 @@ ProgramWindows::ProgramWindows(Prompts *prompts, QObject *parent)
         // Computed by the cover's load; the cache viewer must not go without it.
         if (SystemDescription().isEmpty())
             ComputeSystemDescription();
-        return CacheViewerPlaces::forThisUser(SystemDescription());
+        CacheViewerPlaces places = CacheViewerPlaces::forThisUser(SystemDescription());
+        // Where the engine really writes (the same folder, except in tests).
+        places.cacheFolder = QDir(programBrowserProfile()->cachePath()).path() + u'/';
+        return places;
     };
 
     // The cover's request component and the update check that its Timer1 starts.
