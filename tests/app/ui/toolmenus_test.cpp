@@ -1,10 +1,11 @@
-// labels: gui
+// labels: gui browser
 // The tools and settings reached from the download window's menus, as the program wires them.
 #include "app/ui/fcover.h"
 #include "app/ui/programwindows.h"
 #include "download/downloadsession.h"
 #include "download/methodone.h"
 #include "download/ui/ffiledownload.h"
+#include "search/ui/fwebsearch.h"
 #include "foundation/settings.h"
 #include "support/openerlog.h"
 #include "support/recordingprompts.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -63,6 +65,11 @@ struct Program
     // Triggers a menu item whose dialog is modal, and answers the dialog with `answer`.
     void triggerModal(const QString &item, const std::function<void(QWidget *)> &answer)
     {
+        triggerModal(download, item, answer);
+    }
+    void triggerModal(QWidget *window, const QString &item,
+                      const std::function<void(QWidget *)> &answer)
+    {
         bool seen = false;
         QTimer::singleShot(0, [&] {
             QWidget *dialog = QApplication::activeModalWidget();
@@ -70,7 +77,7 @@ struct Program
             seen = true;
             answer(dialog);
         });
-        child<QAction>(download, item)->trigger();
+        child<QAction>(window, item)->trigger();
         EXPECT_TRUE(seen) << item.toStdString();
     }
 };
@@ -141,4 +148,37 @@ TEST(ToolMenus, ClosingTheCoverClearsTheCacheWithoutAWord)
     program.windows.cover()->close();
     EXPECT_FALSE(QFileInfo::exists(index));
     EXPECT_TRUE(program.prompts.shown.isEmpty());
+}
+
+TEST(ToolMenus, TheSearchWindowReachesTheSameTools)
+{
+    Program program;
+    program.windows.showSearchWindow();
+    FWebSearch *search = program.windows.searchWindow();
+    ASSERT_TRUE(search);
+    EXPECT_EQ(program.windows.savePath().PromptSavePathOnExtract, 1);
+
+    program.triggerModal(search, u"menu设置"_s, [](QWidget *dialog) {
+        EXPECT_EQ(dialog->objectName(), u"fOption"_s);
+        child<QCheckBox>(dialog, u"Check2"_s)->click();
+        QTest::mouseClick(child<QPushButton>(dialog, u"Command1"_s), Qt::LeftButton);
+    });
+    // The search window asks for the save folder by the new choice from its next extraction.
+    EXPECT_EQ(program.windows.savePath().PromptSavePathOnExtract, 0);
+
+    program.triggerModal(search, u"menu查看IE浏览器缓存"_s, [](QWidget *dialog) {
+        EXPECT_EQ(dialog->objectName(), u"fIEcache"_s);
+        QTest::mouseClick(child<QPushButton>(dialog, u"Command1"_s), Qt::LeftButton);
+        EXPECT_EQ(child<QLabel>(dialog, u"Label1"_s)->text(), u"共有0 个文件"_s);
+        QTest::mouseClick(child<QPushButton>(dialog, u"Command4"_s), Qt::LeftButton);
+    });
+
+    child<QAction>(search, u"menu清空IE浏览器缓存"_s)->trigger();
+    EXPECT_EQ(program.prompts.messages(), QStringList{u"IE缓存清空完毕！"_s});
+
+    OpenerLog opened;
+    SaveSetting(setting::UpdateSiteRoot, u"http://example.org/"_s);
+    child<QAction>(search, u"menu最新版本"_s)->trigger();
+    ASSERT_EQ(opened.desktop.size(), 1);
+    EXPECT_TRUE(opened.desktop[0].toString().startsWith(u"http://example.org/"_s));
 }
