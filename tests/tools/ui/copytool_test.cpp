@@ -130,8 +130,8 @@ TEST(CopyTool, CopiesKeepTheirTimeSoACopyAgainIsOverwrittenByRuleFour)
         ASSERT_TRUE(tool.runToEnd()); // the default rule, 4
         EXPECT_EQ(tool.child<QComboBox>(u"Combo1"_s)->currentText(), QDir::toNativeSeparators(dst + u'/'));
     }
-    // Same size and time as two/x.pdf's copy? No: the second x.pdf had the same size and time
-    // as the first, so it replaced it.
+    // The first x.pdf's copy kept its source's time, so the second x.pdf, of the same size and
+    // time, replaced it under rule 4 instead of taking a numbered name.
     EXPECT_EQ(contents(dst), (std::map<QString, QByteArray>{{u"x.pdf"_s, "other"}, {u"notes"_s, "n"}}));
     EXPECT_EQ(QFileInfo(dst + u"/x.pdf"_s).lastModified(), T2);
     EXPECT_EQ(GetSetting(setting::CopyDestination), dst + u'/');
