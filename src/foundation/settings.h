@@ -39,6 +39,8 @@ inline constexpr SettingKey PageDelay {u"fWebSearch", u"Combo1", u"5"};
 inline constexpr SettingKey CopyDestination {u"Form_Copy_Move", u"目的文件夹", u"",
                                              &defaultCopyDestination};
 inline constexpr SettingKey CopyRule {u"Form_Copy_Move", u"OpIndex", u"4"};
+// The maker's site root for the update check; empty: no check at start-up.
+inline constexpr SettingKey UpdateSiteRoot {u"设置", u"更新网址", u""};
 // Window placement; the section is the window's object name (only fFileDownload keeps one).
 inline constexpr SettingKey PlacementResolution {u"fFileDownload", u"分辨率", u"000"};
 inline constexpr SettingKey PlacementTop {u"fFileDownload", u"上", u"100"};
@@ -50,8 +52,8 @@ inline constexpr const SettingKey *All[] = {
     &MaxFileSizeMB,  &DownloadMethod,      &ThreadIndex,  &DuplicateNamePolicy,
     &ProxyAddress,   &ProxyPort,           &ProxyEnabled, &PromptSavePathOnExtract,
     &SaveFolder,     &BatchKeywords,       &PageDelay,    &CopyDestination,
-    &CopyRule,       &PlacementResolution, &PlacementTop, &PlacementLeft,
-    &PlacementWidth, &PlacementHeight,
+    &CopyRule,       &UpdateSiteRoot,      &PlacementResolution, &PlacementTop,
+    &PlacementLeft,  &PlacementWidth,      &PlacementHeight,
 };
 
 } // namespace setting
