@@ -294,11 +294,10 @@ void CookieBridge::pushToBrowser(const QList<QNetworkCookie> &cookies, const QUr
 {
     if (!m_profile)
         return;
+    const QUrl site = origin.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment);
     for (QNetworkCookie c : cookies) {
         // The engine reads a domain as a domain attribute, which would widen a host's cookie to
         // its subdomains; with the origin alone it stays the host's.
-        const QUrl site = origin.isValid() ? origin.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment)
-                                           : QUrl();
         if (site.isValid() && !c.domain().startsWith(u'.')
             && c.domain().compare(site.host(), Qt::CaseInsensitive) == 0)
             c.setDomain({});

@@ -110,7 +110,8 @@ QWidget *FFileDownload::buildLoginPanel()
         return browser;
     };
 
-    connect(text1, &QLineEdit::textChanged, login, [login](const QString &t) { login->fields.url = t; });
+    connect(text1, &QLineEdit::textChanged, login,
+            [login](const QString &t) { login->fields.url = t; });
     connect(text2, &QLineEdit::textChanged, login,
             [login](const QString &t) { login->fields.account = t; });
     connect(text3, &QLineEdit::textChanged, login,
@@ -118,7 +119,8 @@ QWidget *FFileDownload::buildLoginPanel()
     connect(showPassword, &QCheckBox::toggled, text3, [text3](bool shown) {
         text3->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
     });
-    connect(option5, &QRadioButton::toggled, login, [login](bool on) { login->fields.ipLogin = on; });
+    connect(option5, &QRadioButton::toggled, login,
+            [login](bool on) { login->fields.ipLogin = on; });
     connect(check1, &QCheckBox::toggled, login, &LoginPanel::自动刷新);
     // Only a click of the user is checked; the panel itself clears the box after a refusal.
     connect(m_check2, &QCheckBox::clicked, this, [this](bool ticked) {
@@ -126,7 +128,8 @@ QWidget *FFileDownload::buildLoginPanel()
             m_check2->setChecked(false);
         m_session->options.autoLogin = m_check2->isChecked();
     });
-    connect(login, &LoginPanel::autoLoginCleared, m_check2, [this] { m_check2->setChecked(false); });
+    connect(login, &LoginPanel::autoLoginCleared, m_check2,
+            [this] { m_check2->setChecked(false); });
     connect(command2, &QPushButton::clicked, login, &LoginPanel::浏览);
     connect(login, &LoginPanel::browseEnabledChanged, command2, &QWidget::setEnabled);
     connect(command5, &QPushButton::clicked, login, [login] { login->FillAndSubmitLogin(true); });
