@@ -5,15 +5,14 @@
 #include "download/requeue.h"
 #include "download/scheduler.h"
 #include "download/transfermethods.h"
-#include "foundation/codepage.h"
 #include "foundation/fileutil.h"
 #include "foundation/prompts.h"
 #include "foundation/shell.h"
+#include "foundation/textfile.h"
 
 #include <QFileInfo>
 #include <QHash>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <QSet>
 #include <cmath>
 #include <vector>
@@ -357,17 +356,18 @@ bool QueueCommands::导出名称(bool unfinishedOnly)
     const QString path = m_prompts.saveFile({}, u"*.txt (*.txt)"_s);
     if (path.trimmed().isEmpty())
         return false;
-    QByteArray text;
+    QString text;
     for (int p = 1; p <= queue.count(); ++p) {
         const QueueRow &row = queue.row(p);
         if (unfinishedOnly && row.State == QueueRow::Finished)
             continue;
-        text += toCodePage(row.Name);
-        text += "\r\n";
+        text += row.Name + u"\r\n"_s;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        m_prompts.message(file.errorString(), Prompts::Icon::Error);
+    // Names the code page cannot hold (a Korean title on a Chinese system) are kept, not
+    // turned into "?": see WritePlainTextFile.
+    const TextFileResult result = WritePlainTextFile(path, text);
+    if (!result.ok) {
+        m_prompts.message(FileNotSavedMessage(path, result.error), Prompts::Icon::Error);
         return false;
     }
     return true;

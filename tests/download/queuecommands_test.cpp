@@ -334,6 +334,13 @@ TEST_F(QueueCommandsTest, ExportNames)
     EXPECT_TRUE(commands.导出名称(false));
     EXPECT_EQ(read(), toCodePage(u"论文一\r\n论文二\r\n三\r\n"));
 
+    // A Korean title, which GBK cannot hold, keeps every character: the file is UTF-8 behind a byte-order mark.
+    add(u"한국 근대 문학의 형성"_s, QueueRow::Failed);
+    prompts.fileAnswers = {file};
+    EXPECT_TRUE(commands.导出名称(true));
+    EXPECT_EQ(read(), QByteArray("\xEF\xBB\xBF")
+                          + u"论文二\r\n三\r\n한국 근대 문학의 형성\r\n"_s.toUtf8());
+
     QFile::remove(file);
     prompts.fileAnswers = {QString()}; // cancelled
     EXPECT_FALSE(commands.导出名称(false));
