@@ -184,10 +184,12 @@ bool DownloadQueue::setUrls(int position, const QString &key)
         return true;
     if (m_index.contains(key))
         return false;
-    m_index.remove(r.Urls);
+    const QString from = r.Urls;
+    m_index.remove(from);
     m_index.insert(key, position);
     r.Urls = key;
     changed(position);
+    emit keyChanged(from, key);
     return true;
 }
 

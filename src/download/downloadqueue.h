@@ -138,6 +138,8 @@ public:
 signals:
     void rowsAppended(int firstPosition, int lastPosition);
     void rowChanged(int position);
+    // setUrls gave a row another key; a transfer that finds its row by key follows it.
+    void keyChanged(const QString &from, const QString &to);
     void rowsReset();
 
 private:

@@ -143,6 +143,12 @@ MethodOne::MethodOne(DownloadSession &session, Prompts &prompts, QObject *parent
     : QObject(parent), proxy(ReadProxySettings()), m_session(session), m_prompts(prompts)
 {
     connect(&m_watch, &QTimer::timeout, this, &MethodOne::check);
+    // "批量替换网址" may rewrite the key of the row being fetched.
+    connect(&session.queue(), &DownloadQueue::keyChanged, this,
+            [this](const QString &from, const QString &to) {
+                if (m_key == from)
+                    m_key = to;
+            });
 }
 
 // The session may be gone already (it dies first when both belong to one window): only what

@@ -22,7 +22,15 @@ MethodSwitch 切换下载方式(int currentMethod)
 
 MethodTwo::MethodTwo(DownloadSession &session, QObject *parent)
     : QObject(parent), m_session(session)
-{}
+{
+    // "批量替换网址" may rewrite the key of a row being fetched.
+    connect(&session.queue(), &DownloadQueue::keyChanged, this,
+            [this](const QString &from, const QString &to) {
+                for (QString &key : m_keys)
+                    if (key == from)
+                        key = to;
+            });
+}
 
 MethodTwo::~MethodTwo()
 {

@@ -176,6 +176,39 @@ TEST(TransferScheduler, RowsClearedWhileTransfersRun)
     }
 }
 
+// "批量替换网址" while both methods fetch: each transfer follows its row to the new key and ends
+// it, instead of leaving it "downloading" for ever.
+TEST(TransferScheduler, KeysReplacedWhileTransfersRun)
+{
+    TransferHarness h;
+    h.session.limits.noProgressMs = 20000;
+    h.session.limits.downloaderStallMs = 20000;
+    const QByteArray body = pdfBody(1000);
+    Script slow;
+    slow.send(Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf", "Content-Length: 1000"}));
+    for (int i = 0; i < 1000; i += 100)
+        slow.delay(30).send(body.mid(i, 100));
+    h.server.route(QStringLiteral("/slow"), slow);
+    const int p1 = h.addRow(h.server.url(QStringLiteral("/slow?one")), QStringLiteral("a"));
+    const int p2 = h.addRow(h.server.url(QStringLiteral("/slow?two")), QStringLiteral("b"));
+    h.one.Inet下载当前文件(p2);
+    h.startTwo(p1, 1);
+    QTimer::singleShot(100, &h.queue, [&] {
+        for (int p = 1; p <= 2; ++p)
+            h.queue.setUrls(p, h.queue.row(p).Urls + QStringLiteral("&mirror"));
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return h.two.LoadedDownloaderCount() == 1 && !h.one.isRunning();
+    }, 10000));
+    for (int p = 1; p <= 2; ++p) {
+        const QueueRow &row = h.queue.row(p);
+        EXPECT_TRUE(row.Urls.endsWith(QStringLiteral("&mirror"))) << p;
+        EXPECT_EQ(row.State, QueueRow::Finished) << p;
+        EXPECT_EQ(row.Received, QStringLiteral("1000")) << p;
+    }
+    EXPECT_EQ(h.files(), (QStringList{QStringLiteral("a.pdf"), QStringLiteral("b.pdf")}));
+}
+
 // A free slot is taken as soon as the interval allows, not at the next scheduler tick: here
 // the tick is an hour, so every start below comes from an end.
 TEST(TransferScheduler, FreeSlotsRefillWithoutWaitingForTheTick)
