@@ -35,7 +35,10 @@ QString Utf8Escape(char32_t c)
 {
     if (c < 0x80 && QChar::isLetterOrNumber(c))
         return QString(QChar(char16_t(c)));
-    const QByteArray utf8 = QString::fromUcs4(&c, 1).toUtf8();
+    // Through a view: QString::fromUcs4 would drop a U+FEFF as a byte-order mark.
+    if (c > 0x10FFFF)
+        c = QChar::ReplacementCharacter;
+    const QByteArray utf8 = QStringView(QChar::fromUcs4(c)).toUtf8();
     QString out;
     out.reserve(utf8.size() * 3);
     for (const char byte : utf8)
