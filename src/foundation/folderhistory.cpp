@@ -32,18 +32,21 @@ std::optional<QStringList> ReadFolderHistory(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return folders;
     int counted = 0;
-    while (!file.atEnd()) {
+    while (!file.atEnd() && counted <= MaxHistoryLines) {
         QByteArray bytes = file.readLine();
-        // Lines are cut on bytes before decoding, so a broken character never swallows a line end.
-        while (bytes.endsWith('\n') || bytes.endsWith('\r'))
+        if (bytes.endsWith('\n'))
             bytes.chop(1);
-        const QString line = fromCodePage(bytes).trimmed();
-        if (line.isEmpty())
-            continue;
-        if (++counted > MaxHistoryLines)
-            break;
-        if (!containsIgnoringCase(folders, line))
-            folders.append(line);
+        // Lines are cut on bytes before decoding, so a broken character never swallows a line
+        // end. A bare CR ends a line as CR LF does; a NUL is no part of any folder name.
+        for (QByteArray &piece : bytes.split('\r')) {
+            const QString line = fromCodePage(piece.replace('\0', QByteArray())).trimmed();
+            if (line.isEmpty())
+                continue;
+            if (++counted > MaxHistoryLines)
+                break;
+            if (!containsIgnoringCase(folders, line))
+                folders.append(line);
+        }
     }
     return folders;
 }

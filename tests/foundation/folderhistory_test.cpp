@@ -50,6 +50,14 @@ TEST_F(FolderHistory, TrimsSkipsBlanksAndDropsDuplicatesIgnoringCase)
               (QStringList {u"D:\\A\\"_s, u"E:\\B"_s, u"last-without-newline"_s}));
 }
 
+TEST_F(FolderHistory, BareCrEndsALineAndNulsAreNoPartOfAFolder)
+{
+    static const char bytes[] = "\0\r\n/a\rb\r\n\0 \0\n/c\0d\r\r\n/e\n";
+    writeBytes(QByteArray(bytes, sizeof bytes - 1));
+    EXPECT_EQ(ReadFolderHistory(path()).value(),
+              (QStringList {u"/a"_s, u"b"_s, u"/cd"_s, u"/e"_s}));
+}
+
 TEST_F(FolderHistory, KeepsTheFirstHundredNonEmptyLinesDuplicatesCounted)
 {
     QByteArray bytes;
