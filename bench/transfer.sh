@@ -9,6 +9,9 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BUILD:-$ROOT/build}
 RUNS=${RUNS:-5}
 BENCH=$BUILD/bench/transfer_bench
+bash "$ROOT/scripts/install-deps.sh" run test bench
+[ -f "$BUILD/CMakeCache.txt" ] || cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$ROOT" -B "$BUILD" -DPAPYRANT_BUILD_BENCH=ON >/dev/null # benchmarks build only when asked
 cmake --build "$BUILD" --target transfer_bench >/dev/null
 command -v nginx >/dev/null || { echo "nginx is needed (Debian package nginx)" >&2; exit 1; }
 command -v curl >/dev/null || { echo "curl is needed" >&2; exit 1; }

@@ -62,7 +62,8 @@ QString UrlEncode(const QString &text)
             out += c;
             continue;
         }
-        const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const bool pair =
+            c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
         const QStringView character = QStringView(text).mid(i, pair ? 2 : 1);
         const char32_t code = pair ? QChar::surrogateToUcs4(c, text[i + 1]) : c.unicode();
         // Half a surrogate pair is no character and stays as it is.

@@ -132,8 +132,8 @@ QString CleanFileName(const QString &name)
     while (end > start && out[end - 1] == u'.')
         --end;
     out = LeftAnsiBytes(out.mid(start, end - start), 200);
-    out.truncate(detail::longestPrefix(QStringView(out), maxNameOnDisk - suffixReserve,
-                                       lengthOnDisk));
+    out.truncate(
+        detail::longestPrefix(QStringView(out), maxNameOnDisk - suffixReserve, lengthOnDisk));
     // The cut may end right after a dot: trim again, so a cleaned name stays clean.
     while (out.endsWith(u'.'))
         out.chop(1);

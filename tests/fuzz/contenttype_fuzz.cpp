@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const QChar c : extension)
         FUZZ_CHECK((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'),
                    "an extension is lower-case letters and digits");
-    FUZZ_CHECK(ExtensionForContentType(in.text) == extension, "the same type gives the same answer");
+    FUZZ_CHECK(ExtensionForContentType(in.text) == extension,
+               "the same type gives the same answer");
     // Letter case never matters (where upper-casing is undone by lower-casing).
     const QString lower = in.text.toLower();
     if (in.text.toUpper().toLower() == lower)

@@ -16,7 +16,7 @@ namespace papyrant::fuzz {
 #define FUZZ_CHECK(condition, what)                                                                \
     do {                                                                                           \
         if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "invariant broken: %s (%s) at %s:%d\n", what, #condition,        \
+            std::fprintf(stderr, "invariant broken: %s (%s) at %s:%d\n", what, #condition,         \
                          __FILE__, __LINE__);                                                      \
             std::abort();                                                                          \
         }                                                                                          \
@@ -46,7 +46,8 @@ inline Input readInput(const uint8_t *data, size_t size)
     in.bytes = bytesOf(data + 1, size - 1);
     in.gbk = mode & 1;
     if (mode & 2)
-        in.text = QString(reinterpret_cast<const QChar *>(in.bytes.constData()), in.bytes.size() / 2);
+        in.text =
+            QString(reinterpret_cast<const QChar *>(in.bytes.constData()), in.bytes.size() / 2);
     else
         in.text = QString::fromUtf8(in.bytes);
     return in;

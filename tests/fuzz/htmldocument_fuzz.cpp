@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         // Every element's text is worked out, for the sanitizers to watch.
         (void)Element(doc->store(), i).innerText();
         if (!e.href.isEmpty())
-            FUZZ_CHECK(e.tag == u"A" || e.tag == u"AREA" || e.tag == u"LINK", "only links have href");
+            FUZZ_CHECK(e.tag == u"A" || e.tag == u"AREA" || e.tag == u"LINK",
+                       "only links have href");
     }
     // The tree written out (documentElement.outerHTML) parses to the same elements: the page's
     // HTML element and what it holds, or everything inside the HTML element the engine adds.

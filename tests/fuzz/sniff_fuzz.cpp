@@ -11,11 +11,11 @@ using namespace papyrant;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const QSet<QString> types = {
-        QString(), u"pdf"_qs, u"caj"_qs, u"kdh"_qs, u"nh"_qs, u"tif"_qs, u"rtf"_qs, u"exe"_qs,
-        u"rar"_qs, u"zip"_qs, u"docx"_qs, u"xlsx"_qs, u"pptx"_qs, u"swf"_qs, u"rm"_qs, u"wma"_qs,
-        u"mp3"_qs, u"png"_qs, u"gif"_qs, u"jpg"_qs, u"doc"_qs, u"xls"_qs, u"ppt"_qs, u"htm"_qs,
-        u"caa"_qs};
+    static const QSet<QString> types = {QString(),  u"pdf"_qs,  u"caj"_qs,  u"kdh"_qs, u"nh"_qs,
+                                        u"tif"_qs,  u"rtf"_qs,  u"exe"_qs,  u"rar"_qs, u"zip"_qs,
+                                        u"docx"_qs, u"xlsx"_qs, u"pptx"_qs, u"swf"_qs, u"rm"_qs,
+                                        u"wma"_qs,  u"mp3"_qs,  u"png"_qs,  u"gif"_qs, u"jpg"_qs,
+                                        u"doc"_qs,  u"xls"_qs,  u"ppt"_qs,  u"htm"_qs, u"caa"_qs};
     static QTemporaryDir dir;
     static const QString path = dir.path() + u"/sniffed"_qs;
 
@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray content = size > 0 ? fuzz::bytesOf(data + 1, size - 1) : QByteArray();
     {
         QFile file(path);
-        FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "the file can be written");
+        FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate),
+                   "the file can be written");
         FUZZ_CHECK(file.write(content) == content.size(), "the file is written whole");
     }
     const QString type = 打开文件判断文件类型(path);

@@ -66,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Each character's escape is its UTF-8 form (letters and digits stay themselves).
     for (qsizetype i = 0; i < in.text.size(); ++i) {
         char32_t c = in.text[i].unicode();
-        if (in.text[i].isHighSurrogate() && i + 1 < in.text.size() && in.text[i + 1].isLowSurrogate()) {
+        if (in.text[i].isHighSurrogate() && i + 1 < in.text.size()
+            && in.text[i + 1].isLowSurrogate()) {
             c = QChar::surrogateToUcs4(in.text[i], in.text[i + 1]);
             ++i;
         } else if (in.text[i].isSurrogate()) {

@@ -41,12 +41,11 @@ TEST(HtmlDocument, ElementsComeInDocumentOrderAndNestingIsKept)
 
 TEST(HtmlDocument, ImpliedEndsAndStrayTagsBuildTheTreeBrowsersBuild)
 {
-    const auto doc = parseHtml(
-        uR"(<p id="p1">one<p id="p2">two<div id="d">three</div>
+    const auto doc = parseHtml(uR"(<p id="p1">one<p id="p2">two<div id="d">three</div>
             <ul><li id="l1">a<li id="l2">b</ul></span>
             <table><tr><td id="t1">c<td id="t2">d</table>
             <script>var s = "<div id='fake'>";</script><br/><img src=x><a id="after">e)"_s,
-        u"http://h/"_s);
+                               u"http://h/"_s);
     EXPECT_EQ(ids(doc->getElementsByTagName(u"P"_s)), QStringList({u"p1"_s, u"p2"_s}));
     EXPECT_EQ(doc->getElementById(u"p1"_s).innerText(), u"one"_s);
     EXPECT_EQ(ids(doc->getElementsByTagName(u"DIV"_s)), QStringList({u"d"_s}));
@@ -58,7 +57,11 @@ TEST(HtmlDocument, ImpliedEndsAndStrayTagsBuildTheTreeBrowsersBuild)
 
 TEST(HtmlDocument, InnerTextIsTheRenderedText)
 {
-    struct Case { QString html; QString text; };
+    struct Case
+    {
+        QString html;
+        QString text;
+    };
     const QList<Case> cases = {
         {u"<a id=x>  Alpha:\n  a   study  </a>"_s, u"Alpha: a study"_s},
         {u"<a id=x>Fulltext PDF<br><span>Open Access</span></a>"_s, u"Fulltext PDF\nOpen Access"_s},
@@ -68,11 +71,13 @@ TEST(HtmlDocument, InnerTextIsTheRenderedText)
          u"Zeta & Eta <3> 中文 &unknown; a&b"_s},
         {u"<a id=x><img src=t.png></a>"_s, u""_s},
         {u"<a id=x>オープン<b>アクセス</b></a>"_s, u"オープンアクセス"_s},
-        {u"<div id=x>a\u0001b\u0002<div>c</div></div>"_s, u"a\u0001b\u0002\nc"_s}, // no marks of ours
+        {u"<div id=x>a\u0001b\u0002<div>c</div></div>"_s,
+         u"a\u0001b\u0002\nc"_s}, // no marks of ours
         {u"<div id=x><p>one</p><p>two</p></div>"_s, u"one\n\ntwo"_s},
         {u"<table id=x><tr><td>a<td>b<tr><td>c</table>"_s, u"a\tb\nc"_s},
         // what display:none hides is no part of the rendered text
-        {u"<a id=x>Fulltext PDF <span style='display:none'>Open Access</span></a>"_s, u"Fulltext PDF"_s},
+        {u"<a id=x>Fulltext PDF <span style='display:none'>Open Access</span></a>"_s,
+         u"Fulltext PDF"_s},
         {u"<a id=x>a<b hidden>b</b>c</a>"_s, u"ac"_s},
         {u"<style>.h, p#q { display: none }</style><div id=x>a<span class='x h'>b</span><p id=q>c</p>d</div>"_s,
          u"ad"_s}, // a hidden block makes no line break either
@@ -82,7 +87,8 @@ TEST(HtmlDocument, InnerTextIsTheRenderedText)
          u"ad"_s},
         // an element that is not rendered itself answers with its text content
         {u"<div id=x style='display:none'>a <b>b</b></div>"_s, u"a b"_s},
-        {u"<div style='display:none'><a id=x href=/>inside  hidden</a></div>"_s, u"inside  hidden"_s},
+        {u"<div style='display:none'><a id=x href=/>inside  hidden</a></div>"_s,
+         u"inside  hidden"_s},
     };
     for (const Case &c : cases) {
         const auto doc = parseHtml(c.html, u"http://h/"_s);
@@ -92,14 +98,23 @@ TEST(HtmlDocument, InnerTextIsTheRenderedText)
 
 TEST(HtmlDocument, HrefIsAbsoluteAndAttributesAreDecoded)
 {
-    struct Case { QString base; QString html; QString href; };
+    struct Case
+    {
+        QString base;
+        QString html;
+        QString href;
+    };
     const QList<Case> cases = {
         {u"http://h/dir/page.html"_s, u"<a id=x href='b.pdf'>"_s, u"http://h/dir/b.pdf"_s},
-        {u"http://h/dir/page.html"_s, u"<a id=x href=\"/b.pdf?a=1&amp;b=2\">"_s, u"http://h/b.pdf?a=1&b=2"_s},
-        {u"http://h/dir/page.html"_s, u"<a id=x href=\"/b?id=6&amp;amp;seq=1\">"_s, u"http://h/b?id=6&amp;seq=1"_s},
-        {u"http://h/dir/page.html"_s, u"<a id=x href=' https://o.org/x.pdf '>"_s, u"https://o.org/x.pdf"_s},
+        {u"http://h/dir/page.html"_s, u"<a id=x href=\"/b.pdf?a=1&amp;b=2\">"_s,
+         u"http://h/b.pdf?a=1&b=2"_s},
+        {u"http://h/dir/page.html"_s, u"<a id=x href=\"/b?id=6&amp;amp;seq=1\">"_s,
+         u"http://h/b?id=6&amp;seq=1"_s},
+        {u"http://h/dir/page.html"_s, u"<a id=x href=' https://o.org/x.pdf '>"_s,
+         u"https://o.org/x.pdf"_s},
         {u"http://h/dir/page.html"_s, u"<a id=x href=/p?q=中>"_s, u"http://h/p?q=%E4%B8%AD"_s},
-        {u"http://h/dir/page.html"_s, u"<base href='http://o/base/'><a id=x href=c>"_s, u"http://o/base/c"_s},
+        {u"http://h/dir/page.html"_s, u"<base href='http://o/base/'><a id=x href=c>"_s,
+         u"http://o/base/c"_s},
         {u"http://h/dir/page.html"_s, u"<a id=x name=anchor>"_s, u""_s},
         {u"http://h/dir/page.html"_s, u"<div id=x href=/no>"_s, u""_s},
     };
@@ -130,10 +145,14 @@ TEST(HtmlDocument, FormFieldsHaveTheirPropertiesAndValueIsSettable)
 
 TEST(HtmlDocument, CharacterReferencesAreDecodedAsTheEngineDecodesThem)
 {
-    struct Case { QString html; QString text; };
+    struct Case
+    {
+        QString html;
+        QString text;
+    };
     const QList<Case> cases = {
         {u"<a id=x>a&#65279;b&#xFEFF;</a>"_s, u"a\uFEFFb\uFEFF"_s}, // never dropped as a BOM
-        {u"<a id=x>&#x4E2D&#25991 &amp &lt;</a>"_s, u"中文 & <"_s},        // ";" left out
+        {u"<a id=x>&#x4E2D&#25991 &amp &lt;</a>"_s, u"中文 & <"_s}, // ";" left out
         {u"<a id=x>&#150;&#0;&#xD800;&#x110000;</a>"_s, u"\u2013\uFFFD\uFFFD\uFFFD"_s},
         {u"<a id=x>&#; &#x; &ampx; &bogus;</a>"_s, u"&#; &#x; &x; &bogus;"_s},
     };
@@ -177,9 +196,10 @@ TEST(HtmlDocument, DeepNestingNeitherRecursesNorRepeatsTheText)
 
 TEST(HtmlDocument, BrokenMarkupNeverFails)
 {
-    for (const QString &html : {u""_s, u"<"_s, u"<a"_s, u"<a href='x"_s, u"</div></div>"_s,
-                                u"<!-- never closed"_s, u"<script>no end"_s, u"<<>>&&#;&#xZZ;&#99999999;"_s,
-                                u"<a =x ==y>"_s, u"\0<\0a\0>"_s, QString(100000, u'<')}) {
+    for (const QString &html :
+         {u""_s, u"<"_s, u"<a"_s, u"<a href='x"_s, u"</div></div>"_s, u"<!-- never closed"_s,
+          u"<script>no end"_s, u"<<>>&&#;&#xZZ;&#99999999;"_s, u"<a =x ==y>"_s, u"\0<\0a\0>"_s,
+          QString(100000, u'<')}) {
         const auto doc = parseHtml(html, u"http://h/"_s);
         EXPECT_TRUE(doc->outerHTML().startsWith(u"<html>"_s)) << html.left(40).toStdString();
         for (const Element &e : doc->getElementsByTagName(u"*"_s))

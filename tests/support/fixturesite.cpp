@@ -49,7 +49,8 @@ FixtureSite::FixtureSite()
     // Every PDF of the site is the same small, valid file.
     const QByteArray pdf = "%PDF-1.4\n1 0 obj<<>>endobj\ntrailer<<>>\n%%EOF\n";
     for (const char *name : {"101", "102", "103", "201", "202", "301"})
-        m_server.serveBody(u"/pdf/"_s + QLatin1StringView(name) + u".pdf"_s, pdf, "application/pdf");
+        m_server.serveBody(u"/pdf/"_s + QLatin1StringView(name) + u".pdf"_s, pdf,
+                           "application/pdf");
 
     m_hadBase = qEnvironmentVariableIsSet("PAPYRANT_SERVICE_BASE");
     m_previousBase = qgetenv("PAPYRANT_SERVICE_BASE");

@@ -15,7 +15,7 @@ struct Node
 {
     enum Kind { Document, Element, Text, Comment };
     Kind kind = Element;
-    QString tag; // upper-case, for elements
+    QString tag;  // upper-case, for elements
     QString text; // of a text or comment node
     Attributes attributes;
     int parent = -1;
@@ -59,18 +59,20 @@ bool isEscapableRawText(QStringView tag)
 
 bool isRawText(QStringView tag)
 {
-    return isIn(tag, {u"SCRIPT", u"STYLE", u"XMP", u"IFRAME", u"NOEMBED", u"NOFRAMES",
-                      u"NOSCRIPT"});
+    return isIn(tag,
+                {u"SCRIPT", u"STYLE", u"XMP", u"IFRAME", u"NOEMBED", u"NOFRAMES", u"NOSCRIPT"});
 }
 
 bool isBlock(QStringView tag)
 {
-    return isIn(tag, {u"ADDRESS", u"ARTICLE", u"ASIDE", u"BLOCKQUOTE", u"BODY", u"CENTER", u"DD",
-                      u"DETAILS", u"DIALOG", u"DIR", u"DIV", u"DL", u"DT", u"FIELDSET",
-                      u"FIGCAPTION", u"FIGURE", u"FOOTER", u"FORM", u"H1", u"H2", u"H3", u"H4",
-                      u"H5", u"H6", u"HEADER", u"HGROUP", u"HR", u"HTML", u"LI", u"MAIN", u"MENU",
-                      u"NAV", u"OL", u"P", u"PRE", u"SECTION", u"TABLE", u"TR", u"UL", u"CAPTION",
-                      u"TBODY", u"THEAD", u"TFOOT", u"OPTION"});
+    return isIn(tag, {u"ADDRESS", u"ARTICLE",  u"ASIDE",      u"BLOCKQUOTE", u"BODY",   u"CENTER",
+                      u"DD",      u"DETAILS",  u"DIALOG",     u"DIR",        u"DIV",    u"DL",
+                      u"DT",      u"FIELDSET", u"FIGCAPTION", u"FIGURE",     u"FOOTER", u"FORM",
+                      u"H1",      u"H2",       u"H3",         u"H4",         u"H5",     u"H6",
+                      u"HEADER",  u"HGROUP",   u"HR",         u"HTML",       u"LI",     u"MAIN",
+                      u"MENU",    u"NAV",      u"OL",         u"P",          u"PRE",    u"SECTION",
+                      u"TABLE",   u"TR",       u"UL",         u"CAPTION",    u"TBODY",  u"THEAD",
+                      u"TFOOT",   u"OPTION"});
 }
 
 // Never rendered, whatever the style says.
@@ -214,8 +216,8 @@ QString decodeReferences(QStringView in, bool inAttribute)
                 if (!run.startsWith(legacy))
                     continue;
                 const qsizetype after = i + 1 + legacy.size();
-                const bool blocked = inAttribute && after < n
-                                     && (isAsciiAlnum(in[after]) || in[after] == u'=');
+                const bool blocked =
+                    inAttribute && after < n && (isAsciiAlnum(in[after]) || in[after] == u'=');
                 if (!blocked) {
                     out.append(namedReferences().value(legacy.toString()));
                     i = after;
@@ -480,7 +482,8 @@ QString displayOf(QStringView declarations)
     QString display;
     for (QStringView declaration : declarations.split(u';')) {
         const qsizetype colon = declaration.indexOf(u':');
-        if (colon < 0 || declaration.left(colon).trimmed().compare(u"display", Qt::CaseInsensitive) != 0)
+        if (colon < 0
+            || declaration.left(colon).trimmed().compare(u"display", Qt::CaseInsensitive) != 0)
             continue;
         QString value = asciiLower(declaration.mid(colon + 1).trimmed());
         value.remove(u"!important"_s);
@@ -549,7 +552,8 @@ QList<DisplayRule> displayRules(const QList<Node> &nodes)
             if (open < 0)
                 break;
             const qsizetype close = sheet.indexOf(u'}', open);
-            const QStringView body = QStringView(sheet).mid(open + 1, (close < 0 ? sheet.size() : close) - open - 1);
+            const QStringView body =
+                QStringView(sheet).mid(open + 1, (close < 0 ? sheet.size() : close) - open - 1);
             const QString display = displayOf(body);
             if (!display.isEmpty()) {
                 for (QStringView selector : QStringView(sheet).mid(i, open - i).split(u',')) {
@@ -572,7 +576,8 @@ bool matches(const DisplayRule &rule, const Node &node)
     if (!rule.id.isEmpty() && node.attribute(u"id"_s) != rule.id)
         return false;
     if (!rule.classes.isEmpty()) {
-        const QStringList classes = node.attribute(u"class"_s).split(QChar(u' '), Qt::SkipEmptyParts);
+        const QStringList classes =
+            node.attribute(u"class"_s).split(QChar(u' '), Qt::SkipEmptyParts);
         for (const QString &c : rule.classes) {
             if (!classes.contains(c))
                 return false;
@@ -787,13 +792,12 @@ QString serialize(const QList<Node> &nodes, int from, int to)
         switch (node.kind) {
         case Node::Text: {
             const Node &parent = nodes.at(node.parent);
-            out += parent.kind == Node::Element && isRawText(parent.tag) ? node.text
-                                                                         : escaped(node.text, false);
+            out += parent.kind == Node::Element && isRawText(parent.tag)
+                       ? node.text
+                       : escaped(node.text, false);
             break;
         }
-        case Node::Comment:
-            out += u"<!--"_s + node.text + u"-->"_s;
-            break;
+        case Node::Comment: out += u"<!--"_s + node.text + u"-->"_s; break;
         case Node::Element:
             out += u'<' + asciiLower(node.tag);
             for (const auto &[name, value] : node.attributes)
@@ -801,8 +805,7 @@ QString serialize(const QList<Node> &nodes, int from, int to)
             out += u'>';
             open.append(j);
             break;
-        case Node::Document:
-            break;
+        case Node::Document: break;
         }
     }
     closeBefore(to);
@@ -831,7 +834,9 @@ std::shared_ptr<StaticDocument> parseHtml(const QString &html, const QString &ur
 {
     // The input stream as browsers see it: CR LF and CR are LF, a NUL is U+FFFD.
     QString input = html;
-    input.replace(u"\r\n"_s, u"\n"_s).replace(u'\r', u'\n').replace(QChar(0), QChar::ReplacementCharacter);
+    input.replace(u"\r\n"_s, u"\n"_s)
+        .replace(u'\r', u'\n')
+        .replace(QChar(0), QChar::ReplacementCharacter);
     TreeBuilder tree;
     tokenize(input, tree);
     tree.finish();
@@ -894,9 +899,7 @@ std::shared_ptr<StaticDocument> parseHtml(const QString &html, const QString &ur
         store->elements.append(std::move(d));
     }
     store->computeExtents();
-    store->innerTextOf = [page](int element) {
-        return innerText(*page, page->nodeOf.at(element));
-    };
+    store->innerTextOf = [page](int element) { return innerText(*page, page->nodeOf.at(element)); };
     return std::make_shared<StaticDocument>(url, documentMarkup(nodes), std::move(store));
 }
 
