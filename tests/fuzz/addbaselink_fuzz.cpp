@@ -23,9 +23,10 @@ QByteArray readAll(const QString &path)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static QTemporaryDir dir;
-    const bool gbk = size > 0 && (data[0] & 1);
-    fuzz::CodePage codePage(gbk);
-    const QByteArray input = size > 0 ? fuzz::bytesOf(data + 1, size - 1) : QByteArray();
+    // The first byte pins the code page (bit 0) and asks for the type "HTML" (bit 1).
+    const fuzz::Input in = fuzz::readInput(data, size);
+    fuzz::CodePage codePage(in.gbk);
+    const QByteArray &input = in.bytes;
     const qsizetype newline = input.indexOf('\n');
     const QByteArray page = newline < 0 ? input : input.mid(newline + 1);
 
@@ -36,11 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     row.SaveFolder = dir.path() + u'/';
     row.BaseFlag = u"Y"_qs;
     const QString path = row.SaveFolder + row.Name + u'.' + row.Type.toLower();
-    {
-        QFile f(path);
-        FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate), "the page can be written");
-        FUZZ_CHECK(f.write(page) == page.size(), "the page is written whole");
-    }
+    fuzz::writeFile(path, page);
 
     const bool rewritten = AddBaseLink(row);
     const QByteArray after = readAll(path);

@@ -3,7 +3,6 @@
 #include "foundation/folderhistory.h"
 #include "fuzzing.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 using namespace papyrant;
@@ -12,14 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static QTemporaryDir dir;
     static const QString path = dir.path() + u"/SaveList.dat"_qs;
-    const bool gbk = size > 0 && (data[0] & 1);
-    fuzz::CodePage codePage(gbk);
-    const QByteArray bytes = size > 0 ? fuzz::bytesOf(data + 1, size - 1) : QByteArray();
-    {
-        QFile f(path);
-        FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate), "the file can be written");
-        FUZZ_CHECK(f.write(bytes) == bytes.size(), "the file is written whole");
-    }
+    const fuzz::Input in = fuzz::readInput(data, size);
+    fuzz::CodePage codePage(in.gbk);
+    fuzz::writeFile(path, in.bytes);
 
     const std::optional<QStringList> read = ReadFolderHistory(path);
     FUZZ_CHECK(read.has_value(), "an existing file gives a history");
@@ -40,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(WriteFolderHistory(path, *read), "the history can be saved");
     const std::optional<QStringList> again = ReadFolderHistory(path);
     FUZZ_CHECK(again.has_value(), "a saved history reads back");
-    if (!gbk)
+    if (!in.gbk)
         FUZZ_CHECK(*again == *read, "a saved history reads back the same");
     return 0;
 }

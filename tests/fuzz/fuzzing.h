@@ -6,6 +6,7 @@
 #include "foundation/codepage.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +60,14 @@ struct CodePage
     explicit CodePage(bool gbk) { setSystemCodePageForTesting(gbk ? "GBK" : "UTF-8"); }
     ~CodePage() { setSystemCodePageForTesting({}); }
 };
+
+// Writes a file for a target that reads one, replacing what an earlier input left there.
+inline void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "the file can be written");
+    FUZZ_CHECK(file.write(bytes) == bytes.size(), "the file is written whole");
+}
 
 inline bool isControl(QChar c)
 {

@@ -3,7 +3,6 @@
 #include "download/filetype.h"
 #include "fuzzing.h"
 
-#include <QFile>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -20,15 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static const QString path = dir.path() + u"/sniffed"_qs;
 
     // The first byte pins the code page the text tests read in; the rest is the file.
-    const bool gbk = size > 0 && (data[0] & 1);
-    fuzz::CodePage codePage(gbk);
-    const QByteArray content = size > 0 ? fuzz::bytesOf(data + 1, size - 1) : QByteArray();
-    {
-        QFile file(path);
-        FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate),
-                   "the file can be written");
-        FUZZ_CHECK(file.write(content) == content.size(), "the file is written whole");
-    }
+    const fuzz::Input in = fuzz::readInput(data, size);
+    fuzz::CodePage codePage(in.gbk);
+    const QByteArray &content = in.bytes;
+    fuzz::writeFile(path, content);
     const QString type = 打开文件判断文件类型(path);
     FUZZ_CHECK(types.contains(type), "the sniffed type is one of the table's");
 
