@@ -9,9 +9,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BUILD:-$ROOT/build}
 RUNS=${RUNS:-5}
 BENCH=$BUILD/bench/transfer_bench
-bash "$ROOT/scripts/install-deps.sh" run test bench
-[ -f "$BUILD/CMakeCache.txt" ] || cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake -S "$ROOT" -B "$BUILD" -DPAPYRANT_BUILD_BENCH=ON >/dev/null # benchmarks build only when asked
+. "$ROOT/bench/setup.sh"
 cmake --build "$BUILD" --target transfer_bench >/dev/null
 command -v nginx >/dev/null || { echo "nginx is needed (Debian package nginx)" >&2; exit 1; }
 command -v curl >/dev/null || { echo "curl is needed" >&2; exit 1; }
@@ -26,39 +24,16 @@ cleanup() {
 }
 trap cleanup EXIT
 chmod 755 "$WORK"
-mkdir -p "$WORK/www" "$WORK/out" "$WORK/nginx/logs" "$WORK/nginx/tmp"
+mkdir -p "$WORK/www" "$WORK/out"
 
 head -c $((1 << 20)) /dev/urandom > "$WORK/www/1MB.bin"
 head -c $((256 << 20)) /dev/urandom > "$WORK/www/256MB.bin"
 chmod 644 "$WORK/www/"*.bin
 
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+. "$ROOT/bench/localnginx.sh"
 PORT=$(free_port)
 STALL_PORT=$(free_port)
-
-cat > "$WORK/nginx/nginx.conf" <<EOF
-worker_processes 1;
-daemon off;
-error_log $WORK/nginx/logs/error.log;
-pid $WORK/nginx/nginx.pid;
-events { worker_connections 64; }
-http {
-    access_log off;
-    sendfile on;
-    client_body_temp_path $WORK/nginx/tmp/body;
-    proxy_temp_path $WORK/nginx/tmp/proxy;
-    fastcgi_temp_path $WORK/nginx/tmp/fastcgi;
-    uwsgi_temp_path $WORK/nginx/tmp/uwsgi;
-    scgi_temp_path $WORK/nginx/tmp/scgi;
-    types { application/octet-stream bin; }
-    server {
-        listen 127.0.0.1:$PORT;
-        root $WORK/www;
-    }
-}
-EOF
-nginx -p "$WORK/nginx" -c "$WORK/nginx/nginx.conf" &
-NGINX_PID=$!
+start_local_nginx "$WORK" "$PORT" "$WORK/www" "application/octet-stream bin;"
 
 # Answers with a length of 1 MB, sends 1000 bytes and then nothing while keeping the connection.
 python3 - "$STALL_PORT" <<'EOF' &

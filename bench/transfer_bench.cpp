@@ -73,14 +73,17 @@ int main(int argc, char **argv)
     row.Type = QStringLiteral("bin");
     row.SaveFolder = folder;
     const int position = queue.append(row);
-    queue.setState(position, QueueRow::Downloading);
 
     if (mode == u"method1" || mode == u"method2") {
         QElapsedTimer clock;
         clock.start();
         bool ok = false;
         if (mode == u"method1") {
+            QEventLoop loop;
+            QObject::connect(&session, &DownloadSession::rowEnded, &loop, &QEventLoop::quit);
             one.Inet下载当前文件(position);
+            if (one.isRunning())
+                loop.exec();
             ok = queue.row(position).State == QueueRow::Finished;
         } else {
             QEventLoop loop;
@@ -114,13 +117,11 @@ int main(int argc, char **argv)
             downloader.CancelAsyncRead();
             app.quit();
         });
-        if (mode == u"stall1") {
-            session.Transferring = false;
+        if (mode == u"stall1")
             one.Inet下载当前文件(position);
-        } else {
+        else
             downloader.BeginDownload(url, folder + QStringLiteral("bench.bin"), {});
-            app.exec();
-        }
+        app.exec();
         return 0;
     }
     std::fprintf(stderr, "unknown mode\n");

@@ -1,5 +1,7 @@
 #include "download/downloadqueue.h"
 
+#include "foundation/filenames.h"
+
 #include <algorithm>
 
 namespace papyrant {
@@ -47,6 +49,11 @@ QString 对调url(const QString &key)
     return key;
 }
 
+QString RefererFor(const QString &rowReferer, const QString &url)
+{
+    return rowReferer.isEmpty() ? UrlSiteRoot(url) : rowReferer;
+}
+
 namespace {
 
 bool isUnstarted(const QueueRow &row)
@@ -70,6 +77,12 @@ QueueRow::StateValue validState(int state)
 } // namespace
 
 DownloadQueue::DownloadQueue(QObject *parent) : QObject(parent) {}
+
+const QueueRow &DownloadQueue::noRow()
+{
+    static const QueueRow empty;
+    return empty;
+}
 
 void DownloadQueue::account(const QueueRow &row, int sign)
 {

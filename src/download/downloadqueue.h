@@ -58,6 +58,10 @@ QString 选择url(const QString &key);
 // Rotates two or three alternatives one place to the right; other keys come back unchanged.
 QString 对调url(const QString &key);
 
+// The Referer a transfer of url sends for a row: the row's own page, or when it has none the
+// site root of the url.
+QString RefererFor(const QString &rowReferer, const QString &url);
+
 // The download queue: rows by 1-based position, keys unique through an index. Rows are changed
 // only through the queue so that the key index, the per-state counts and the list view stay right.
 // Positions out of range are ignored by every setter.
@@ -70,8 +74,12 @@ public:
     int count() const { return int(m_rows.size()); }
     bool isEmpty() const { return m_rows.empty(); }
     bool isValidPosition(int position) const { return position >= 1 && position <= count(); }
-    // The row stays at the same address while it is in the queue, wherever it moves.
-    const QueueRow &row(int position) const { return *m_rows[size_t(position - 1)]; }
+    // The row stays at the same address while it is in the queue, wherever it moves. A position
+    // that holds no row (the row was cleared meanwhile) gives an empty row with an empty key.
+    const QueueRow &row(int position) const
+    {
+        return isValidPosition(position) ? *m_rows[size_t(position - 1)] : noRow();
+    }
 
     bool contains(const QString &key) const { return m_index.contains(key); }
     int positionOf(const QString &key) const { return m_index.value(key, 0); } // 0: absent
@@ -124,6 +132,7 @@ signals:
     void rowsReset();
 
 private:
+    static const QueueRow &noRow();
     void account(const QueueRow &row, int sign);
     void rebuildIndex(int fromPosition);
     void changed(int position);

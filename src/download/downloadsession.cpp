@@ -1,6 +1,10 @@
 #include "download/downloadsession.h"
 
-#include <QTime>
+#include "download/downloadqueue.h"
+#include "download/filetype.h"
+
+#include <QPointer>
+#include <chrono>
 
 namespace papyrant {
 
@@ -8,7 +12,52 @@ double DownloadSession::now() const
 {
     if (clock)
         return clock();
-    return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void DownloadSession::beginRow(int slot, int position)
+{
+    if (!m_queue.isValidPosition(position))
+        return;
+    if (slot >= 1 && size_t(slot) < SlotRows.size())
+        SlotRows[size_t(slot)] = position;
+    m_queue.update(position, [](QueueRow &r) {
+        r.State = QueueRow::Downloading;
+        r.Size.clear();
+        r.Received.clear();
+        r.Percent.clear();
+    });
+    if (options.autoLocate)
+        emit rowStarted(position);
+}
+
+void DownloadSession::endRow(const QString &key, bool delivered)
+{
+    int position = key.isEmpty() ? 0 : m_queue.positionOf(key);
+    if (delivered && position) {
+        CorrectRowFileType(m_queue, position);
+        position = m_queue.positionOf(key);
+        AddBaseLink(m_queue.row(position));
+    }
+    markTransferEnded();
+    // A slot below may close the window: nothing of this object is used after it is gone.
+    QPointer<DownloadSession> alive(this);
+    if (position) {
+        const QueueRow &row = m_queue.row(position);
+        const QString name = row.Name;
+        const QString type = row.Type.toLower();
+        const bool page = type == u"htm" || type == u"html" || type == u"xml";
+        const bool failed = row.State == QueueRow::Failed;
+        emit statusText(2, QStringLiteral("完成下载:") + name);
+        if (alive && page)
+            notify(101);
+        if (alive && failed)
+            notify(103);
+        if (alive && page && options.autoLogin)
+            emit loginAutomationRequested(position);
+    }
+    if (alive)
+        emit rowEnded(position);
 }
 
 } // namespace papyrant

@@ -53,13 +53,27 @@ public:
     TransferLimits limits;
     int method = 2;                    // 1: one transfer at a time; 2: up to six at once
     bool Transferring = false;
-    double LastEndTime = 0;            // seconds since midnight, fractions kept
+    double LastEndTime = 0;            // now() when the last transfer ended
     std::array<int, 12> SlotRows{};    // 1-based queue position per slot; slot 0 unused
 
-    // Seconds since midnight; replaceable so that tests control time.
+    // Seconds on a steady clock of sub-microsecond resolution: only distances matter, and a
+    // steady clock knows no midnight and no clock changes. With interval "0" the next file may
+    // start as soon as any time has passed, not a whole clock step later. Replaceable so that
+    // tests control time.
     std::function<double()> clock;
     double now() const;
     void markTransferEnded() { LastEndTime = now(); }
+
+    // The one start of a transfer, for both methods: the row goes to state 2 with its progress
+    // columns cleared, is bound to its slot and, with menu自动定位到下载项, announced once
+    // (rowStarted).
+    void beginRow(int slot, int position);
+    // The one end of a transfer, for both methods, once the method has written its outcome
+    // into the row with this key: a delivered file gets its true type (and the base link), the
+    // status bar shows the end, a web page (htm, html, xml) and a failure are sounded, a web
+    // page asks for the login automation, the end time is noted, and rowEnded follows. A row
+    // that is no longer in the queue only notes the end time.
+    void endRow(const QString &key, bool delivered);
 
     // Plays clip 101 (web page), 102 (scheduler stopped) or 103 (failed) when sound is on.
     void notify(int clip)
@@ -74,6 +88,10 @@ signals:
     void statusText(int panel, const QString &text);
     // A started row to scroll into view (menu自动定位到下载项).
     void rowStarted(int position);
+    // A transfer has ended (position 0 when its row is gone); the scheduler refills its slot.
+    void rowEnded(int position);
+    // The saved file is a web page and the options ask for the login automation.
+    void loginAutomationRequested(int position);
 
 private:
     DownloadQueue &m_queue;

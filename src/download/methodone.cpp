@@ -2,7 +2,6 @@
 
 #include "download/downloadqueue.h"
 #include "download/downloadsession.h"
-#include "download/filetype.h"
 #include "download/scheduler.h"
 #include "foundation/contenttype.h"
 #include "foundation/encoding.h"
@@ -10,10 +9,10 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -23,9 +22,9 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// The stop flag can be cleared without a call to cancel() (housekeeping tick): waits wake at
-// least this often to look at it.
-constexpr int FlagCheckMs = 250;
+// The stop flag can be cleared without a call to cancel() (housekeeping tick): the watch timer
+// looks at it, and at the time limits, at least this often.
+constexpr int WatchMs = 250;
 
 // The extension of a file name: the letters a-z after its last ".", at most five of them.
 QString extensionOfFileName(const QString &name)
@@ -72,19 +71,6 @@ bool isNumber(const QString &text, double *value = nullptr)
     if (value)
         *value = v;
     return ok && std::isfinite(v);
-}
-
-QString numberText(double value)
-{
-    if (std::abs(value) < 1e15 && value == std::floor(value))
-        return QString::number(qint64(value));
-    return QString::number(value, 'g', 17);
-}
-
-bool isPageType(const QString &type, bool withXml)
-{
-    const QString t = type.toLower();
-    return t == u"htm"_s || t == u"html"_s || (withXml && t == u"xml"_s);
 }
 
 } // namespace
@@ -156,13 +142,15 @@ QString TransferStateText(int state, int code, const QString &text)
 MethodOne::MethodOne(DownloadSession &session, Prompts &prompts, QObject *parent)
     : QObject(parent), proxy(ReadProxySettings()), m_session(session), m_prompts(prompts)
 {
-    m_wakeTimer.setSingleShot(true);
-    connect(&m_wakeTimer, &QTimer::timeout, this, &MethodOne::wake);
+    connect(&m_watch, &QTimer::timeout, this, &MethodOne::check);
 }
 
+// The session may be gone already (it dies first when both belong to one window): only what
+// is ours is dropped here.
 MethodOne::~MethodOne()
 {
-    cancel();
+    m_watch.stop();
+    m_stream.reset(); // aborts the request and removes the partial file; no signal follows
 }
 
 bool MethodOne::isExecuting() const
@@ -173,7 +161,8 @@ bool MethodOne::isExecuting() const
 void MethodOne::cancel()
 {
     m_cancelled = true;
-    wake();
+    if (isRunning())
+        check(); // ends the transfer now
 }
 
 bool MethodOne::stopRequested() const
@@ -181,29 +170,9 @@ bool MethodOne::stopRequested() const
     return m_cancelled || !m_session.Transferring;
 }
 
-void MethodOne::wake()
+int MethodOne::pos() const
 {
-    if (m_loop)
-        m_loop->quit();
-}
-
-bool MethodOne::waitFor(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        const qint64 left = timeoutMs - clock.elapsed();
-        if (left <= 0)
-            return false;
-        QEventLoop loop;
-        QEventLoop *outer = m_loop;
-        m_loop = &loop;
-        m_wakeTimer.start(int(qMin<qint64>(left, FlagCheckMs)));
-        loop.exec();
-        m_wakeTimer.stop();
-        m_loop = outer;
-    }
-    return true;
+    return m_session.queue().positionOf(m_key);
 }
 
 void MethodOne::showState(int state)
@@ -220,161 +189,109 @@ void MethodOne::showState(int state)
 void MethodOne::Inet下载当前文件(int position)
 {
     DownloadQueue &queue = m_session.queue();
-    if (isExecuting() || m_session.Transferring) {
+    if (!queue.isValidPosition(position))
+        return;
+    if (isRunning() || isExecuting() || m_session.Transferring) {
         queue.setState(position, QueueRow::Waiting);
         queue.setSize(position, QueueWords::sizeRetry());
         return;
     }
     m_session.Transferring = true;
+    m_session.beginRow(1, position);
     Inet下载文件(position);
-    m_session.Transferring = false;
 }
 
-MethodOne::BodyEnd MethodOne::receiveBody(const QString &key, double expected, bool limitUnknown)
+void MethodOne::openStream(bool followRedirects)
 {
-    DownloadQueue &queue = m_session.queue();
-    QElapsedTimer lastProgress;
-    lastProgress.start();
-    const double limitBytes = m_session.options.maxFileSizeMB * 1024 * 1024;
-    // Progress goes into the row as the body arrives, without leaving the wait: the receive
-    // loop itself only wakes for an end (whole, cut, too large, stalled, stopped).
-    const auto showProgress = [&](qint64 written) {
-        lastProgress.start();
-        const int p = queue.positionOf(key);
-        queue.setReceived(p, QString::number(written));
-        double size = 0;
-        if (queue.isValidPosition(p) && isNumber(queue.row(p).Size, &size) && size > 0)
-            queue.setPercent(p, QString::number(qint64(std::floor(written / size * 100))) + u'%');
-        if ((expected > 0 && written >= expected)
-            || (expected <= 0 && limitUnknown && written > limitBytes))
-            wake();
-    };
-    if (m_stream->written() > 0)
-        showProgress(m_stream->written());
-    const QMetaObject::Connection progress =
-        connect(m_stream.get(), &HttpStream::bodyWritten, this, showProgress);
-    const auto outcome = [&]() -> std::optional<BodyEnd> {
-        const qint64 written = m_stream->written();
-        if (m_stream->writeFailed())
-            return BodyEnd::Broken;
-        if (expected > 0) {
-            if (written >= expected)
-                return BodyEnd::Complete;
-            // Ended short of its announced length (closed or reset).
-            if (!m_stream->isRunning())
-                return BodyEnd::Broken;
-        } else {
-            if (!m_stream->isRunning())
-                return m_stream->deliveredWhole() ? BodyEnd::Complete : BodyEnd::Broken;
-            if (limitUnknown && written > limitBytes)
-                return BodyEnd::TooLarge;
-        }
-        if (lastProgress.elapsed() > m_session.limits.noProgressMs)
-            return BodyEnd::Stalled;
-        if (stopRequested())
-            return BodyEnd::Cancelled;
-        return std::nullopt;
-    };
-    std::optional<BodyEnd> end;
-    while (!(end = outcome()))
-        waitFor([&] { return outcome().has_value(); },
-                int(qMax<qint64>(1, m_session.limits.noProgressMs - lastProgress.elapsed() + 1)));
-    disconnect(progress);
-    return *end;
+    HttpStream::Options options;
+    options.referer = m_referer;
+    options.followRedirects = followRedirects;
+    options.chunkSize = 2048;
+    m_stream.reset(new HttpStream(m_url, options));
+    connect(m_stream.get(), &HttpStream::headersReady, this, [this] {
+        if (m_phase == Phase::Headers)
+            showState(7);
+        check();
+    });
+    connect(m_stream.get(), &HttpStream::finished, this, [this] {
+        if (m_stream && !m_stream->deliveredWhole())
+            showState(11);
+        check();
+    });
+    connect(m_stream.get(), &HttpStream::bodyWritten, this, &MethodOne::onBodyWritten);
+    m_waited.start();
 }
 
-bool MethodOne::Inet下载文件(int position)
+void MethodOne::Inet下载文件(int position)
 {
-    DownloadQueue &queue = m_session.queue();
-    if (!queue.isValidPosition(position))
-        return false;
+    const QueueRow row = m_session.queue().row(position);
+    m_key = row.Urls;
     m_cancelled = false;
-    const QString key = queue.row(position).Urls;
-    const auto pos = [&] { return queue.positionOf(key); };
-    const QString url = 选择url(key);
-
-    // Connection settings.
-    const RemoteEndpoint endpoint = 连接设置(url, proxy);
+    m_target.clear();
+    m_expected = 0;
+    const QString url = 选择url(m_key);
+    m_url = 连接设置(url, proxy).requestUrl;
+    m_referer = RefererFor(row.Referer, url).toUtf8();
     ApplyProxy(proxy);
     m_session.Transferring = true;
-    emit m_session.statusText(2, u"正在下载:"_s + queue.row(position).Name);
+    emit m_session.statusText(2, u"正在下载:"_s + row.Name);
+    m_phase = Phase::Headers;
+    openStream(false); // a redirect goes to the fallback fetch
+    showState(5);
+    const TransferLimits &limits = m_session.limits;
+    m_watch.start(std::clamp(std::min(limits.headerWaitMs, limits.noProgressMs) / 4, 10, WatchMs));
+}
 
-    const QString referer = queue.row(position).Referer.isEmpty() ? UrlSiteRoot(url)
-                                                                  : queue.row(position).Referer;
-    HttpStream::Options options;
-    options.referer = referer.toUtf8();
-    options.followRedirects = false; // a redirect goes to the fallback fetch
-    options.chunkSize = 2048;
-    bool result = false;
-    bool sniff = false;
-
-    const auto startStream = [&](const HttpStream::Options &o) {
-        m_stream.reset(new HttpStream(endpoint.requestUrl, o));
-        connect(m_stream.get(), &HttpStream::headersReady, this, [this] {
-            showState(7);
-            wake();
-        });
-        connect(m_stream.get(), &HttpStream::finished, this, [this] {
-            if (m_stream && !m_stream->deliveredWhole())
-                showState(11);
-            wake();
-        });
-        showState(5);
-        waitFor([&] { return m_stream->headersReceived() || !m_stream->isRunning() || stopRequested(); },
-                m_session.limits.headerWaitMs);
-    };
-
-    const auto end = [&] {
-        // Every end passes here.
-        m_stream.reset();
-        int p = pos();
-        if (sniff && queue.isValidPosition(p)) {
-            CorrectRowFileType(queue, p);
-            p = pos();
-            if (queue.isValidPosition(p))
-                AddBaseLink(queue.row(p));
+// Every event of the transfer comes here: has the current step ended?
+void MethodOne::check()
+{
+    switch (m_phase) {
+    case Phase::Idle:
+        return;
+    case Phase::Headers:
+    case Phase::FallbackHeaders:
+        if (m_stream->headersReceived() || !m_stream->isRunning() || stopRequested()
+            || m_waited.elapsed() > m_session.limits.headerWaitMs) {
+            if (m_phase == Phase::Headers)
+                onHeaders();
+            else
+                onFallbackHeaders();
         }
-        p = pos();
-        if (queue.isValidPosition(p)) {
-            const QueueRow &row = queue.row(p);
-            emit m_session.statusText(2, u"完成下载:"_s + row.Name);
-            const bool page = isPageType(row.Type, true);
-            if (page)
-                m_session.notify(101);
-            if (row.State == QueueRow::Failed)
-                m_session.notify(103);
-            if (page && m_session.options.autoLogin)
-                emit loginAutomationRequested(p);
+        return;
+    case Phase::Body:
+    case Phase::FallbackBody:
+        if (const std::optional<BodyEnd> end = bodyOutcome()) {
+            if (m_phase == Phase::Body)
+                endBody(*end);
+            else
+                endFallback(*end);
         }
-        m_session.markTransferEnded();
-        return result;
-    };
+        return;
+    }
+}
 
-    startStream(options);
+void MethodOne::onHeaders()
+{
+    DownloadQueue &queue = m_session.queue();
     const QString raw = m_stream->rawHeaderText();
     if (raw.isEmpty()) {
         queue.setState(pos(), QueueRow::Failed);
-        return end();
+        return finish(false);
     }
 
-    // Length and size limit.
-    // A negative length is no usable length either: the row shows "未知" and then the count.
-    double expected = 0;
-    if (!isNumber(HeaderBytesToText(m_stream->header("Content-Length")), &expected) || expected < 0)
-        expected = 0;
-    if (expected / 1024 / 1024 > m_session.options.maxFileSizeMB) {
+    // Length and size limit. A length that is not a whole number of bytes is no length.
+    m_expected = qMax<qint64>(m_stream->announcedLength(), 0);
+    if (m_expected / 1024.0 / 1024.0 > m_session.options.maxFileSizeMB) {
         queue.setState(pos(), QueueRow::Finished);
         queue.setPercent(pos(), QueueWords::percentTooLarge());
-        result = true;
-        return end();
+        return finish(false);
     }
 
     // Extension: content type, then Content-Disposition, then "a text page".
     const QStringList typeParts =
         HeaderBytesToText(m_stream->header("Content-Type")).trimmed().split(u';');
-    bool charsetGiven = false;
-    if (typeParts.size() >= 2 && typeParts[1].trimmed().toLower().startsWith(u"charset="_s))
-        charsetGiven = true;
+    const bool charsetGiven =
+        typeParts.size() >= 2 && typeParts[1].trimmed().toLower().startsWith(u"charset="_s);
     QString extension = ExtensionForContentType(typeParts[0].trimmed());
     if (extension.isEmpty())
         extension = 从下载头信息ContentDisposition获取文件名(从网络文件Header获取ContentDisposition(raw));
@@ -399,7 +316,6 @@ bool MethodOne::Inet下载文件(int position)
         if (!extension.isEmpty())
             queue.setType(p, extension);
     }
-    QString target;
     {
         const int p = pos();
         const QueueRow &row = queue.row(p);
@@ -407,25 +323,22 @@ bool MethodOne::Inet下载文件(int position)
             const SavePath free = 重命名保存路径(row.SaveFolder, row.Name, row.Type,
                                                  m_session.options.sameName);
             queue.setName(p, free.name);
-            target = free.path;
+            m_target = free.path;
         } else {
-            target = RowFilePath(row);
+            m_target = RowFilePath(row);
         }
     }
 
     // Whatever names came from the title or the headers, the file stays in its folder.
     const QString folder = queue.row(pos()).SaveFolder;
-    if (QDir::cleanPath(QFileInfo(target).absolutePath())
+    if (QDir::cleanPath(QFileInfo(m_target).absolutePath())
             != QDir::cleanPath(QFileInfo(folder).absoluteFilePath())
-        || QFileInfo(target).fileName().isEmpty()) {
-        queue.setSize(pos(), QueueWords::sizeFailed());
-        queue.setState(pos(), QueueRow::Failed);
-        return end();
-    }
+        || QFileInfo(m_target).fileName().isEmpty())
+        return fail(QueueWords::sizeFailed());
 
     // An existing file is replaced only by a finished body, in one rename; here we only make
     // sure it can be replaced at all.
-    const QFileInfo existing(target);
+    const QFileInfo existing(m_target);
     if (existing.exists()) {
         const bool replaceable = existing.isFile() && existing.isWritable()
                                  && QFileInfo(existing.absolutePath()).isWritable();
@@ -434,109 +347,170 @@ bool MethodOne::Inet下载文件(int position)
             queue.setProgress(p, QString::number(existing.size()), QString::number(existing.size()),
                               QueueWords::percentCannotReplace());
             queue.setState(p, QueueRow::Failed);
-            return end();
+            return finish(false);
         }
     }
 
-    if (!(expected > 0) && !answerOk) {
-        result = fallbackFetch(key, endpoint.requestUrl, target, options.referer);
-        sniff = result;
-        return end();
-    }
+    if (!(m_expected > 0) && !answerOk)
+        return startFallback();
 
     // Chunked receive.
-    queue.setSize(pos(), expected == 0 ? QueueWords::sizeUnknown() : numberText(expected));
+    queue.setSize(pos(), m_expected == 0 ? QueueWords::sizeUnknown() : QString::number(m_expected));
     queue.setReceived(pos(), u"0"_s);
-    if (!m_stream->writeTo(target)) {
-        queue.setSize(pos(), QueueWords::sizeFailed());
-        queue.setState(pos(), QueueRow::Failed);
-        return end();
+    m_phase = Phase::Body;
+    m_lastProgress.start();
+    // Writing what has come so far reports it as progress, which may already end the body.
+    const bool writing = m_stream->writeTo(m_target);
+    if (m_phase != Phase::Body)
+        return;
+    if (!writing)
+        return fail(QueueWords::sizeFailed());
+    check();
+}
+
+void MethodOne::onBodyWritten(qint64 written)
+{
+    if (m_phase != Phase::Body && m_phase != Phase::FallbackBody)
+        return;
+    showProgress(written);
+    check();
+}
+
+// Progress goes into the row as the body arrives.
+void MethodOne::showProgress(qint64 written)
+{
+    DownloadQueue &queue = m_session.queue();
+    m_lastProgress.start();
+    const int p = pos();
+    queue.setReceived(p, QString::number(written));
+    double size = 0;
+    if (isNumber(queue.row(p).Size, &size) && size > 0)
+        queue.setPercent(p, QString::number(qint64(std::floor(written / size * 100))) + u'%');
+}
+
+std::optional<MethodOne::BodyEnd> MethodOne::bodyOutcome() const
+{
+    const qint64 written = m_stream->written();
+    if (m_stream->writeFailed())
+        return BodyEnd::Broken;
+    if (m_expected > 0) {
+        if (written >= m_expected)
+            return BodyEnd::Complete;
+        // Ended short of its announced length (closed or reset).
+        if (!m_stream->isRunning())
+            return BodyEnd::Broken;
+    } else {
+        if (!m_stream->isRunning())
+            return m_stream->deliveredWhole() ? BodyEnd::Complete : BodyEnd::Broken;
+        if (written / 1024.0 / 1024.0 > m_session.options.maxFileSizeMB)
+            return BodyEnd::TooLarge;
     }
-    switch (receiveBody(key, expected, true)) {
-    case BodyEnd::Complete:
+    if (m_lastProgress.elapsed() > m_session.limits.noProgressMs)
+        return BodyEnd::Stalled;
+    if (stopRequested())
+        return BodyEnd::Cancelled;
+    return std::nullopt;
+}
+
+void MethodOne::endBody(BodyEnd end)
+{
+    DownloadQueue &queue = m_session.queue();
+    switch (end) {
+    case BodyEnd::Complete: {
         showState(12);
-        if (!m_stream->commit()) {
-            queue.setSize(pos(), QueueWords::sizeFailed());
-            queue.setState(pos(), QueueRow::Failed);
-            break;
-        }
-        queue.setState(pos(), QueueRow::Finished);
-        if (isNumber(queue.row(pos()).Received) && queue.row(pos()).Size == QueueWords::sizeUnknown()) {
-            queue.setSize(pos(), queue.row(pos()).Received);
-            queue.setPercent(pos(), QueueWords::percentComplete());
-        }
-        result = sniff = true;
-        break;
+        if (!m_stream->commit())
+            return fail(QueueWords::sizeFailed());
+        const int p = pos();
+        queue.setState(p, QueueRow::Finished);
+        if (isNumber(queue.row(p).Received) && queue.row(p).Size == QueueWords::sizeUnknown())
+            queue.setProgress(p, queue.row(p).Received, queue.row(p).Received,
+                              QueueWords::percentComplete());
+        return finish(true);
+    }
     case BodyEnd::TooLarge:
         queue.setState(pos(), QueueRow::Finished);
         queue.setPercent(pos(), QueueWords::percentTooLarge());
-        result = true;
-        break;
+        return finish(false);
     case BodyEnd::Stalled:
     case BodyEnd::Broken:
-        queue.setSize(pos(), QueueWords::sizeFailed());
-        queue.setState(pos(), QueueRow::Failed);
-        break;
+        return fail(QueueWords::sizeFailed());
     case BodyEnd::Cancelled:
-        queue.setSize(pos(), QueueWords::sizeCancelled());
-        queue.setState(pos(), QueueRow::Failed);
-        break;
+        return fail(QueueWords::sizeCancelled());
     }
-    return end();
 }
 
-bool MethodOne::fallbackFetch(const QString &key, const QUrl &url, const QString &target,
-                              const QByteArray &referer)
+// The whole body in one piece, redirects followed: for an answer that is neither OK nor of
+// known length.
+void MethodOne::startFallback()
+{
+    m_session.queue().setSize(pos(), QueueWords::sizeUnknown());
+    m_phase = Phase::FallbackHeaders;
+    openStream(true);
+    if (!m_stream->writeTo(m_target))
+        return endFallback(BodyEnd::Broken);
+    check();
+}
+
+void MethodOne::onFallbackHeaders()
+{
+    if (!m_stream->headersReceived())
+        return endFallback(stopRequested() ? BodyEnd::Cancelled : BodyEnd::Broken);
+    const qint64 announced = m_stream->announcedLength();
+    if (announced / 1024.0 / 1024.0 > m_session.options.maxFileSizeMB)
+        return endFallback(BodyEnd::TooLarge);
+    m_expected = qMax<qint64>(announced, 0);
+    m_phase = Phase::FallbackBody;
+    m_lastProgress.start();
+    if (m_stream->written() > 0)
+        showProgress(m_stream->written());
+    check();
+}
+
+void MethodOne::endFallback(BodyEnd end)
 {
     DownloadQueue &queue = m_session.queue();
-    const auto pos = [&] { return queue.positionOf(key); };
-    queue.setSize(pos(), QueueWords::sizeUnknown());
-    m_stream.reset();
-
-    HttpStream::Options options;
-    options.referer = referer;
-    options.followRedirects = true;
-    options.chunkSize = 2048;
-    m_stream.reset(new HttpStream(url, options));
-    connect(m_stream.get(), &HttpStream::headersReady, this, &MethodOne::wake);
-    connect(m_stream.get(), &HttpStream::finished, this, &MethodOne::wake);
-    BodyEnd outcome = BodyEnd::Broken;
-    if (m_stream->writeTo(target)) {
-        waitFor([&] { return m_stream->headersReceived() || !m_stream->isRunning() || stopRequested(); },
-                m_session.limits.headerWaitMs);
-        if (m_stream->headersReceived()) {
-            const qint64 announced = m_stream->announcedLength();
-            if (announced / 1024.0 / 1024.0 > m_session.options.maxFileSizeMB)
-                outcome = BodyEnd::TooLarge;
-            else
-                outcome = receiveBody(key, double(qMax<qint64>(announced, 0)), true);
-        } else if (stopRequested()) {
-            outcome = BodyEnd::Cancelled;
-        }
-    }
     const qint64 written = m_stream->written();
     const int p = pos();
-    if (outcome == BodyEnd::Complete && written >= 2 && m_stream->commit()) {
+    if (end == BodyEnd::Complete && written >= 2 && m_stream->commit()) {
         showState(12);
-        queue.setProgress(p, QString::number(QFileInfo(target).size()), QString::number(written),
+        queue.setProgress(p, QString::number(QFileInfo(m_target).size()), QString::number(written),
                           QueueWords::percentComplete());
         queue.setState(p, QueueRow::Finished);
-        return true;
+        return finish(true);
     }
     m_stream.reset();
-    if (outcome == BodyEnd::TooLarge) {
+    if (end == BodyEnd::TooLarge) {
         queue.setProgress(p, QString(), QString(), QueueWords::percentTooLarge());
         queue.setState(p, QueueRow::Finished);
-        return false;
-    }
-    if (outcome == BodyEnd::Cancelled) {
+    } else if (end == BodyEnd::Cancelled) {
         queue.setProgress(p, QueueWords::sizeCancelled(), QString(), QString());
         queue.setState(p, QueueRow::Failed);
-        return false;
+    } else {
+        queue.setProgress(p, QString(), QString(), QString());
+        queue.setState(p, QueueRow::Failed);
     }
-    queue.setProgress(p, QString(), QString(), QString());
-    queue.setState(p, QueueRow::Failed);
-    return false;
+    finish(false);
+}
+
+// Failed, stalled, cancelled, not writable: the partial file goes with the stream.
+void MethodOne::fail(const QString &sizeWord)
+{
+    m_stream.reset();
+    m_session.queue().setSize(pos(), sizeWord);
+    m_session.queue().setState(pos(), QueueRow::Failed);
+    finish(false);
+}
+
+// Every end passes here, once.
+void MethodOne::finish(bool delivered)
+{
+    m_phase = Phase::Idle;
+    m_watch.stop();
+    m_stream.reset();
+    m_session.Transferring = false;
+    // Nothing of this object is used after the end path: a slot there may delete it.
+    const QString key = m_key;
+    m_session.endRow(key, delivered);
 }
 
 } // namespace papyrant

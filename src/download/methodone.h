@@ -4,13 +4,12 @@
 #include "transfer/httpstream.h"
 #include "transfer/sharednetwork.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
-#include <functional>
-
-class QEventLoop;
+#include <optional>
 
 namespace papyrant {
 
@@ -38,9 +37,12 @@ RemoteEndpoint 连接设置(const QString &url, const ProxySettings &proxy);
 // and unknown states.
 QString TransferStateText(int state, int code = 0, const QString &text = {});
 
-// Download method one: one row at a time, streamed to disk, run to its end inside the call
-// while the event loop keeps running. The row is found again by its key after every wait, so
-// that the transfer writes into its own row wherever it is.
+// Download method one: one row at a time, streamed to disk. Inet下载当前文件 starts the
+// transfer and returns; the stream's signals and a watch timer carry it on and end the row, so
+// that it never waits inside a nested event loop (a page walk waiting in one would freeze it).
+// The row is found again by its key at every step, so that the transfer writes into its own
+// row wherever it is and into none when it was removed. Destroying the object ends a running
+// transfer without a trace: its partial file goes, and no row or session is touched.
 class MethodOne : public QObject, public MethodOneTransfer
 {
     Q_OBJECT
@@ -52,31 +54,44 @@ public:
     ProxySettings proxy;
 
     void Inet下载当前文件(int position) override;
-    // True for a complete download or a skip by size.
-    bool Inet下载文件(int position);
     void cancel() override;
     bool isExecuting() const override;
-
-signals:
-    // The saved file is a web page and the options ask for the login automation.
-    void loginAutomationRequested(int position);
+    // A transfer has been started and has not ended yet.
+    bool isRunning() const { return m_phase != Phase::Idle; }
 
 private:
+    enum class Phase { Idle, Headers, Body, FallbackHeaders, FallbackBody };
     enum class BodyEnd { Complete, TooLarge, Stalled, Cancelled, Broken };
 
-    BodyEnd receiveBody(const QString &key, double expected, bool limitUnknown);
-    bool fallbackFetch(const QString &key, const QUrl &url, const QString &target,
-                       const QByteArray &referer);
-    bool waitFor(const std::function<bool()> &done, int timeoutMs);
-    void wake();
+    void Inet下载文件(int position);
+    void openStream(bool followRedirects);
+    void check();
+    void onHeaders();
+    void onBodyWritten(qint64 written);
+    void showProgress(qint64 written);
+    std::optional<BodyEnd> bodyOutcome() const;
+    void endBody(BodyEnd end);
+    void startFallback();
+    void onFallbackHeaders();
+    void endFallback(BodyEnd end);
+    void finish(bool delivered);
+    void fail(const QString &sizeWord);
+    int pos() const;
     void showState(int state);
     bool stopRequested() const;
 
     DownloadSession &m_session;
     Prompts &m_prompts;
     HttpStreamPtr m_stream;
-    QEventLoop *m_loop = nullptr;
-    QTimer m_wakeTimer; // a wait also wakes on this, to look at the stop flag
+    Phase m_phase = Phase::Idle;
+    QString m_key;           // the row's key when the transfer started
+    QUrl m_url;
+    QByteArray m_referer;
+    QString m_target;
+    qint64 m_expected = 0;   // the announced length; 0 when unknown
+    QElapsedTimer m_waited;  // since the request went out (header wait)
+    QElapsedTimer m_lastProgress;
+    QTimer m_watch;          // time limits and the stop flag, which has no signal of its own
     bool m_cancelled = false;
 };
 

@@ -2,7 +2,6 @@
 
 #include "download/downloadqueue.h"
 #include "download/downloadsession.h"
-#include "download/filetype.h"
 #include "transfer/downloader.h"
 
 #include <cmath>
@@ -41,20 +40,13 @@ bool MethodTwo::isLoaded(int slot) const
     return downloader(slot) != nullptr;
 }
 
-int MethodTwo::LoadedDownloaderCount() const
-{
-    int n = 1;
-    for (int slot = 1; slot <= MaxSlots; ++slot)
-        n += isLoaded(slot);
-    return n;
-}
-
 void MethodTwo::unload(int slot)
 {
     Downloader *d = downloader(slot);
     if (!d)
         return;
     m_slots[size_t(slot)] = nullptr;
+    m_keys[size_t(slot)].clear();
     d->disconnect(this);
     d->CancelAsyncRead(); // removes what it wrote of an unfinished body
     d->deleteLater();     // the handler that unloads it may be running inside its signal
@@ -62,7 +54,7 @@ void MethodTwo::unload(int slot)
 
 void MethodTwo::多线程下载(int slot, int position, const QString &url, const QString &path)
 {
-    if (slot < 1 || slot > MaxSlots)
+    if (slot < 1 || slot > MaxSlots || !m_session.queue().isValidPosition(position))
         return;
     unload(slot);
     auto *d = new Downloader(this);
@@ -79,21 +71,25 @@ void MethodTwo::多线程下载(int slot, int position, const QString &url, cons
             [this, slot](qint64 bytes, const QString &f) { BodyWritten(slot, bytes, f); });
 
     m_session.Transferring = true;
-    DownloadQueue &queue = m_session.queue();
-    queue.setState(position, QueueRow::Downloading);
-    if (m_session.options.autoLocate)
-        emit m_session.rowStarted(position);
-    queue.setProgress(position, QString(), QString(), QString());
-    const QString referer = queue.isValidPosition(position) ? queue.row(position).Referer : QString();
-    d->BeginDownload(url, path, referer);
+    const QueueRow &row = m_session.queue().row(position);
+    m_keys[size_t(slot)] = row.Urls;
+    m_session.beginRow(slot, position);
+    d->BeginDownload(url, path, RefererFor(row.Referer, url));
 }
 
-int MethodTwo::rowOf(int index) const
+int MethodTwo::rowOf(int index)
 {
-    if (index < 1 || index > MaxSlots)
+    if (index < 1 || index > MaxSlots || m_keys[size_t(index)].isEmpty())
         return 0;
-    const int position = m_session.SlotRows[size_t(index)];
-    return m_session.queue().isValidPosition(position) ? position : 0;
+    const DownloadQueue &queue = m_session.queue();
+    const QString &key = m_keys[size_t(index)];
+    int position = m_session.SlotRows[size_t(index)];
+    if (queue.row(position).Urls == key)
+        return position;
+    position = queue.positionOf(key);
+    if (position)
+        m_session.SlotRows[size_t(index)] = position;
+    return position;
 }
 
 static void showCounts(DownloadQueue &queue, int position, qint64 cur, qint64 max)
@@ -105,10 +101,11 @@ static void showCounts(DownloadQueue &queue, int position, qint64 cur, qint64 ma
 void MethodTwo::skipTooLarge(int index, int position)
 {
     DownloadQueue &queue = m_session.queue();
+    const QString key = queue.row(position).Urls;
     queue.setState(position, QueueRow::Finished);
     queue.setPercent(position, QueueWords::percentTooLarge());
-    m_session.markTransferEnded();
     unload(index); // takes its placeholder and partial body with it
+    m_session.endRow(key, false);
 }
 
 void MethodTwo::DownloadProgress(int index, qint64 CurBytes, qint64 MaxBytes, const QString &)
@@ -134,7 +131,8 @@ void MethodTwo::DownloadComplete(int index, qint64 CurBytes, qint64 MaxBytes, co
     if (index < 1 || index > MaxSlots)
         return;
     DownloadQueue &queue = m_session.queue();
-    int position = rowOf(index);
+    const int position = rowOf(index);
+    const QString key = queue.row(position).Urls;
     if (position) {
         if (MaxBytes > 0 && MaxBytes >= CurBytes)
             showCounts(queue, position, CurBytes, MaxBytes);
@@ -143,26 +141,7 @@ void MethodTwo::DownloadComplete(int index, qint64 CurBytes, qint64 MaxBytes, co
                                      : QueueRow::Failed);
     }
     unload(index);
-    if (position) {
-        const QString key = queue.row(position).Urls;
-        CorrectRowFileType(queue, position);
-        position = queue.positionOf(key);
-        if (position)
-            AddBaseLink(queue.row(position));
-    }
-    if (position) {
-        const QueueRow &row = queue.row(position);
-        emit m_session.statusText(2, u"完成下载:"_s + row.Name);
-        const QString type = row.Type.toLower();
-        const bool page = type == u"htm"_s || type == u"html"_s;
-        if (page)
-            m_session.notify(101);
-        if (row.State == QueueRow::Failed)
-            m_session.notify(103);
-        if (page && m_session.options.autoLogin)
-            emit loginAutomationRequested(position);
-    }
-    m_session.markTransferEnded();
+    m_session.endRow(key, true);
 }
 
 void MethodTwo::DownloadError(int index, const QString &, const QString &)
@@ -170,12 +149,10 @@ void MethodTwo::DownloadError(int index, const QString &, const QString &)
     if (index < 1 || index > MaxSlots)
         return;
     const int position = rowOf(index);
-    if (position) {
-        m_session.queue().setState(position, QueueRow::Failed);
-        m_session.notify(103);
-    }
+    const QString key = m_session.queue().row(position).Urls;
+    m_session.queue().setState(position, QueueRow::Failed);
     unload(index);
-    m_session.markTransferEnded();
+    m_session.endRow(key, false);
 }
 
 } // namespace papyrant

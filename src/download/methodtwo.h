@@ -22,7 +22,9 @@ struct MethodSwitch
 MethodSwitch 切换下载方式(int currentMethod);
 
 // Download method two: up to six Downloaders at once, one per slot 1..6. Their events find
-// their row through SlotRows by position.
+// their row through SlotRows by position, as long as the row there is still the one started
+// in the slot; a row that moved is followed by its key, and a row that went is not replaced by
+// whatever row took its position.
 class MethodTwo : public QObject, public MethodTwoTransfers
 {
     Q_OBJECT
@@ -35,8 +37,6 @@ public:
     void 多线程下载(int slot, int position, const QString &url, const QString &path) override;
     bool isLoaded(int slot) const override;
     void unload(int slot) override;
-    // Element 0 always exists and is never used for a transfer.
-    int LoadedDownloaderCount() const override;
 
     Downloader *downloader(int slot) const;
 
@@ -47,15 +47,13 @@ public:
     // Bytes on disk of a body of any length, for the size limit.
     void BodyWritten(int index, qint64 bytes, const QString &SaveFile);
 
-signals:
-    void loginAutomationRequested(int position);
-
 private:
-    int rowOf(int index) const;
+    int rowOf(int index);
     void skipTooLarge(int index, int position);
 
     DownloadSession &m_session;
     std::array<Downloader *, MaxSlots + 1> m_slots{};
+    std::array<QString, MaxSlots + 1> m_keys; // the key of the row started in each slot
 };
 
 } // namespace papyrant

@@ -67,23 +67,47 @@ QIcon queueStateIcon(int state)
 DownloadQueueModel::DownloadQueueModel(DownloadQueue &queue, QObject *parent)
     : QAbstractTableModel(parent), m_queue(queue), m_rowCount(queue.count())
 {
+    m_changeTimer.setSingleShot(true);
+    m_changeTimer.setInterval(RepaintIntervalMs);
+    connect(&m_changeTimer, &QTimer::timeout, this, &DownloadQueueModel::reportChanges);
     connect(&queue, &DownloadQueue::rowsAppended, this, [this](int, int last) {
         if (last <= m_rowCount)
             return;
+        reportChanges(); // before the rows they concern may move on
         beginInsertRows({}, m_rowCount, last - 1);
         m_rowCount = last;
         endInsertRows();
     });
     connect(&queue, &DownloadQueue::rowChanged, this, [this](int position) {
-        if (position > m_rowCount)
+        if (position < 1 || position > m_rowCount)
             return;
-        emit dataChanged(index(position - 1, 0), index(position - 1, QueueColumnCount - 1));
+        m_changedFirst = m_changedFirst > m_changedLast ? position - 1 : std::min(m_changedFirst, position - 1);
+        m_changedLast = std::max(m_changedLast, position - 1);
+        if (!m_changeTimer.isActive())
+            m_changeTimer.start();
     });
     connect(&queue, &DownloadQueue::rowsReset, this, [this] {
+        // The views read every row again: pending changes need no report.
+        m_changeTimer.stop();
+        m_changedFirst = 1;
+        m_changedLast = 0;
         beginResetModel();
         m_rowCount = m_queue.count();
         endResetModel();
     });
+}
+
+void DownloadQueueModel::reportChanges()
+{
+    m_changeTimer.stop();
+    if (m_changedFirst > m_changedLast)
+        return;
+    const int first = m_changedFirst;
+    const int last = std::min(m_changedLast, m_rowCount - 1);
+    m_changedFirst = 1;
+    m_changedLast = 0;
+    if (first <= last)
+        emit dataChanged(index(first, 0), index(last, QueueColumnCount - 1));
 }
 
 int DownloadQueueModel::rowCount(const QModelIndex &parent) const

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <QTimer>
 
 namespace papyrant {
 
@@ -11,11 +12,16 @@ class DownloadQueue;
 QIcon queueStateIcon(int state);
 
 // The rows of the download queue as ListView3 shows them: seven columns, the state icon on the
-// first. Bulk changes of the queue arrive as one reset.
+// first. Bulk changes of the queue arrive as one reset. Changes of single rows (progress
+// above all: six transfers report many times a second) are gathered and reported together
+// at most every RepaintIntervalMs, so that painting cannot slow the transfers; data() always
+// answers with the current values.
 class DownloadQueueModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
+    static constexpr int RepaintIntervalMs = 100;
+
     explicit DownloadQueueModel(DownloadQueue &queue, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -29,9 +35,15 @@ public:
     QModelIndex indexOf(int position, int column = 0) const { return index(position - 1, column); }
 
 private:
+    void reportChanges();
+
     DownloadQueue &m_queue;
     // The rows the views know of: the queue has grown already when it reports an append.
     int m_rowCount = 0;
+    // Rows changed and not yet reported (0-based, first > last when none).
+    int m_changedFirst = 1;
+    int m_changedLast = 0;
+    QTimer m_changeTimer;
 };
 
 } // namespace papyrant

@@ -34,7 +34,9 @@ SavePath 重命名保存路径(QString folder, QString name, const QString &type
             return folder + n;
         return folder + n + u'.' + type;
     };
-    if (rule == SameNameRule::Overwrite || !FileExists(pathOf(name)))
+    // A name differing only in letter case is taken too, as on Windows.
+    const auto taken = [&](const QString &n) { return !FindFileIgnoringCase(pathOf(n)).isEmpty(); };
+    if (rule == SameNameRule::Overwrite || !taken(name))
         return {name, pathOf(name)};
 
     qint64 n = 0;
@@ -52,7 +54,7 @@ SavePath 重命名保存路径(QString folder, QString name, const QString &type
     name.replace(u'[', u'『');
     name.replace(u']', u'』');
     QString candidate = n == 0 ? name : numbered(name, n);
-    while (FileExists(pathOf(candidate)))
+    while (taken(candidate))
         candidate = numbered(name, ++n);
     return {candidate, pathOf(candidate)};
 }
@@ -68,6 +70,36 @@ DownloadScheduler::DownloadScheduler(DownloadSession &session, MethodOneTransfer
     m_timer1.setInterval(1000);
     connect(&m_timerDown, &QTimer::timeout, this, &DownloadScheduler::tickDownload);
     connect(&m_timer1, &QTimer::timeout, this, &DownloadScheduler::tickHousekeeping);
+    m_refill.setSingleShot(true);
+    m_refill.setTimerType(Qt::PreciseTimer);
+    connect(&m_refill, &QTimer::timeout, this, &DownloadScheduler::refill);
+    connect(&session, &DownloadSession::rowEnded, this, &DownloadScheduler::scheduleRefill);
+}
+
+// Seconds since the last end, as the interval rule measures them.
+double DownloadScheduler::sinceLastEnd() const
+{
+    return std::fabs(m_session.LastEndTime - m_session.now());
+}
+
+// A free slot is taken as soon as the interval rule allows, not only at the next tick: the
+// rule wants strictly more than the interval since the last end, so the earliest moment is a
+// millisecond past it.
+void DownloadScheduler::scheduleRefill()
+{
+    if (!isOn())
+        return;
+    const double wait = m_session.options.intervalSeconds - sinceLastEnd();
+    m_refill.start(wait < 0 ? 0 : int(std::min(std::ceil(wait * 1000), 3.6e6)) + 1);
+}
+
+void DownloadScheduler::refill()
+{
+    if (!isOn())
+        return;
+    if (!(sinceLastEnd() > m_session.options.intervalSeconds))
+        return scheduleRefill(); // woke a little early
+    tickDownload();
 }
 
 void DownloadScheduler::switchOn()
@@ -77,6 +109,7 @@ void DownloadScheduler::switchOn()
     m_timerDown.start();
     setIndicator(true);
     emit switched(true);
+    scheduleRefill(); // waiting rows start now, not a whole tick later
 }
 
 void DownloadScheduler::switchOff()
@@ -84,6 +117,7 @@ void DownloadScheduler::switchOff()
     if (!m_timerDown.isActive())
         return;
     m_timerDown.stop();
+    m_refill.stop();
     setIndicator(false);
     emit switched(false);
 }
@@ -146,9 +180,12 @@ bool DownloadScheduler::确定是需要下载(int position)
         return false;
     QueueRow row = queue.row(position);
     row.SaveFolder = withSlash(row.SaveFolder);
-    const QString path = RowFilePath(row);
-    if (m_session.options.sameName == SameNameRule::Skip && FileExists(path)) {
-        const QString length = QString::number(QFileInfo(path).size());
+    // N.pdf on disk is this row's file also when the row says "PDF".
+    const QString existing = m_session.options.sameName == SameNameRule::Skip
+                                 ? FindFileIgnoringCase(RowFilePath(row))
+                                 : QString();
+    if (!existing.isEmpty()) {
+        const QString length = QString::number(QFileInfo(existing).size());
         queue.update(position, [&](QueueRow &r) {
             r.State = QueueRow::Finished;
             r.Size = length;
@@ -201,8 +238,7 @@ void DownloadScheduler::tickDownload()
         switchOff();
         return;
     }
-    const double elapsed = std::fabs(m_session.LastEndTime - m_session.now());
-    if (!(elapsed > m_session.options.intervalSeconds))
+    if (!(sinceLastEnd() > m_session.options.intervalSeconds))
         return;
     if (m_session.method == 1)
         startMethodOne();
@@ -217,14 +253,7 @@ void DownloadScheduler::startMethodOne()
     const int position = pickRow(false);
     if (position == 0)
         return;
-    DownloadQueue &queue = m_session.queue();
-    queue.setState(position, QueueRow::Downloading);
-    if (m_session.options.autoLocate)
-        emit m_session.rowStarted(position);
-    queue.setProgress(position, {}, {}, {});
-    m_session.SlotRows[1] = position;
-    // Runs the whole transfer, yielding to the event loop, and returns when it has ended.
-    // Nothing may touch this object after it: the window may have closed meanwhile.
+    // Starts the row (state 2, slot 1) and returns; the row ends through the session.
     m_one.Inet下载当前文件(position);
 }
 
@@ -238,15 +267,11 @@ void DownloadScheduler::startMethodTwo()
         const int position = pickRow(true);
         if (position == 0)
             continue;
-        queue.setState(position, QueueRow::Downloading);
-        if (m_session.options.autoLocate)
-            emit m_session.rowStarted(position);
-        queue.setProgress(position, {}, {}, {});
         const QueueRow &row = queue.row(position);
         const SavePath save =
             重命名保存路径(row.SaveFolder, row.Name, row.Type, m_session.options.sameName);
         queue.setName(position, save.name);
-        m_session.SlotRows[size_t(slot)] = position;
+        // Starts the row (state 2, bound to the slot), so the next slot passes it by.
         m_two.多线程下载(slot, position, 选择url(queue.row(position).Urls), save.path);
     }
 }
@@ -284,11 +309,8 @@ void DownloadScheduler::tickHousekeeping()
     emit countsText(counts);
     emit m_session.statusText(4, counts);
 
-    if (options.autoStart && queue.统计未下载项数目() >= 1 && !isOn()) {
+    if (options.autoStart && queue.统计未下载项数目() >= 1 && !isOn())
         switchOn();
-        // Rows just handed over start now, not a whole scheduler interval later.
-        QTimer::singleShot(0, this, &DownloadScheduler::tickDownload);
-    }
 
     if (options.autoRedownload && !isOn()) {
         if (options.redownloadRule == 0 || options.redownloadRule == 2)
@@ -311,7 +333,7 @@ bool DownloadScheduler::DownloadsStopped() const
 
 bool DownloadScheduler::downloadsActive() const
 {
-    return isOn() || m_one.isExecuting() || m_two.LoadedDownloaderCount() > 0;
+    return isOn() || m_one.isExecuting() || m_two.LoadedDownloaderCount() > 1;
 }
 
 } // namespace papyrant

@@ -20,7 +20,8 @@ struct SavePath
 
 // The free name for a download under the same-name rule: under "覆盖", or when no file is in
 // the way, the name itself; otherwise the first free numbered name name[001], name[002]...
-// (a number already in brackets at the end of the name is the start value).
+// (a number already in brackets at the end of the name is the start value). A file whose name
+// differs only in letter case is in the way too.
 SavePath 重命名保存路径(QString folder, QString name, const QString &type, SameNameRule rule);
 
 // The download window's two timers and the decisions around them: which waiting row starts
@@ -48,7 +49,8 @@ public:
     // The end of the window's load: the last end time is now and the housekeeping tick runs.
     void startHousekeeping();
 
-    // The ticks, public so that tests can run them one by one.
+    // The ticks, public so that tests can run them one by one. Besides its one-second tick, the
+    // scheduler starts rows as soon as the interval rule allows after an end or a switch-on.
     void tickDownload();
     void tickHousekeeping();
 
@@ -71,6 +73,9 @@ signals:
 private:
     void switchOn();
     void switchOff();
+    double sinceLastEnd() const;
+    void scheduleRefill();
+    void refill();
     void startMethodOne();
     void startMethodTwo();
     int pickRow(bool createFolders);
@@ -83,6 +88,7 @@ private:
     Prompts &m_prompts;
     QTimer m_timerDown;
     QTimer m_timer1;
+    QTimer m_refill; // takes a free slot as soon as the interval allows
     bool m_indicatorVisible = false;
     bool m_startEnabled = true;
 };

@@ -1,10 +1,41 @@
 #include "foundation/replacingfile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <filesystem>
 #include <system_error>
 
+#if defined(Q_OS_UNIX)
+#include <sys/stat.h>
+#endif
+
 namespace papyrant {
+
+namespace {
+
+#if defined(Q_OS_UNIX)
+// The process's file-creation mask. Linux shows it (4.7 on) without changing it; elsewhere it
+// is set and put back at once.
+mode_t currentUmask()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok)
+                    return mode_t(mask);
+            }
+        }
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+#endif
+
+} // namespace
 
 ReplacingFile::ReplacingFile(const QString &target) : m_target(target)
 {
@@ -34,6 +65,15 @@ bool ReplacingFile::commit()
     if (!m_temp.isOpen())
         return false;
     const bool flushed = m_temp.flush();
+#if defined(Q_OS_UNIX)
+    // The temporary file is the owner's alone. The finished file gets the mode of the file it
+    // replaces, or the mode any other program gives a new file (0666 less the umask).
+    struct stat existing{};
+    const mode_t mode = ::stat(QFile::encodeName(m_target).constData(), &existing) == 0
+                            ? existing.st_mode & 0777
+                            : 0666 & ~currentUmask();
+    ::fchmod(m_temp.handle(), mode);
+#endif
     const QString temp = m_temp.fileName();
     m_temp.close();
     if (m_failed || !flushed)

@@ -20,10 +20,11 @@ Downloader::~Downloader()
     CancelAsyncRead();
 }
 
-void Downloader::BeginDownload(const QString &url, const QString &saveFile, const QString &)
+void Downloader::BeginDownload(const QString &url, const QString &saveFile, const QString &referer)
 {
     CancelAsyncRead();
     m_saveFile = saveFile;
+    m_referer = referer.toUtf8();
     // An existing file (same-name rule "覆盖") keeps its bytes until the new body replaces it.
     m_placeholderOurs = false;
     if (!QFileInfo::exists(saveFile)) {
@@ -43,6 +44,7 @@ void Downloader::startRead()
 {
     HttpStream::Options options;
     options.followRedirects = true;
+    options.referer = m_referer; // some servers refuse a file without the page it was linked on
     m_stream.reset(new HttpStream(QUrl(m_url), options));
     connect(m_stream.get(), &HttpStream::bodyWritten, this, &Downloader::onProgress);
     connect(m_stream.get(), &HttpStream::finished, this, &Downloader::onFinished);

@@ -24,6 +24,7 @@ public:
     void setStallLimitMs(int ms) { m_stallLimitMs = ms; }
     void setWatchdogTickMs(int ms) { m_watchdog.setInterval(ms); }
 
+    // An empty referer sends no Referer header.
     void BeginDownload(const QString &url, const QString &saveFile, const QString &referer);
     void CancelAsyncRead();
 
@@ -53,6 +54,7 @@ private:
     Phase m_phase = Phase::Idle;
     QString m_url;
     QString m_saveFile;
+    QByteArray m_referer; // sent with both fetches; none when empty
     bool m_placeholderOurs = false;
     HttpStreamPtr m_stream;
     QTimer m_watchdog;

@@ -80,9 +80,7 @@ void HttpStream::onMetaData()
     // A followed redirect delivers new headers: the last answer counts.
     m_status = status.toInt();
     m_rawHeaders = RawHeaderText(m_reply);
-    bool ok = false;
-    const qint64 length = m_reply->rawHeader("Content-Length").trimmed().toLongLong(&ok);
-    m_announced = ok && length >= 0 ? length : -1;
+    m_announced = ParseContentLength(m_reply->rawHeader("Content-Length"));
     if (m_headersReceived)
         return;
     m_headersReceived = true;

@@ -57,7 +57,8 @@ QNetworkRequest MakeTransferRequest(const QUrl &url, const QByteArray &referer,
                                     bool followRedirects, int maxRedirects)
 {
     QNetworkRequest request(url);
-    request.setRawHeader("Referer", referer);
+    if (!referer.isEmpty())
+        request.setRawHeader("Referer", referer);
     request.setRawHeader("Accept-Encoding", "identity");
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
@@ -92,6 +93,19 @@ QString HeaderBytesToText(const QByteArray &bytes)
     if (!utf8.hasError())
         return text;
     return QString::fromLatin1(bytes);
+}
+
+qint64 ParseContentLength(const QByteArray &value)
+{
+    const QByteArray digits = value.trimmed();
+    if (digits.isEmpty())
+        return -1;
+    for (char c : digits)
+        if (c < '0' || c > '9')
+            return -1;
+    bool ok = false;
+    const qint64 length = digits.toLongLong(&ok);
+    return ok ? length : -1;
 }
 
 } // namespace papyrant

@@ -43,4 +43,8 @@ QString RawHeaderText(const QNetworkReply *reply);
 // Header bytes as text: UTF-8 when they are valid UTF-8, else Latin-1 (servers send both).
 QString HeaderBytesToText(const QByteArray &bytes);
 
+// A Content-Length value as a number of bytes: digits only, spaces around them allowed. -1 for
+// anything else (a sign, a fraction, an exponent, hex, more than 64 bits): no usable length.
+qint64 ParseContentLength(const QByteArray &value);
+
 } // namespace papyrant

@@ -156,7 +156,10 @@ TEST(DownloadQueue, KeyIndexFollowsKeyChangesRemovalsAndMoves)
     expectConsistent(q);
     EXPECT_EQ(q.append(makeRow(u"a|b"_s)), 1);
 
-    // Out of range positions are ignored.
+    // Out of range positions are ignored, and reading one gives an empty row.
+    for (int gone : {0, -1, 2, 99})
+        EXPECT_TRUE(q.row(gone).Urls.isEmpty()) << gone;
+    EXPECT_EQ(q.row(1).Urls, u"a|b"_s);
     q.setName(0, u"x"_s);
     q.setState(99, QueueRow::Failed);
     q.removeAt(5);
@@ -217,11 +220,47 @@ TEST(DownloadQueueModel, ColumnsAlignmentIconsAndBatchReset)
     EXPECT_EQ(changed.count(), 0);
     EXPECT_EQ(model.rowCount(), 51);
     q.setPercent(2, u"5%"_s);
+    EXPECT_EQ(model.index(1, 4).data().toString(), u"5%"_s) << "the data is current at once";
+    ASSERT_TRUE(changed.wait(2000));
     EXPECT_EQ(changed.count(), 1);
-    q.append(makeRow(u"late"_s));
+    q.setPercent(3, u"6%"_s);
+    q.append(makeRow(u"late"_s)); // a pending change goes out before the new row
+    EXPECT_EQ(changed.count(), 2);
     EXPECT_EQ(inserted.count(), 1);
     q.removeAt(1);
     q.move(1, 3);
     EXPECT_EQ(model.rowCount(), 51);
     EXPECT_EQ(model.index(50, 0).data().toString(), q.row(51).Name);
+}
+
+// Progress of many rows at once reaches the views as a few coalesced changes, so that painting
+// cannot hold the transfers up; every changed row is inside a reported range.
+TEST(DownloadQueueModel, ProgressChangesAreCoalesced)
+{
+    DownloadQueue q;
+    DownloadQueueModel model(q);
+    for (int i = 0; i < 100; ++i)
+        q.append(makeRow(QStringLiteral("k%1").arg(i)));
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    for (int round = 0; round < 20; ++round)
+        for (int p : {7, 42, 93})
+            q.setReceived(p, QString::number(round * 2048));
+    EXPECT_EQ(changed.count(), 0);
+    ASSERT_TRUE(changed.wait(2000));
+    EXPECT_EQ(changed.count(), 1);
+    const QModelIndex first = changed[0][0].toModelIndex();
+    const QModelIndex last = changed[0][1].toModelIndex();
+    EXPECT_LE(first.row(), 6);
+    EXPECT_GE(last.row(), 92);
+    EXPECT_EQ(first.column(), 0);
+    EXPECT_EQ(last.column(), QueueColumnCount - 1);
+
+    // A reset drops what was pending: the views read everything again anyway.
+    q.setReceived(5, u"1"_s);
+    q.clear();
+    q.append(makeRow(u"after"_s));
+    q.setReceived(1, u"2"_s);
+    ASSERT_TRUE(changed.wait(2000));
+    EXPECT_EQ(changed.count(), 2);
+    EXPECT_EQ(changed[1][0].toModelIndex().row(), 0);
 }

@@ -19,17 +19,25 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
+// The transfer methods as the scheduler sees them, with their contract: a start returns at
+// once and starts the row through the session; the test ends it.
 struct FakeMethodOne : MethodOneTransfer
 {
+    DownloadSession &session;
+    explicit FakeMethodOne(DownloadSession &s) : session(s) {}
     QList<int> started;
-    std::function<void(int)> during; // runs "inside" the transfer
     bool executing = false;
     int cancels = 0;
     void Inet下载当前文件(int position) override
     {
+        if (session.Transferring) {
+            session.queue().setState(position, QueueRow::Waiting);
+            session.queue().setSize(position, QueueWords::sizeRetry());
+            return;
+        }
         started << position;
-        if (during)
-            during(position);
+        session.Transferring = true;
+        session.beginRow(1, position);
     }
     void cancel() override { ++cancels; }
     bool isExecuting() const override { return executing; }
@@ -37,6 +45,8 @@ struct FakeMethodOne : MethodOneTransfer
 
 struct FakeMethodTwo : MethodTwoTransfers
 {
+    DownloadSession &session;
+    explicit FakeMethodTwo(DownloadSession &s) : session(s) {}
     struct Start { int slot; int position; QString url; QString path; };
     QList<Start> started;
     std::array<bool, 7> loaded{};
@@ -45,6 +55,8 @@ struct FakeMethodTwo : MethodTwoTransfers
     {
         started.append({slot, position, url, path});
         loaded[size_t(slot)] = true;
+        session.Transferring = true;
+        session.beginRow(slot, position);
     }
     bool isLoaded(int slot) const override { return slot >= 1 && slot <= 6 && loaded[size_t(slot)]; }
     void unload(int slot) override
@@ -52,7 +64,6 @@ struct FakeMethodTwo : MethodTwoTransfers
         loaded[size_t(slot)] = false;
         unloaded << slot;
     }
-    int LoadedDownloaderCount() const override { return int(std::count(loaded.begin(), loaded.end(), true)); }
 };
 
 class SchedulerTest : public ::testing::Test
@@ -61,8 +72,8 @@ protected:
     QTemporaryDir dir;
     DownloadQueue queue;
     DownloadSession session{queue};
-    FakeMethodOne one;
-    FakeMethodTwo two;
+    FakeMethodOne one{session};
+    FakeMethodTwo two{session};
     test::RecordingPrompts prompts;
     DownloadScheduler scheduler{session, one, two, prompts};
     double time = 1000;
@@ -94,8 +105,17 @@ protected:
     void finishSlot(int slot, QueueRow::StateValue state = QueueRow::Finished)
     {
         two.loaded[size_t(slot)] = false;
-        queue.setState(session.SlotRows[size_t(slot)], state);
-        session.markTransferEnded();
+        const int position = session.SlotRows[size_t(slot)];
+        queue.setState(position, state);
+        session.endRow(queue.row(position).Urls, false);
+    }
+    // What method one does when its transfer ends.
+    void finishOne(QueueRow::StateValue state = QueueRow::Finished)
+    {
+        const int position = session.SlotRows[1];
+        queue.setState(position, state);
+        session.Transferring = false;
+        session.endRow(queue.row(position).Urls, false);
     }
 };
 
@@ -128,6 +148,30 @@ TEST_F(SchedulerTest, RenameSavePath)
         const QString file = c.type.isEmpty() ? c.expected : c.expected + u'.' + c.type;
         EXPECT_EQ(got.path, folder() + file) << c.name.toStdString();
     }
+}
+
+// On a file system that tells letter case apart, N.PDF (the hand-off's type) and N.pdf (the
+// type method one took from the answer) are still one name for the same-name rules.
+TEST_F(SchedulerTest, NamesDifferingOnlyInLetterCaseAreOneName)
+{
+    touch(u"N.pdf"_s, "12345");
+    touch(u"n[001].PDF"_s);
+    const SavePath renamed = 重命名保存路径(folder(), u"N"_s, u"PDF"_s, SameNameRule::Rename);
+    EXPECT_EQ(renamed.name, u"N[002]"_s);
+    EXPECT_EQ(renamed.path, folder() + u"N[002].PDF");
+    EXPECT_EQ(重命名保存路径(folder(), u"N"_s, u"PDF"_s, SameNameRule::Overwrite).name, u"N"_s);
+
+    session.method = 2;
+    session.options.threadCount = 1;
+    session.options.sameName = SameNameRule::Skip;
+    add(u"k1"_s, u"n"_s, u"PDF"_s);
+    add(u"k2"_s, u"other"_s, u"PDF"_s);
+    scheduler.tickDownload();
+    EXPECT_EQ(queue.row(1).State, QueueRow::Finished);
+    EXPECT_EQ(queue.row(1).Percent, u"已存在，跳过"_s);
+    EXPECT_EQ(queue.row(1).Size, u"5"_s);
+    ASSERT_EQ(two.started.size(), 1);
+    EXPECT_EQ(two.started[0].position, 2);
 }
 
 TEST_F(SchedulerTest, IntervalIsStrictAndDelaysEveryFreeSlot)
@@ -173,14 +217,6 @@ TEST_F(SchedulerTest, ZeroIntervalStartsAtTheFirstTickAfterAnEnd)
     session.method = 1;
     add(u"k1"_s, u"one"_s);
     add(u"k2"_s, u"two"_s);
-    one.during = [&](int position) {
-        session.Transferring = true;
-        // A tick during the transfer starts nothing.
-        scheduler.tickDownload();
-        queue.setState(position, QueueRow::Finished);
-        session.Transferring = false;
-        session.markTransferEnded();
-    };
     session.LastEndTime = time;
     scheduler.tickDownload();
     EXPECT_TRUE(one.started.isEmpty()) << "no time has passed since the last end";
@@ -190,7 +226,14 @@ TEST_F(SchedulerTest, ZeroIntervalStartsAtTheFirstTickAfterAnEnd)
     EXPECT_EQ(session.SlotRows[1], 1);
     time += 1;
     scheduler.tickDownload();
+    EXPECT_EQ(one.started, QList<int>{1}) << "a tick during the transfer starts nothing";
+    finishOne();
+    scheduler.tickDownload();
+    EXPECT_EQ(one.started, QList<int>{1}) << "the end was just now";
+    time += 0.001;
+    scheduler.tickDownload();
     EXPECT_EQ(one.started, (QList<int>{1, 2}));
+    finishOne();
 
     // Busy: nothing starts.
     add(u"k3"_s, u"three"_s);
@@ -207,9 +250,9 @@ TEST_F(SchedulerTest, StartClearsProgressAndCleansTheName)
     add(u"k1"_s, u"a:b*c"_s);
     queue.setProgress(1, u"10"_s, u"5"_s, u"50%"_s);
     QSignalSpy located(&session, &DownloadSession::rowStarted);
-    QueueRow seen;
-    one.during = [&](int position) { seen = queue.row(position); };
     scheduler.tickDownload();
+    ASSERT_EQ(one.started, QList<int>{1});
+    const QueueRow &seen = queue.row(1);
     EXPECT_EQ(seen.State, QueueRow::Downloading);
     EXPECT_TRUE(seen.Size.isEmpty() && seen.Received.isEmpty() && seen.Percent.isEmpty());
     EXPECT_EQ(seen.Name, CleanFileName(u"a:b*c"_s));
@@ -294,7 +337,7 @@ TEST_F(SchedulerTest, StopEndsEverything)
     scheduler.startDownloads();
     EXPECT_TRUE(scheduler.Timer_Down().isActive());
     scheduler.tickDownload();
-    ASSERT_EQ(two.LoadedDownloaderCount(), 3);
+    ASSERT_EQ(two.LoadedDownloaderCount(), 4);
     session.Transferring = true;
     QSignalSpy optionsChanged(&scheduler, &DownloadScheduler::optionsChanged);
 
@@ -432,13 +475,14 @@ TEST_F(SchedulerTest, EmptyQueueSwitchesTheTickOff)
 
 TEST_F(SchedulerTest, StoppedGuards)
 {
+    // Element 0 of Downloader1 always exists: the count is 1 with every slot free.
+    EXPECT_EQ(two.LoadedDownloaderCount(), 1);
     EXPECT_TRUE(scheduler.DownloadsStopped());
     EXPECT_FALSE(scheduler.downloadsActive());
     two.loaded[3] = true;
-    EXPECT_TRUE(scheduler.DownloadsStopped()) << "one Downloader left counts as stopped";
+    EXPECT_EQ(two.LoadedDownloaderCount(), 2);
+    EXPECT_FALSE(scheduler.DownloadsStopped()) << "a busy slot";
     EXPECT_TRUE(scheduler.downloadsActive());
-    two.loaded[4] = true;
-    EXPECT_FALSE(scheduler.DownloadsStopped());
     two.loaded = {};
     one.executing = true;
     EXPECT_FALSE(scheduler.DownloadsStopped());

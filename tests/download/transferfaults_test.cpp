@@ -79,6 +79,13 @@ QList<Case> cases()
          {st3, n1000, n1000, full, body}, {}},
         {"length abc", {Script::raw(head(ok, {pdf, "Content-Length: abc"}) + body)},
          {st3, n1000, n1000, full, body}, {}},
+        // a length that is not a whole number of bytes is no length
+        {"length 1e-300", {Script::raw(head(ok, {pdf, "Content-Length: 1e-300"}) + body)},
+         {st3, n1000, n1000, full, body}, {}},
+        {"length 1.5", {Script::raw(head(ok, {pdf, "Content-Length: 1.5"}) + body)},
+         {st3, n1000, n1000, full, body}, {}},
+        {"length 0x10", {Script::raw(head(ok, {pdf, "Content-Length: 0x10"}) + body)},
+         {st3, n1000, n1000, full, body}, {}},
         {"no length, body passes the limit",
          {Script().send(head(ok, {pdf})).repeat("%PDF-xxxxxxxxxxx", -1)},
          {st3, QStringLiteral("未知"), any, big, std::nullopt}, Outcome{st3, {}, {}, big, std::nullopt}},

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <gtest/gtest.h>
 #include <optional>
 
 namespace papyrant::test {
@@ -56,18 +57,11 @@ struct TransferHarness
         return queue.append(row);
     }
 
-    void startRow(int position, int slot)
-    {
-        queue.setState(position, QueueRow::Downloading);
-        queue.setProgress(position, {}, {}, {});
-        session.SlotRows[size_t(slot)] = position;
-    }
-
-    // Method one as the scheduler runs it: the call returns when the transfer has ended.
+    // Method one as the scheduler starts it, until the transfer has ended.
     void runOne(int position)
     {
-        startRow(position, 1);
         one.Inet下载当前文件(position);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !one.isRunning(); }, 30000));
     }
 
     // Method two as the scheduler starts it, without waiting.
@@ -77,7 +71,6 @@ struct TransferHarness
         const SavePath free = 重命名保存路径(row.SaveFolder, row.Name, row.Type,
                                              session.options.sameName);
         queue.setName(position, free.name);
-        startRow(position, slot);
         two.多线程下载(slot, position, 选择url(row.Urls), free.path);
     }
 

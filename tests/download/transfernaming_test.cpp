@@ -8,6 +8,7 @@
 
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 using namespace papyrant;
@@ -204,6 +205,57 @@ TEST(TransferDisk, OverwriteReplacesAnExistingFileOnlyWithAWholeBody)
     }
 }
 
+// A downloaded file gets the mode any download tool gives it (0666 less the umask); a file it
+// replaces keeps its own mode.
+TEST(TransferDisk, FileModeFollowsTheUmaskAndAReplacedFileKeepsItsMode)
+{
+    struct Case
+    {
+        mode_t umask;
+        std::optional<QFile::Permissions> existing; // a file already there, replaced
+        QFile::Permissions expected;
+    };
+    const auto rw = QFile::ReadOwner | QFile::WriteOwner;
+    const Case cases[] = {
+        {022, std::nullopt, rw | QFile::ReadGroup | QFile::ReadOther},
+        {027, std::nullopt, rw | QFile::ReadGroup},
+        {022, rw, rw},
+        {077, rw | QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther,
+         rw | QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther},
+    };
+    const mode_t saved = ::umask(022);
+    for (int method : {1, 2}) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(testing::Message() << "method " << method << " umask " << std::oct << c.umask);
+            TransferHarness h;
+            h.session.options.sameName = SameNameRule::Overwrite;
+            h.server.serveBody(QStringLiteral("/f"), pdfBody(300), "application/pdf");
+            const QString path = h.dir.filePath(QStringLiteral("a.pdf"));
+            if (c.existing) {
+                QFile old(path);
+                ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+                old.write("%PDF-old");
+                old.close();
+                ASSERT_TRUE(QFile::setPermissions(path, *c.existing));
+            }
+            ::umask(c.umask);
+            const int p = h.addRow(QStringLiteral("/f"));
+            if (method == 1)
+                h.runOne(p);
+            else
+                ASSERT_TRUE(h.runTwo(p));
+            ::umask(022);
+            ASSERT_EQ(h.queue.row(p).State, QueueRow::Finished);
+            EXPECT_EQ(h.content(QStringLiteral("a.pdf")), pdfBody(300));
+            const auto owner = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+            const auto group = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup;
+            const auto other = QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+            EXPECT_EQ(QFile::permissions(path) & (owner | group | other), c.expected);
+        }
+    }
+    ::umask(saved);
+}
+
 TEST(TransferDisk, FolderThatCannotBeCreated)
 {
     for (int method : {1, 2}) {
@@ -253,16 +305,21 @@ TEST(TransferHeaders, RefererAndSharedCookiesReachTheServer)
     const int withReferer = h.addRow(h.server.url(QStringLiteral("/f?1")), QStringLiteral("a"),
                                      QStringLiteral("pdf"), QStringLiteral("http://cinii.example/list?q=1"));
     const int withoutReferer = h.addRow(h.server.url(QStringLiteral("/f?2")), QStringLiteral("b"));
-    const int viaTwo = h.addRow(h.server.url(QStringLiteral("/f?3&amp;x=1")), QStringLiteral("c"));
+    const int viaTwo = h.addRow(h.server.url(QStringLiteral("/f?3&amp;x=1")), QStringLiteral("c"),
+                                QStringLiteral("pdf"), QStringLiteral("http://cinii.example/list?q=2"));
+    const int viaTwoWithout = h.addRow(h.server.url(QStringLiteral("/f?4")), QStringLiteral("d"));
     h.runOne(withReferer);
     h.runOne(withoutReferer);
     ASSERT_TRUE(h.runTwo(viaTwo));
+    ASSERT_TRUE(h.runTwo(viaTwoWithout));
 
     const QList<RecordedRequest> requests = h.server.requests();
-    ASSERT_EQ(requests.size(), 3);
+    ASSERT_EQ(requests.size(), 4);
     EXPECT_EQ(requests[0].header("Referer"), "http://cinii.example/list?q=1");
     EXPECT_EQ(requests[1].header("Referer"), h.server.baseUrl().toUtf8());
     EXPECT_EQ(requests[2].target, "/f?3&x=1");
+    EXPECT_EQ(requests[2].header("Referer"), "http://cinii.example/list?q=2");
+    EXPECT_EQ(requests[3].header("Referer"), h.server.baseUrl().toUtf8());
     for (const RecordedRequest &r : requests)
         EXPECT_TRUE(r.header("Cookie").contains("session=s3cret"));
     SharedCookieJar().deleteCookie(cookie);
@@ -321,8 +378,9 @@ TEST(TransferMethods, MethodTwoSlotsAndElementZero)
     EXPECT_EQ(h.queue.row(2).State, QueueRow::Finished);
 
     // a completion short of its announced size ends in state 4
-    const int p = h.addRow(h.server.url(QStringLiteral("/slow?3")), QStringLiteral("c"));
-    h.startRow(p, 4);
+    h.server.route(QStringLiteral("/stall"), Script().stall());
+    const int p = h.addRow(h.server.url(QStringLiteral("/stall")), QStringLiteral("c"));
+    h.startTwo(p, 4);
     h.two.DownloadComplete(4, 50, 100, {});
     EXPECT_EQ(h.queue.row(p).State, QueueRow::Failed);
     EXPECT_EQ(h.queue.row(p).Percent, QStringLiteral("50%"));

@@ -16,14 +16,9 @@ namespace {
 
 const QString base = u"http://site.test"_s;
 
-// The fixture site's three result pages and its block page, in memory.
 void loadSite(StaticBrowser &browser)
 {
-    browser.setPage(base + u"/search"_s, readFixture(u"site/search1.html"_s));
-    browser.setPage(base + u"/search2.html"_s, readFixture(u"site/search2.html"_s));
-    browser.setPage(base + u"/search3.html"_s, readFixture(u"site/search3.html"_s));
-    browser.setPage(base + u"/blocked.html"_s, readFixture(u"site/blocked.html"_s));
-    browser.show(base + u"/search"_s, readFixture(u"site/search1.html"_s));
+    loadFixtureResultPages(browser, base);
 }
 
 QStringList links(const SearchList &list)

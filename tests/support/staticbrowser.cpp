@@ -1,5 +1,6 @@
 #include "support/staticbrowser.h"
 
+#include "support/fixturesite.h"
 #include "support/htmldocument.h"
 
 #include <QTimer>
@@ -86,6 +87,15 @@ void StaticBrowser::Refresh()
 {
     if (m_position >= 0)
         load(m_history.at(m_position), false);
+}
+
+void loadFixtureResultPages(StaticBrowser &browser, const QString &base)
+{
+    browser.setPage(base + u"/search"_s, readFixture(u"site/search1.html"_s));
+    browser.setPage(base + u"/search2.html"_s, readFixture(u"site/search2.html"_s));
+    browser.setPage(base + u"/search3.html"_s, readFixture(u"site/search3.html"_s));
+    browser.setPage(base + u"/blocked.html"_s, readFixture(u"site/blocked.html"_s));
+    browser.show(base + u"/search"_s, readFixture(u"site/search1.html"_s));
 }
 
 } // namespace papyrant::test

@@ -50,4 +50,8 @@ private:
     int m_generation = 0;
 };
 
+// The fixture site's three result pages and its block page in memory under base ("/search",
+// "/search2.html", "/search3.html", "/blocked.html"), with the first result page on show.
+void loadFixtureResultPages(StaticBrowser &browser, const QString &base);
+
 } // namespace papyrant::test

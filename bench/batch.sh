@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Batch benchmark: 1,000 files of 100 KB (each starting with the PDF signature) from a local
+# nginx on 127.0.0.1, fetched in the same run by the engine (the real scheduler with method two
+# and with method one, sniffing and the rename rule; batch_bench) and by `aria2c -j6 -i list`
+# and `wget -i list` (and, for reference, `curl --parallel` with six transfers). Every saved
+# file is checked byte for byte against its source.
+# Prints "name: value" lines. Usage: bash bench/batch.sh   (BUILD=<build dir>, RUNS=<n>)
+# Installs nginx, aria2, wget and python3 (scripts/debian-packages.txt, [bench]) when missing.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${BUILD:-$ROOT/build}
+RUNS=${RUNS:-5}
+FILES=1000
+BENCH=$BUILD/bench/batch_bench
+
+. "$ROOT/bench/setup.sh"
+cmake --build "$BUILD" --target batch_bench >/dev/null
+
+WORK=$(mktemp -d)
+NGINX_PID=
+cleanup() {
+    [ -n "$NGINX_PID" ] && kill "$NGINX_PID" 2>/dev/null || true
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+chmod 755 "$WORK"
+mkdir -p "$WORK/www" "$WORK/out"
+
+# The files: "%PDF-1.4" and a line end, then random bytes, 102,400 bytes in all.
+python3 - "$WORK/www" "$FILES" <<'EOF'
+import os, sys
+folder, count = sys.argv[1], int(sys.argv[2])
+for i in range(1, count + 1):
+    with open(os.path.join(folder, "%04d.pdf" % i), "wb") as f:
+        f.write(b"%PDF-1.4\n" + os.urandom(102400 - 9))
+EOF
+chmod 644 "$WORK/www/"*.pdf
+
+. "$ROOT/bench/localnginx.sh"
+PORT=$(free_port)
+start_local_nginx "$WORK" "$PORT" "$WORK/www" "application/pdf pdf;"
+
+BASE="http://127.0.0.1:$PORT"
+for i in $(seq -f '%04g' 1 "$FILES"); do echo "$BASE/$i.pdf"; done > "$WORK/list"
+# The same list for curl, which names each output itself.
+for i in $(seq -f '%04g' 1 "$FILES"); do
+    printf 'url = "%s/%s.pdf"\noutput = "%s/out/%s.pdf"\n' "$BASE" "$i" "$WORK" "$i"
+done > "$WORK/curl.config"
+for _ in $(seq 50); do
+    wget -q -O /dev/null "$BASE/0001.pdf" && break
+    sleep 0.1
+done
+
+export QT_QPA_PLATFORM=offscreen
+now_ms() { date +%s%3N; }
+fresh_out() { rm -rf "$WORK/out"; mkdir -p "$WORK/out"; }
+same_files() { # the tool's folder holds exactly the source files, byte for byte
+    diff -rq "$WORK/www" "$WORK/out" >&2 || { echo "$1: saved files differ from the sources" >&2; exit 1; }
+}
+tool_ms() { # name command...
+    local name=$1 start end
+    shift
+    fresh_out
+    start=$(now_ms)
+    "$@" >/dev/null 2>&1
+    end=$(now_ms)
+    same_files "$name"
+    echo $((end - start))
+}
+engine_ms() { # method1|method2
+    local result
+    fresh_out
+    result=$("$BENCH" "$1" "$WORK/list" "$WORK/www" "$WORK/out")
+    local field
+    field() { awk -v f="$1" -F': ' '$1 == f { print $2 }' <<< "$result"; }
+    if [ "$(field finished)" != "$FILES" ] || [ "$(field identical)" != "$FILES" ]; then
+        echo "engine $1: $(tr '\n' ' ' <<< "$result")" >&2
+        exit 1
+    fi
+    field ms
+}
+
+# Paired runs (tool, engine back to back) so that the load of a shared machine weighs on both
+# alike; each figure is the median of the runs' ratios.
+: > "$WORK/runs"
+for _ in $(seq "$RUNS"); do
+    aria=$(tool_ms aria2c aria2c -j6 -i "$WORK/list" -d "$WORK/out")
+    m2=$(engine_ms method2)
+    wg=$(tool_ms wget wget -q -i "$WORK/list" -P "$WORK/out")
+    m1=$(engine_ms method1)
+    cu=$(tool_ms curl curl --parallel --parallel-max 6 -s -K "$WORK/curl.config")
+    echo "$aria $m2 $wg $m1 $cu" >> "$WORK/runs"
+done
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+column() { awk -v c="$1" '{ print $c }' "$WORK/runs" | median; }
+ratios() { awk -v a="$1" -v b="$2" '{ printf "%.3f\n", $a / $b }' "$WORK/runs"; }
+spread() { ratios "$1" "$2" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.2f-%.2f", lo, hi }'; }
+
+echo "aria2c_ms_1000x100KB: $(column 1)"
+echo "method2_ms_1000x100KB: $(column 2)"
+echo "wget_ms_1000x100KB: $(column 3)"
+echo "method1_ms_1000x100KB: $(column 4)"
+echo "curl_parallel_ms_1000x100KB: $(column 5)"
+printf 'batch_method2_vs_aria2c_1000x100KB: %.2f\n' "$(ratios 2 1 | median)"
+printf 'batch_method1_vs_wget_1000x100KB: %.2f\n' "$(ratios 4 3 | median)"
+echo "batch_method2_vs_aria2c_range: $(spread 2 1)"
+echo "batch_method1_vs_wget_range: $(spread 4 3)"
