@@ -8,7 +8,13 @@ build=${1:-$root/build}
 id=org.papyrant.Papyrant
 title=澄川文献管家
 work=$(mktemp -d)
-cleanup() { rm -rf "$work"; }
+xvfb=
+program=
+cleanup() {
+    [ -n "$program" ] && kill "$program" 2>/dev/null
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    rm -rf "$work"
+}
 trap cleanup EXIT
 fail() {
     echo "package: $*" >&2
@@ -49,25 +55,33 @@ export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$wor
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
-export PAPYRANT_PROGRAM=$dest/usr/bin/papyrant PAPYRANT_TITLE=$title
-xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
-    "$PAPYRANT_PROGRAM" >"$XDG_CACHE_HOME.log" 2>&1 &
-    program=$!
-    shown=
-    for _ in $(seq 1 120); do
-        window=$(xwininfo -root -tree | grep -F "\"$PAPYRANT_TITLE\": (\"papyrant\"" | awk "{print \$1}" | head -1)
-        if [ -n "$window" ] && xwininfo -id "$window" | grep -q "Map State: IsViewable"; then
-            shown=$window
-            break
-        fi
-        kill -0 $program 2>/dev/null || break
-        sleep 0.5
-    done
-    kill $program 2>/dev/null
-    wait $program 2>/dev/null
-    if [ -z "$shown" ]; then
-        cat "$XDG_CACHE_HOME.log"
-        exit 1
+# A virtual screen of its own: Xvfb picks a free display and names it once it is ready, so a
+# screen that others start at the same moment cannot take it (xvfb-run -a can race there).
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+for _ in $(seq 1 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+[ -s "$work/display" ] || { cat "$work/xvfb.log"; fail "no virtual screen"; }
+export DISPLAY=:$(head -1 "$work/display")
+"$dest/usr/bin/papyrant" >"$work/program.log" 2>&1 &
+program=$!
+shown=
+for _ in $(seq 1 120); do
+    window=$(xwininfo -root -tree | grep -F "\"$title\": (\"papyrant\"" | awk '{print $1}' | head -1 || true)
+    if [ -n "$window" ] && xwininfo -id "$window" | grep -q "Map State: IsViewable"; then
+        shown=$window
+        break
     fi
-    echo "started: the installed program shows its cover \"$PAPYRANT_TITLE\" (window $shown)"
-' || fail "the installed program did not show its cover"
+    kill -0 $program 2>/dev/null || break
+    sleep 0.5
+done
+kill $program 2>/dev/null || true
+wait $program 2>/dev/null || true
+program=
+if [ -z "$shown" ]; then
+    cat "$work/program.log"
+    fail "the installed program did not show its cover"
+fi
+echo "started: the installed program shows its cover \"$title\" (window $shown)"
