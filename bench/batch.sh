@@ -4,8 +4,10 @@
 # and with method one, sniffing and the rename rule; batch_bench) and by `aria2c -j6 -i list`
 # and `wget -i list` (and, for reference, `curl --parallel` with six transfers). Every saved
 # file is checked byte for byte against its source.
+# The same batch then runs through the download window itself under Xvfb, shown and hidden
+# (batchwindow_bench), and the window shown takes 100,000 queue rows (windowrows_bench).
 # Prints "name: value" lines. Usage: bash bench/batch.sh   (BUILD=<build dir>, RUNS=<n>)
-# Installs nginx, aria2, wget and python3 (scripts/debian-packages.txt, [bench]) when missing.
+# Installs nginx, aria2, wget, python3 and xvfb (scripts/debian-packages.txt) when missing.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,12 +17,14 @@ FILES=1000
 BENCH=$BUILD/bench/batch_bench
 
 . "$ROOT/bench/setup.sh"
-cmake --build "$BUILD" --target batch_bench >/dev/null
+cmake --build "$BUILD" --target batch_bench batchwindow_bench windowrows_bench >/dev/null
 
 WORK=$(mktemp -d)
 NGINX_PID=
+XVFB_PID=
 cleanup() {
     [ -n "$NGINX_PID" ] && kill "$NGINX_PID" 2>/dev/null || true
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -68,18 +72,18 @@ tool_ms() { # name command...
     same_files "$name"
     echo $((end - start))
 }
-engine_ms() { # method1|method2
-    local result
+batch_ms() { # label program mode: a batch program's time, once every file came whole
+    local label=$1 program=$2 mode=$3 result field
     fresh_out
-    result=$("$BENCH" "$1" "$WORK/list" "$WORK/www" "$WORK/out")
-    local field
+    result=$("$program" "$mode" "$WORK/list" "$WORK/www" "$WORK/out")
     field() { awk -v f="$1" -F': ' '$1 == f { print $2 }' <<< "$result"; }
     if [ "$(field finished)" != "$FILES" ] || [ "$(field identical)" != "$FILES" ]; then
-        echo "engine $1: $(tr '\n' ' ' <<< "$result")" >&2
+        echo "$label $mode: $(tr '\n' ' ' <<< "$result")" >&2
         exit 1
     fi
     field ms
 }
+engine_ms() { batch_ms engine "$BENCH" "$1"; } # method1|method2
 
 # Paired runs (tool, engine back to back) so that the load of a shared machine weighs on both
 # alike; each figure is the median of the runs' ratios.
@@ -107,3 +111,37 @@ printf 'batch_method2_vs_aria2c_1000x100KB: %.2f\n' "$(ratios 2 1 | median)"
 printf 'batch_method1_vs_wget_1000x100KB: %.2f\n' "$(ratios 4 3 | median)"
 echo "batch_method2_vs_aria2c_range: $(spread 2 1)"
 echo "batch_method1_vs_wget_range: $(spread 4 3)"
+
+# The window figures, on a display of their own: Xvfb picks a free display number and tells it.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3> "$WORK/display" 2>/dev/null &
+XVFB_PID=$!
+for _ in $(seq 100); do
+    [ -s "$WORK/display" ] && break
+    sleep 0.1
+done
+[ -s "$WORK/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$WORK/display")" QT_QPA_PLATFORM=xcb
+# The window's settings and runtime files stay in the work folder.
+export XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/runtime"
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+window_ms() { batch_ms window "$BUILD/bench/batchwindow_bench" "$1"; } # shown|hidden
+: > "$WORK/window_runs"
+for run in $(seq "$RUNS"); do
+    # Which goes first alternates, so that neither always meets a warmer cache.
+    if [ $((run % 2)) -eq 1 ]; then
+        shown=$(window_ms shown)
+        hidden=$(window_ms hidden)
+    else
+        hidden=$(window_ms hidden)
+        shown=$(window_ms shown)
+    fi
+    echo "$shown $hidden" >> "$WORK/window_runs"
+done
+window_column() { awk -v c="$1" '{ print $c }' "$WORK/window_runs" | median; }
+echo "window_shown_ms_1000x100KB: $(window_column 1)"
+echo "window_hidden_ms_1000x100KB: $(window_column 2)"
+printf 'batch_window_shown_vs_hidden: %.2f\n' \
+    "$(awk '{ printf "%.3f\n", $1 / $2 }' "$WORK/window_runs" | median)"
+echo "batch_window_shown_vs_hidden_range: $(awk '{ printf "%.3f\n", $1 / $2 }' "$WORK/window_runs" \
+    | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.2f-%.2f", lo, hi }')"
+"$BUILD/bench/windowrows_bench"

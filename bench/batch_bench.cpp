@@ -20,19 +20,10 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: batch_bench method1|method2 urls.txt source-folder save-folder\n");
         return 2;
     }
-    QFile list(args[2]);
-    if (!list.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        std::fprintf(stderr, "cannot read %s\n", qPrintable(args[2]));
+    const QList<BatchFile> files = ReadBatchList(args[2]);
+    if (files.isEmpty()) {
+        std::fprintf(stderr, "no URLs in %s\n", qPrintable(args[2]));
         return 2;
-    }
-    QList<BatchFile> files;
-    for (const QByteArray &line : list.readAll().split('\n')) {
-        const QString url = QString::fromUtf8(line.trimmed());
-        if (url.isEmpty())
-            continue;
-        const int n = int(files.size()) + 1;
-        const int titleNumber = n % 10 == 0 ? n - 1 : n;
-        files.append({url, QStringLiteral("论文 %1 的全文").arg(titleNumber, 4, 10, QLatin1Char('0'))});
     }
     QString folder = args[4];
     if (!folder.endsWith(u'/'))

@@ -28,6 +28,25 @@ struct BatchFile
     QString title; // the row's name, as the hand-off gives it
 };
 
+// The files of a URL list, one URL a line, with their titles: every tenth title repeats the one
+// before, so that the rename rule numbers it. Empty when the list cannot be read.
+inline QList<BatchFile> ReadBatchList(const QString &path)
+{
+    QFile list(path);
+    QList<BatchFile> files;
+    if (!list.open(QIODevice::ReadOnly | QIODevice::Text))
+        return files;
+    for (const QByteArray &line : list.readAll().split('\n')) {
+        const QString url = QString::fromUtf8(line.trimmed());
+        if (url.isEmpty())
+            continue;
+        const int n = int(files.size()) + 1;
+        const int titleNumber = n % 10 == 0 ? n - 1 : n;
+        files.append({url, QStringLiteral("论文 %1 的全文").arg(titleNumber, 4, 10, QLatin1Char('0'))});
+    }
+    return files;
+}
+
 // Rows as the search side hands them over: the title as name, type "PDF", the save folder and
 // the result page as referer.
 inline void AppendRows(DownloadQueue &queue, const QList<BatchFile> &files, const QString &folder,

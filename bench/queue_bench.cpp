@@ -1,6 +1,7 @@
 // The download queue at 100,000 rows: appends with duplicate attempts mixed in, the counts, the
 // status-bar text and the file path of every row. Prints "name: value" lines.
 #include "download/downloadqueue.h"
+#include "samplerows.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -40,16 +41,7 @@ int main(int argc, char **argv)
     std::vector<QueueRow> input;
     input.reserve(rows + rows / 4);
     for (int i = 0; i < rows; ++i) {
-        QueueRow r;
-        r.Urls = QStringLiteral("https://ci.example.org/lognavi?name=crossref&id=info:doi/10.%1/"
-                                "article%2.pdf")
-                     .arg(1000 + i % 97)
-                     .arg(i);
-        r.Name = QStringLiteral("文献标题 第%1号").arg(i);
-        r.Type = QStringLiteral("PDF");
-        r.SaveFolder = QStringLiteral("/home/user/12345/");
-        r.Referer = QStringLiteral("https://ci.example.org/search?q=x&p=%1").arg(i / 20);
-        input.push_back(r);
+        input.push_back(bench::SampleQueueRow(i));
         if (i % 4 == 3)
             input.push_back(input[size_t(i / 2)]); // a duplicate attempt
     }

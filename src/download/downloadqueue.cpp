@@ -2,7 +2,9 @@
 
 #include "foundation/filenames.h"
 
+#include <QLocale>
 #include <algorithm>
+#include <cmath>
 
 namespace papyrant {
 
@@ -24,6 +26,37 @@ bool queueColumnRightAligned(int column)
 {
     return column == int(QueueColumn::Size) || column == int(QueueColumn::Received)
            || column == int(QueueColumn::Percent);
+}
+
+QString queueColumnText(const QueueRow &row, int column)
+{
+    switch (QueueColumn(column)) {
+    case QueueColumn::Name: return row.Name;
+    case QueueColumn::Type: return row.Type;
+    case QueueColumn::Size: return row.Size;
+    case QueueColumn::Received: return row.Received;
+    case QueueColumn::Percent: return row.Percent;
+    case QueueColumn::SaveFolder: return row.SaveFolder;
+    case QueueColumn::BaseFlag: return row.BaseFlag;
+    }
+    return {};
+}
+
+bool isWebPageType(const QString &type, bool withXml)
+{
+    return type.compare(u"htm", Qt::CaseInsensitive) == 0
+           || type.compare(u"html", Qt::CaseInsensitive) == 0
+           || (withXml && type.compare(u"xml", Qt::CaseInsensitive) == 0);
+}
+
+std::optional<double> queueNumber(QString text)
+{
+    text.remove(u',');
+    bool ok = false;
+    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
 }
 
 QString RowFilePath(const QueueRow &row)
@@ -63,9 +96,7 @@ bool isUnstarted(const QueueRow &row)
 
 bool isFailedOrPage(const QueueRow &row)
 {
-    return row.State == QueueRow::Failed
-           || row.Type.compare(u"htm", Qt::CaseInsensitive) == 0
-           || row.Type.compare(u"html", Qt::CaseInsensitive) == 0;
+    return row.State == QueueRow::Failed || isWebPageType(row.Type, false);
 }
 
 QueueRow::StateValue validState(int state)

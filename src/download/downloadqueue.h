@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -49,6 +50,14 @@ enum class QueueColumn { Name, Type, Size, Received, Percent, SaveFolder, BaseFl
 constexpr int QueueColumnCount = 7;
 QString queueColumnHeader(int column);
 bool queueColumnRightAligned(int column);
+// What a column shows of a row.
+QString queueColumnText(const QueueRow &row, int column);
+
+// A web-page type ("htm", "html", and with withXml "xml"), in any letter case.
+bool isWebPageType(const QString &type, bool withXml);
+// A number in a column as the commands read it: "," separators dropped, spaces around allowed;
+// nothing for text that is no finite number ("未知", "下载失败", "50%").
+std::optional<double> queueNumber(QString text);
 
 // The file of a row: SaveFolder + Name, and "." + Type when Type is not empty.
 QString RowFilePath(const QueueRow &row);

@@ -130,16 +130,7 @@ QVariant DownloadQueueModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        switch (QueueColumn(column)) {
-        case QueueColumn::Name: return row.Name;
-        case QueueColumn::Type: return row.Type;
-        case QueueColumn::Size: return row.Size;
-        case QueueColumn::Received: return row.Received;
-        case QueueColumn::Percent: return row.Percent;
-        case QueueColumn::SaveFolder: return row.SaveFolder;
-        case QueueColumn::BaseFlag: return row.BaseFlag;
-        }
-        return {};
+        return queueColumnText(row, column);
     case Qt::DecorationRole:
         return column == 0 ? QVariant(queueStateIcon(row.State)) : QVariant();
     case Qt::TextAlignmentRole:

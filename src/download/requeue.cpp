@@ -25,8 +25,7 @@ void RequeueRow(DownloadQueue &queue, int position, bool xmlIsPage)
     DeleteRowFile(queue.row(position));
     queue.update(position, [&](QueueRow &r) {
         r.State = QueueRow::Waiting;
-        const QString type = r.Type.toLower();
-        if (type == u"htm" || type == u"html" || (xmlIsPage && type == u"xml"))
+        if (isWebPageType(r.Type, xmlIsPage))
             r.Type = QueueWords::typePlaceholder();
         r.Size.clear();
         r.Received.clear();
@@ -43,21 +42,11 @@ bool endedRow(const QueueRow &r)
     return r.State == QueueRow::Finished || r.State == QueueRow::Failed;
 }
 
-bool isPageType(const QString &type, bool xmlIsPage)
-{
-    const QString t = type.toLower();
-    return t == u"htm" || t == u"html" || (xmlIsPage && t == u"xml");
-}
-
 // A number as the size rule reads it; the comparison is made in single precision.
-std::optional<float> number(QString text)
+std::optional<float> number(const QString &text)
 {
-    text.remove(u',');
-    bool ok = false;
-    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return float(value);
+    const std::optional<double> value = queueNumber(text);
+    return value ? std::optional<float>(float(*value)) : std::nullopt;
 }
 
 template<typename Pick>
@@ -87,7 +76,7 @@ int 重新下载出错项(DownloadQueue &queue)
 int 重新下载文件类型为HTM和HTML项(DownloadQueue &queue)
 {
     return requeueWhere(queue, true,
-                        [](const QueueRow &r) { return endedRow(r) && isPageType(r.Type, true); });
+                        [](const QueueRow &r) { return endedRow(r) && isWebPageType(r.Type, true); });
 }
 
 int 重新下载选中项(DownloadQueue &queue, const QList<int> &selectedPositions)
@@ -107,7 +96,7 @@ int 重新下载选中项(DownloadQueue &queue, const QList<int> &selectedPositi
 int 重新下载出错项和网页项(DownloadQueue &queue)
 {
     return requeueWhere(queue, false, [](const QueueRow &r) {
-        return r.State == QueueRow::Failed || (endedRow(r) && isPageType(r.Type, false));
+        return r.State == QueueRow::Failed || (endedRow(r) && isWebPageType(r.Type, false));
     });
 }
 

@@ -30,6 +30,12 @@ ShellOpeners &openers()
     return o;
 }
 
+std::function<bool(const QString &)> &textEditor()
+{
+    static std::function<bool(const QString &)> editor;
+    return editor;
+}
+
 bool openOnDesktop(const QUrl &url)
 {
     return openers().desktop ? openers().desktop(url) : QDesktopServices::openUrl(url);
@@ -52,6 +58,11 @@ void setShellOpenersForTesting(ShellOpeners o)
     openers() = std::move(o);
 }
 
+void setTextEditorForTesting(std::function<bool(const QString &)> editor)
+{
+    textEditor() = std::move(editor);
+}
+
 bool ControlExists(const QObject *parent, const QString &name)
 {
     return parent && parent->findChild<QObject *>(name) != nullptr;
@@ -66,6 +77,24 @@ void OpenDocument(const QString &path, Prompts &prompts)
     const QString absolute = QFileInfo(path).absoluteFilePath();
     if (!openOnDesktop(QUrl::fromLocalFile(absolute)))
         openWithFallback(absolute);
+}
+
+bool OpenInTextEditor(const QString &path)
+{
+    if (!FileExists(path))
+        return false;
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (textEditor())
+        return textEditor()(absolute);
+    return StartPlatformTextEditor(absolute) || openOnDesktop(QUrl::fromLocalFile(absolute));
+}
+
+bool OpenFolder(const QString &folder)
+{
+    if (!FolderExists(folder))
+        return false;
+    const QString absolute = QFileInfo(folder).absoluteFilePath();
+    return openOnDesktop(QUrl::fromLocalFile(absolute)) || openWithFallback(absolute);
 }
 
 void OpenWebPage(const QString &url, bool browserWindow)

@@ -20,6 +20,8 @@ struct ShellOpeners
     std::function<bool(const QString &)> fallback;
 };
 void setShellOpenersForTesting(ShellOpeners openers);
+// Takes the place of the plain-text editor (OpenInTextEditor) in tests; empty: the real one.
+void setTextEditorForTesting(std::function<bool(const QString &)> editor);
 
 // The platform's opener program (xdg-open, rundll32 url.dll, open) started on a file path or URL.
 bool StartPlatformOpener(const QString &target);
@@ -35,6 +37,15 @@ bool ControlExists(const QObject *parent, const QString &name);
 // Opens a file with the desktop's application for it; "文件不存在！" when there is no file.
 void OpenDocument(const QString &path, Prompts &prompts);
 
+// Opens a file in the plain-text editor: the platform's own (Notepad, TextEdit), elsewhere the
+// application the desktop gives text files; the file's own handler when there is none.
+bool OpenInTextEditor(const QString &path);
+// The platform part of it; false when no text editor could be started.
+bool StartPlatformTextEditor(const QString &path);
+
+// Opens a folder in the desktop's file manager. False when the desktop refused it.
+bool OpenFolder(const QString &folder);
+
 // Opens an address in the web browser. There is no list of open browser windows to reuse here,
 // so a new browser window and the default handler take the same road.
 void OpenWebPage(const QString &url, bool browserWindow = false);
@@ -47,6 +58,8 @@ QString BrowseForFolder(Prompts &prompts, const QString &start, const QString &p
 
 // The suggestion mail to the author: a mailto: link with the subject and a form to fill in.
 inline constexpr QStringView MakerContactAddress = u"suggest@papyrant.example";
+// The maker's web site (status bar and help menu of the download window).
+inline constexpr QStringView MakerWebSite = u"https://papyrant.example/";
 QUrl MailSuggestionUrl(const QDate &date);
 void MailSuggestion();
 

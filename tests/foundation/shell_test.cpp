@@ -1,6 +1,7 @@
 // labels: unit
 #include "foundation/prompts.h"
 #include "foundation/shell.h"
+#include "support/openerlog.h"
 #include "support/recordingprompts.h"
 #include "support/tempsettings.h"
 
@@ -15,26 +16,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// Records what would have been opened, and answers whether the desktop managed.
-struct OpenerLog
-{
-    bool desktopSucceeds = true;
-    QList<QUrl> desktop;
-    QStringList fallback;
-
-    OpenerLog()
-    {
-        setShellOpenersForTesting({[this](const QUrl &u) {
-                                       desktop << u;
-                                       return desktopSucceeds;
-                                   },
-                                   [this](const QString &t) {
-                                       fallback << t;
-                                       return true;
-                                   }});
-    }
-    ~OpenerLog() { setShellOpenersForTesting({}); }
-};
+using test::OpenerLog;
 
 // Keeps the folder the browser was started in as well.
 struct FolderPrompts : test::RecordingPrompts
