@@ -46,6 +46,8 @@ bool AddAllWalk::下一页()
     SearchSession &s = m_session;
     SearchRunFlags &flags = s.flags();
     s.ExtractPage(s.extractionSaveFolder());
+    if (!alive)
+        return false;
 
     Browser *browser = s.browser();
     if (!browser)
@@ -55,6 +57,8 @@ bool AddAllWalk::下一页()
         return false;
     // One snapshot: the links are read from one consistent page.
     const DocumentPtr page = document->snapshot({QStringLiteral("A")}, false);
+    if (!alive)
+        return false;
     const ElementCollection links = (page ? page : document)->getElementsByTagName(QStringLiteral("A"));
     if (links.length() == 0)
         return false;
@@ -137,6 +141,8 @@ void AddAllWalk::Command4Click()
         if (!下一页() || !alive)
             break;
         s.ExtractPage(s.extractionSaveFolder());
+        if (!alive)
+            return;
         SearchSession::yieldOnce();
         if (!alive)
             return;
@@ -144,6 +150,8 @@ void AddAllWalk::Command4Click()
     if (!alive)
         return;
     s.ExtractPage(s.extractionSaveFolder());
+    if (!alive)
+        return;
     setState(RunButtonState::Idle);
     flags.setAddAllStopped(true);
     emit s.autoSizeColumns();

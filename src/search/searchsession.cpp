@@ -60,19 +60,30 @@ void SearchSession::addResultPage(const ResultPage &page)
 
 void SearchSession::ExtractPage(const QString &saveFolder)
 {
-    if (m_browser)
-        addResultPage(papyrant::ExtractPage(*m_browser, saveFolder));
+    // Reading the live page waits in a nested loop, where the window (and this session with it)
+    // may be closed and deleted.
+    QPointer<SearchSession> alive(this);
+    const ResultPage page = m_browser ? papyrant::ExtractPage(*m_browser, saveFolder) : ResultPage();
+    if (!alive)
+        return;
+    addResultPage(page);
     emit countChanged(m_list.count());
 }
 
 void SearchSession::加入本页到列表()
 {
+    QPointer<SearchSession> alive(this);
+    ResultPage page;
     if (m_browser) {
-        addResultPage(papyrant::加入本页到列表(*m_browser, m_savePath.PromptSavePathOnExtract, [this] {
-            showPicker();
-            return m_savePath.CurrentSaveFolder;
-        }));
+        page = papyrant::加入本页到列表(*m_browser, m_savePath.PromptSavePathOnExtract, [this, alive] {
+            if (alive)
+                showPicker();
+            return alive ? m_savePath.CurrentSaveFolder : QString();
+        });
     }
+    if (!alive)
+        return;
+    addResultPage(page);
     emit countChanged(m_list.count());
     emit autoSizeColumns();
 }

@@ -48,7 +48,7 @@ FixtureSite::FixtureSite()
     m_server.serveDirectory(u"/"_s, site);
     // Every PDF of the site is the same small, valid file.
     const QByteArray pdf = "%PDF-1.4\n1 0 obj<<>>endobj\ntrailer<<>>\n%%EOF\n";
-    for (const char *name : {"101", "102", "103", "201", "202", "301"})
+    for (const char *name : {"101", "102", "103", "201", "202", "301", "401", "402"})
         m_server.serveBody(u"/pdf/"_s + QLatin1StringView(name) + u".pdf"_s, pdf,
                            "application/pdf");
 
@@ -70,6 +70,11 @@ void FixtureSite::routeKeyword(const QString &keyword, const QString &siteFile)
     const QString address = ServiceSearchPage(keyword);
     const QString target = address.mid(m_server.baseUrl().size());
     m_server.serveFile(target, fixturePath(u"site/"_s + siteFile), "text/html; charset=utf-8");
+}
+
+void FixtureSite::answerLoginPage(const QString &path)
+{
+    m_server.serveBody(path, readFixture(u"site/login.html"_s).toUtf8(), "text/html; charset=utf-8");
 }
 
 } // namespace papyrant::test

@@ -20,6 +20,7 @@ QString readFixture(const QString &relative);
 //   /search2.html   result page 2, next -> /search3.html
 //   /search3.html   result page 3, the last one (its next link has the wrong class)
 //   /blocked.html   the block page; routeKeyword(kw, "blocked.html") makes a keyword meet it
+//   /other1.html    a one-page result with two more entries (/pdf/401.pdf, /pdf/402.pdf)
 //   /pdf/...        small PDF files
 class FixtureSite
 {
@@ -32,6 +33,8 @@ public:
     QString url(const QString &pathAndQuery) const { return m_server.url(pathAndQuery); }
     // The search page of this keyword (plain ASCII, as UrlEncode leaves it) shows the site file.
     void routeKeyword(const QString &keyword, const QString &siteFile);
+    // The address answers the site's login page instead (a full text that needs a login).
+    void answerLoginPage(const QString &path);
 
 private:
     ScriptedHttpServer m_server;

@@ -1,7 +1,10 @@
 #include "app/ui/fcover.h"
 
+#include "app/browseremulation.h"
 #include "app/version.h"
+#include "foundation/programvalues.h"
 #include "foundation/prompts.h"
+#include "foundation/systeminfo.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -16,30 +19,60 @@ namespace papyrant {
 
 namespace {
 
+const QColor paleGreen(231, 248, 237);
+const QColor deepGreen(30, 70, 50);
+
 // The cover picture is drawn, not shipped: a band in the program's green with its title.
 QPixmap coverPicture()
 {
     QPixmap picture(360, 120);
     QPainter painter(&picture);
     QLinearGradient gradient(0, 0, 360, 120);
-    gradient.setColorAt(0, QColor(231, 248, 237));
+    gradient.setColorAt(0, paleGreen);
     gradient.setColorAt(1, QColor(120, 180, 150));
     painter.fillRect(picture.rect(), gradient);
     QFont font = painter.font();
     font.setPointSize(22);
     font.setBold(true);
     painter.setFont(font);
-    painter.setPen(QColor(30, 70, 50));
+    painter.setPen(deepGreen);
     painter.drawText(picture.rect(), Qt::AlignCenter, appTitle());
+    return picture;
+}
+
+QPixmap iconPicture(int size)
+{
+    QPixmap picture(size, size);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(60, 140, 100));
+    painter.setPen(Qt::NoPen);
+    painter.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
+    QFont font = painter.font();
+    font.setPixelSize(size * 2 / 3);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(paleGreen);
+    painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, QStringLiteral("澄"));
     return picture;
 }
 
 } // namespace
 
+QIcon programIcon()
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128})
+        icon.addPixmap(iconPicture(size));
+    return icon;
+}
+
 FCover::FCover(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("fCover"));
     setWindowTitle(appTitle());
+    setWindowIcon(programIcon());
 
     m_image = new QLabel(this);
     m_image->setObjectName(QStringLiteral("Image1"));
@@ -56,30 +89,69 @@ FCover::FCover(QWidget *parent) : QWidget(parent)
     m_label4->setObjectName(QStringLiteral("Label4"));
     m_label4->setWordWrap(true);
 
+    m_command1 = new QPushButton(QStringLiteral("文献检索下载"), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    m_command1->setDefault(true);
+    connect(m_command1, &QPushButton::clicked, this, [this] {
+        hide();
+        emit searchWindowRequested();
+    });
+
     m_command3 = new QPushButton(QStringLiteral("退出软件"), this);
     m_command3->setObjectName(QStringLiteral("Command3"));
     connect(m_command3, &QPushButton::clicked, this, &QWidget::close);
 
+    m_timer1.setObjectName(QStringLiteral("Timer1"));
+    m_timer1.setSingleShot(true);
+    m_timer1.setInterval(100);
+    connect(&m_timer1, &QTimer::timeout, this, [this] {
+        m_timer1.stop();
+        emit updateCheckDue();
+    });
+
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
+    buttons->addWidget(m_command1);
     buttons->addWidget(m_command3);
 
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_image);
-    layout->addWidget(m_label1);
-    layout->addWidget(m_label2);
-    layout->addWidget(m_label4);
-    layout->addLayout(buttons);
+    auto *text = new QVBoxLayout;
+    text->setContentsMargins(8, 4, 8, 8);
+    text->addWidget(m_label1);
+    text->addWidget(m_label2);
+    text->addWidget(m_label4);
+    text->addSpacing(6);
+    text->addLayout(buttons);
 
-    m_label1->hide(); // the load is done by the time the window is built
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 0);
+    layout->addWidget(m_image);
+    layout->addLayout(text);
+    layout->setSizeConstraint(QLayout::SetFixedSize); // the window is as wide as its picture
+}
+
+void FCover::load()
+{
+    setWindowTitle(appTitle());
+    m_label2->setText(QStringLiteral("版本:") + versionText());
+    m_label1->show();
+    show();
+    QCoreApplication::processEvents();
+    ComputeSystemDescription();
+    SetBrowserEmulation(QStringLiteral("IE10"), true);
+    m_timer1.start();
+    LoadMaxFileSizeMB();
+    m_label1->hide();
 }
 
 void FCover::closeEvent(QCloseEvent *event)
 {
-    // Closing the cover ends the program, every other window with it.
+    // Closing the cover ends the program, by Command3 or by the title-bar button alike.
     event->accept();
-    QApplication::closeAllWindows();
-    QApplication::quit();
+    if (m_unloading)
+        return;
+    m_unloading = true;
+    hide();
+    emit unloading();
 }
 
 } // namespace papyrant

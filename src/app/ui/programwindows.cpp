@@ -1,28 +1,84 @@
 #include "app/ui/programwindows.h"
 
 #include "app/ui/fcover.h"
+#include "app/ui/frmabout.h"
 #include "download/ui/ffiledownload.h"
-#include "foundation/ui/windowplacement.h"
+#include "foundation/ui/qtprompts.h"
+#include "search/ui/fwebsearch.h"
 #include "search/ui/webenginebrowser.h"
+#include "tools/ui/fselefilesavepath.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QWebEngineProfile>
 
 namespace papyrant {
 
+namespace {
+
+const QString searchWindowName = QStringLiteral("fWebSearch");
+const QString downloadWindowName = QStringLiteral("fFileDownload");
+
+// A main window of that name is loaded, other than the one closing (a download window whose
+// close was accepted is on its way out).
+bool mainWindowLoaded(const QString &name, const QWidget *closing)
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (const QWidget *window : windows) {
+        if (window == closing || window->objectName().compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        if (auto *download = qobject_cast<const FFileDownload *>(window); download && download->isUnloaded())
+            continue;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
 ProgramWindows::ProgramWindows(Prompts *prompts, QObject *parent)
-    : QObject(parent), m_cover(std::make_unique<FCover>()), m_prompts(prompts)
-{}
+    : QObject(parent), m_ownPrompts(prompts ? nullptr : std::make_unique<QtPrompts>()),
+      m_prompts(prompts ? prompts : m_ownPrompts.get()),
+      m_picker(std::make_unique<QtSaveFolderPicker>(*m_prompts)), m_cover(std::make_unique<FCover>())
+{
+    connect(m_cover.get(), &FCover::searchWindowRequested, this, &ProgramWindows::showSearchWindow);
+    connect(m_cover.get(), &FCover::unloading, this, &ProgramWindows::endProgram);
+}
 
 ProgramWindows::~ProgramWindows()
 {
+    m_ending = true;
+    // The windows go before the browser profile they use.
+    delete m_search.data();
     delete m_download.data();
 }
 
-void ProgramWindows::showCoverIfNoMainWindow()
+FWebSearch *ProgramWindows::searchWindow() const
 {
-    // A download window whose close was accepted is still on its way out; it no longer counts.
-    if (!IsWindowLoaded(QStringLiteral("fWebSearch")) && !isLoaded())
-        m_cover->show();
+    return m_search && !m_search->isClosed() ? m_search.data() : nullptr;
+}
+
+void ProgramWindows::showSearchWindow()
+{
+    if (!searchWindow()) {
+        SearchWindowCalls calls;
+        calls.showDownloadWindow = [this] { showDownloadWindow(); };
+        calls.clearBrowserCache = [this] { clearBrowserCache(true); };
+        calls.showAbout = [this] {
+            FrmAbout about(*m_prompts, m_search);
+            about.exec();
+        };
+        calls.showUsage = [this] {
+            FUse usage(m_search);
+            usage.exec();
+        };
+        calls.showCoverIfNoDownloadWindow = [this] { showCoverIfNoMainWindow(m_search); };
+        m_search = new FWebSearch(m_savePath, *m_prompts, *m_picker, *this, std::move(calls));
+        m_search->setWindowIcon(m_cover->windowIcon());
+    }
+    m_search->show();
+    m_search->raise();
+    m_search->activateWindow();
 }
 
 FFileDownload *ProgramWindows::downloadWindow() const
@@ -40,10 +96,16 @@ void ProgramWindows::ensureLoaded()
     if (isLoaded())
         return;
     FFileDownloadHooks hooks;
-    // The search window, the options dialog and the about box come with their own windows.
-    hooks.clearBrowserCache = [] { programBrowserProfile()->clearHttpCache(); };
-    hooks.showCover = [this] { showCoverIfNoMainWindow(); };
-    m_download = new FFileDownload(std::move(hooks), m_prompts);
+    hooks.showSearchWindow = [this] { showSearchWindow(); };
+    hooks.showAbout = [this] {
+        FrmAbout about(*m_prompts, m_download);
+        about.exec();
+    };
+    hooks.clearBrowserCache = [this] { clearBrowserCache(false); }; // the window tells the user
+    hooks.showCover = [this] { showCoverIfNoMainWindow(m_download); };
+    // The real dialogs of the download window are modal to it.
+    m_download = new FFileDownload(std::move(hooks), m_ownPrompts ? nullptr : m_prompts);
+    m_download->setWindowIcon(m_cover->windowIcon());
 }
 
 DownloadQueue *ProgramWindows::queue()
@@ -63,6 +125,42 @@ void ProgramWindows::showDownloadWindow()
     m_download->redrawAndShow(true);
     m_download->raise();
     m_download->activateWindow();
+}
+
+void ProgramWindows::showCoverIfNoMainWindow(const QWidget *closing)
+{
+    if (m_ending)
+        return;
+    if (!mainWindowLoaded(searchWindowName, closing) && !mainWindowLoaded(downloadWindowName, closing))
+        m_cover->show();
+}
+
+void ProgramWindows::clearBrowserCache(bool withMessage)
+{
+    programBrowserProfile()->clearHttpCache();
+    if (withMessage)
+        m_prompts->message(QStringLiteral("IE缓存清空完毕！"), Prompts::Icon::Information);
+}
+
+void ProgramWindows::endProgram()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    m_cover->hide();
+    clearBrowserCache(false);
+    // The engine clears in the background and may not be done when the program ends; what is
+    // left goes with the folder once the profile, the last user of its files, is gone.
+    QWebEngineProfile *profile = programBrowserProfile();
+    connect(profile, &QObject::destroyed, [folder = profile->cachePath()] {
+        if (!folder.isEmpty())
+            QDir(folder).removeRecursively();
+    });
+    if (m_search)
+        m_search->close();
+    if (m_download)
+        m_download->closeWithoutQuestion();
+    QApplication::quit();
 }
 
 } // namespace papyrant

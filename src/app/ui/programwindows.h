@@ -1,16 +1,21 @@
 #pragma once
 
 #include "search/downloadqueueowner.h"
+#include "tools/savepathvalues.h"
 
 #include <QObject>
 #include <QPointer>
 #include <memory>
 
+class QWidget;
+
 namespace papyrant {
 
 class FCover;
 class FFileDownload;
+class FWebSearch;
 class Prompts;
+class SaveFolderPicker;
 
 // The program's windows and the ways between them. The cover lives for the whole run; the
 // search window and the download window are made on first use. The windows of the lower
@@ -23,14 +28,24 @@ class ProgramWindows : public QObject, public DownloadQueueOwner
 {
     Q_OBJECT
 public:
-    // prompts: the dialogs the windows made here use (null: the real ones).
+    // prompts: the dialogs every window uses (the real ones when null; tests give a recorder).
     explicit ProgramWindows(Prompts *prompts = nullptr, QObject *parent = nullptr);
     ~ProgramWindows() override;
 
     FCover *cover() const { return m_cover.get(); }
+    Prompts &prompts() { return *m_prompts; }
+    // The program-wide save folder and naming choice of the save-folder picker.
+    SavePathValues &savePath() { return m_savePath; }
 
-    // After a main window has closed: the cover comes back when neither main window is left.
-    void showCoverIfNoMainWindow();
+    // The search window while it is loaded (null before its first use and once it has closed).
+    FWebSearch *searchWindow() const;
+    // Makes the search window when it is not loaded, and shows it.
+    void showSearchWindow();
+
+    // The loaded download window, or null.
+    FFileDownload *downloadWindow() const;
+    // Loads the download window when needed and shows it.
+    void showDownloadWindow();
 
     // DownloadQueueOwner
     void ensureLoaded() override;
@@ -38,15 +53,29 @@ public:
     DownloadQueue *queue() override;
     void redrawAndShow(bool restore) override;
 
-    // Loads the download window when needed and shows it.
-    void showDownloadWindow();
-    // The loaded download window, or null.
-    FFileDownload *downloadWindow() const;
+    // After a main window has closed: the cover comes back when neither main window is left.
+    // closing: the window that is closing (it is not counted).
+    void showCoverIfNoMainWindow(const QWidget *closing = nullptr);
+
+    // Empties the HTTP cache of the program's browser profile; with the message
+    // "IE缓存清空完毕！" when asked.
+    void clearBrowserCache(bool withMessage);
+
+    // The cover's unload: the cache is cleared and the program ends, every other window closed
+    // without its own questions.
+    void endProgram();
+    // True once the program is ending.
+    bool ending() const { return m_ending; }
 
 private:
-    std::unique_ptr<FCover> m_cover;
+    std::unique_ptr<Prompts> m_ownPrompts;
     Prompts *m_prompts;
+    SavePathValues m_savePath;
+    std::unique_ptr<SaveFolderPicker> m_picker;
+    std::unique_ptr<FCover> m_cover;
+    QPointer<FWebSearch> m_search;
     QPointer<FFileDownload> m_download;
+    bool m_ending = false;
 };
 
 } // namespace papyrant

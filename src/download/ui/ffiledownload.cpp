@@ -590,6 +590,12 @@ void FFileDownload::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
 }
 
+void FFileDownload::closeWithoutQuestion()
+{
+    m_noCloseQuestion = true;
+    close();
+}
+
 void FFileDownload::closeEvent(QCloseEvent *event)
 {
     if (m_unloaded) {
@@ -597,7 +603,7 @@ void FFileDownload::closeEvent(QCloseEvent *event)
         return;
     }
     SaveSameNameAndMethod(chosenSameNameRule(), m_session->method);
-    if (m_commands->closeNeedsQuestion()
+    if (!m_noCloseQuestion && m_commands->closeNeedsQuestion()
         && !m_prompts->askYesNo(u"正在下载文件或者下载没有完成，要强制关闭窗口吗？"_s,
                                 Prompts::Icon::Question)) {
         event->ignore();

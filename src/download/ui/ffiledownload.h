@@ -67,6 +67,8 @@ public:
     void redrawAndShow(bool restore);
     // True once the close was accepted: the window is on its way out.
     bool isUnloaded() const { return m_unloaded; }
+    // The program is ending: the window unloads without its close question.
+    void closeWithoutQuestion();
 
     // The options dialog changes the open window at once.
     void setDownloadMethod(int method);
@@ -118,6 +120,7 @@ private:
     std::unique_ptr<QueueCommands> m_commands;
     DownloadQueueModel *m_model = nullptr;
     bool m_unloaded = false;
+    bool m_noCloseQuestion = false;
     int m_sortedColumn = -1;
 
     // Top panel

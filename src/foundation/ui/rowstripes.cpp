@@ -2,6 +2,8 @@
 
 #include <QAbstractItemView>
 #include <QHeaderView>
+#include <QPainter>
+#include <QPixmap>
 #include <QPointer>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -95,17 +97,23 @@ void PaintRowStripes(QAbstractItemView *list, bool taller, int rowHeight)
 {
     if (!list)
         return;
-    QPalette palette = list->palette();
-    palette.setColor(QPalette::Base, QColor(231, 248, 237));
-    palette.setColor(QPalette::AlternateBase, QColor(255, 255, 255));
-    list->setPalette(palette);
-    list->setAlternatingRowColors(true);
-
     int height = rowHeight;
-    if (height <= 0 && taller)
-        height = list->fontMetrics().height() + 1 + 4;
     if (height <= 0)
-        return;
+        height = list->fontMetrics().height() + 1 + (taller ? 4 : 0);
+
+    // The bands are the list's background, tiled from its top, so that they go on below the
+    // last row as well; the rows themselves paint no background of their own.
+    QPixmap bands(8, 2 * height);
+    QPainter painter(&bands);
+    painter.fillRect(0, 0, 8, height, QColor(231, 248, 237));
+    painter.fillRect(0, height, 8, height, Qt::white);
+    painter.end();
+    QPalette palette = list->palette();
+    palette.setBrush(QPalette::Base, QBrush(bands));
+    list->setPalette(palette);
+    list->setAlternatingRowColors(false);
+    list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+
     if (auto *table = qobject_cast<QTableView *>(list)) {
         table->verticalHeader()->setMinimumSectionSize(
             qMin(height, table->verticalHeader()->minimumSectionSize()));

@@ -1,5 +1,6 @@
 #include "search/ui/webenginebrowser.h"
 
+#include "foundation/shell.h"
 #include "search/ui/webenginedocument.h"
 #include "transfer/sharednetwork.h"
 
@@ -25,7 +26,8 @@ QWebEngineProfile *programBrowserProfile()
     static QPointer<QWebEngineProfile> profile;
     if (profile)
         return profile;
-    profile = new QWebEngineProfile(u"Papyrant"_s, QCoreApplication::instance());
+    // Named as the cache folder the rest of the program looks in (InternetCacheFolder).
+    profile = new QWebEngineProfile(BrowserStorageName.toString(), QCoreApplication::instance());
     if (QStandardPaths::isTestModeEnabled()) {
         static QTemporaryDir storage; // removed when the test program ends
         profile->setPersistentStoragePath(storage.path() + u"/storage"_s);

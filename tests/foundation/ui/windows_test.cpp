@@ -189,6 +189,9 @@ TEST(RowStripes, RowsAlternatePaleGreenAndWhiteAtTheGivenHeight)
     const QPoint inSecond(second.center().x(), second.center().y());
     EXPECT_EQ(QColor(image.pixel(inFirst)), QColor(231, 248, 237));
     EXPECT_EQ(QColor(image.pixel(inSecond)), QColor(255, 255, 255));
+    // The bands go on below the last row, as a background does.
+    const QPoint belowRows(first.center().x(), first.center().y() + 4 * 24);
+    EXPECT_EQ(QColor(image.pixel(belowRows)), QColor(231, 248, 237));
     EXPECT_GT(own->painted, 0); // the list's own delegate still paints its rows
 
     PaintRowStripes(&view, false, 30); // painting again changes the height, not the delegates
@@ -202,5 +205,7 @@ TEST(RowStripes, TallerRowsAreOneFontLinePlusFive)
     PaintRowStripes(&view, true, 0);
     view.show();
     EXPECT_EQ(view.visualRect(view.model()->index(0, 0)).height(), view.fontMetrics().height() + 5);
-    EXPECT_TRUE(view.alternatingRowColors());
+    const QImage image = view.viewport()->grab().toImage();
+    EXPECT_EQ(QColor(image.pixel(view.visualRect(view.model()->index(1, 0)).center())),
+              QColor(255, 255, 255));
 }

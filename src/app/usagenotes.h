@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+namespace papyrant {
+
+// The text of the usage window fUse (HTML).
+QString UsageNotes();
+
+} // namespace papyrant

@@ -1,0 +1,37 @@
+#include "foundation/makerpages.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace papyrant {
+
+QString MakerSitePage()
+{
+    return QStringLiteral("https://www.") + MakerDomain + u'/';
+}
+
+QString PartnerSitePage()
+{
+    return QStringLiteral("https://www.") + PartnerDomain + u'/';
+}
+
+QString LatestVersionPage()
+{
+    QString program = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    if (program.isEmpty())
+        program = QStringLiteral("papyrant");
+    return MakerSitePage() + program + u'/';
+}
+
+QString CustomSoftwarePage()
+{
+    return MakerSitePage() + QStringLiteral("custom/");
+}
+
+bool IsMakerAddress(const QString &address)
+{
+    return address.contains(MakerDomain, Qt::CaseInsensitive)
+           || address.contains(PartnerDomain, Qt::CaseInsensitive);
+}
+
+} // namespace papyrant

@@ -1,0 +1,161 @@
+// labels: gui browser
+// The whole road in the real program objects, as main() makes them: from the cover, a keyword
+// searched on the local stand-in for the service, every result page collected, the rows handed
+// to the download window, downloaded and named, a batch of two keywords, and the way out.
+#include "app/ui/fcover.h"
+#include "app/ui/programwindows.h"
+#include "download/downloadqueue.h"
+#include "download/scheduler.h"
+#include "download/ui/ffiledownload.h"
+#include "foundation/settings.h"
+#include "search/searchsession.h"
+#include "search/serviceaddress.h"
+#include "search/ui/fwebsearch.h"
+#include "search/ui/webenginebrowser.h"
+#include "support/fixturesite.h"
+#include "support/recordingprompts.h"
+#include "support/tempsettings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+using namespace papyrant;
+using namespace papyrant::test;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int pageLimitMs = 20000;
+
+template<typename T> T *child(const QObject *window, const QString &name)
+{
+    T *found = window->findChild<T *>(name);
+    EXPECT_TRUE(found) << name.toStdString();
+    return found;
+}
+
+// Answers the save-folder picker as a user does once it shows: the folder typed, "确定".
+void confirmPickerWhenShown(const QString &folder, int *shown)
+{
+    QTimer::singleShot(10, [folder, shown] {
+        QWidget *picker = QApplication::activeModalWidget();
+        if (!picker || picker->objectName() != u"fSeleFileSavePath"_s) {
+            confirmPickerWhenShown(folder, shown);
+            return;
+        }
+        ++*shown;
+        child<QComboBox>(picker, u"Combo1"_s)->setEditText(folder);
+        QTest::mouseClick(child<QPushButton>(picker, u"Command2"_s), Qt::LeftButton);
+    });
+}
+
+QByteArray head(const QString &path, int bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(bytes) : QByteArray();
+}
+
+} // namespace
+
+TEST(Road, FromAKeywordToFilesOnDiskAndBackToTheCover)
+{
+    TempSettings settings;
+    FixtureSite site;
+    site.routeKeyword(u"marsh"_s, u"other1.html"_s);
+    site.answerLoginPage(u"/pdf/202.pdf"_s); // a full text behind a login
+    QTemporaryDir downloads;
+    const QString folder = downloads.path() + u"/papers/"_s;
+    RecordingPrompts prompts;
+    ProgramWindows windows(&prompts);
+
+    // 1. The cover; "文献检索下载" opens the search window on the service's home page.
+    windows.cover()->load();
+    ASSERT_TRUE(windows.cover()->isVisible());
+    QTest::mouseClick(child<QPushButton>(windows.cover(), u"Command1"_s), Qt::LeftButton);
+    QPointer<FWebSearch> search = windows.searchWindow();
+    ASSERT_TRUE(search);
+    EXPECT_FALSE(windows.cover()->isVisible());
+    WebEngineBrowser *browser = search->browser();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return browser->URL() == ServiceHomePage() && !browser->Busy(); },
+                                pageLimitMs));
+
+    // 2. A keyword typed into the service's form; "加入全部到列表" walks every page.
+    browser->Document()->getElementById(u"q"_s).setValue(u"wetland"_s);
+    browser->Document()->getElementById(u"go"_s).click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return browser->URL().contains(u"q=wetland"_s) && !browser->Busy(); },
+                                pageLimitMs));
+    child<QComboBox>(search, u"Combo1"_s)->setCurrentText(u"0"_s);
+    int pickers = 0;
+    confirmPickerWhenShown(QDir::toNativeSeparators(folder), &pickers);
+    QTest::mouseClick(child<QPushButton>(search, u"Command4"_s), Qt::LeftButton);
+    EXPECT_EQ(pickers, 1);
+    const SearchList &list = search->session().list();
+    ASSERT_EQ(list.count(), 5);
+    EXPECT_EQ(child<QLabel>(search, u"Label1"_s)->text(), u"5"_s);
+    EXPECT_EQ(child<QTreeView>(search, u"ListView1"_s)->model()->rowCount(), 5);
+    EXPECT_EQ(list.at(0).SaveFolder, folder);
+
+    // 3. "分析下载" with nothing selected hands every row over; the download window is loaded.
+    QTest::mouseClick(child<QPushButton>(search, u"Command2"_s), Qt::LeftButton);
+    QPointer<FFileDownload> download = windows.downloadWindow();
+    ASSERT_TRUE(download);
+    EXPECT_EQ(download->queue().count(), 5);
+    child<QAction>(search, u"menu打开下载窗口"_s)->trigger();
+    EXPECT_TRUE(download->isVisible());
+
+    // 4. "开始下载": every row ends finished, named from its title, typed by its first bytes.
+    QTest::mouseClick(child<QPushButton>(download, u"Command4"_s), Qt::LeftButton);
+    const DownloadQueue &queue = download->queue();
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        for (int p = 1; p <= queue.count(); ++p)
+            if (queue.row(p).State != QueueRow::Finished)
+                return false;
+        return true;
+    }, 30000)) << queue.ShowQueueCounts().toStdString();
+    QStringList files = QDir(folder).entryList(QDir::Files);
+    files.sort();
+    EXPECT_EQ(files, QStringList({u"Page one second article.PDF"_s, u"Page one, first article.PDF"_s,
+                                  u"Page three, only article.PDF"_s, u"Page two  second article.htm"_s,
+                                  u"Page two, first article.PDF"_s}))
+        << files.join(u" | "_s).toStdString();
+    for (const QString &file : files)
+        EXPECT_EQ(head(folder + file, 5), file.endsWith(u".htm"_s) ? QByteArray("<!DOC") : QByteArray("%PDF-"))
+            << file.toStdString();
+
+    // 5. A batch of two keywords from Text1: the second one's rows join the list.
+    child<QPlainTextEdit>(search, u"Text1"_s)->setPlainText(u"wetland\n\nmarsh\n"_s);
+    confirmPickerWhenShown(QDir::toNativeSeparators(folder), &pickers);
+    QTest::mouseClick(child<QPushButton>(search, u"Command1"_s), Qt::LeftButton);
+    EXPECT_EQ(pickers, 2);
+    EXPECT_EQ(child<QLineEdit>(search, u"Text2"_s)->text(), u"wetland(pdf) marsh(pdf) "_s);
+    EXPECT_EQ(list.count(), 7);
+    EXPECT_EQ(list.at(5).Link, site.url(u"/pdf/401.pdf"_s));
+    EXPECT_EQ(list.at(6).Title, u"Marsh soils, second study"_s);
+    EXPECT_EQ(child<QLabel>(search, u"Label1"_s)->text(), u"7"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return browser->URL() == ServiceHomePage() && !browser->Busy(); },
+                                pageLimitMs));
+
+    // 6. Both main windows closed: the cover is back; closing it ends the program.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !download->scheduler().isOn(); }, 5000));
+    search->close();
+    EXPECT_FALSE(windows.cover()->isVisible()) << "the download window is still open";
+    download->close(); // every row done: no question
+    EXPECT_TRUE(windows.cover()->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return search.isNull() && download.isNull(); }, 5000));
+    windows.cover()->close();
+    EXPECT_TRUE(windows.ending());
+    EXPECT_FALSE(windows.cover()->isVisible());
+    EXPECT_TRUE(prompts.shown.isEmpty()) << prompts.messages().join(u" | "_s).toStdString();
+}
