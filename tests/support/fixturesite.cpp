@@ -74,7 +74,8 @@ void FixtureSite::routeKeyword(const QString &keyword, const QString &siteFile)
 
 void FixtureSite::answerLoginPage(const QString &path)
 {
-    m_server.serveBody(path, readFixture(u"site/login.html"_s).toUtf8(), "text/html; charset=utf-8");
+    m_server.serveBody(path, readFixture(u"site/login.html"_s).toUtf8(),
+                       "text/html; charset=utf-8");
 }
 
 } // namespace papyrant::test
