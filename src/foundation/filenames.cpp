@@ -1,6 +1,7 @@
 #include "foundation/filenames.h"
 
 #include "foundation/encoding.h"
+#include "foundation/filecopy.h"
 #include "foundation/fileutil.h"
 #include "foundation/prompts.h"
 #include "foundation/textcut.h"
@@ -309,10 +310,10 @@ QString UrlFileExtension(const QString &url)
     return extension.size() < 7 ? extension.toString() : QString();
 }
 
-bool 复制相同文件自动重命名(const QString &source, const QString &destFolder)
+QString CopyRenameTarget(const QString &source, const QString &destFolder)
 {
     if (!FileExists(source) || QFileInfo(source).isHidden() || destFolder.isEmpty())
-        return false;
+        return {};
     const PathParts parts = SplitPath(source);
     const QString base = SplitCounterSuffix(parts.name).base;
     QString folder = destFolder;
@@ -327,7 +328,13 @@ bool 复制相同文件自动重命名(const QString &source, const QString &des
         const QString suffix = counterText(n, 3) + dotExtension;
         candidate = folder + fitOnDisk(base, suffix) + suffix;
     }
-    return QFile::copy(source, candidate);
+    return candidate;
+}
+
+bool 复制相同文件自动重命名(const QString &source, const QString &destFolder)
+{
+    const QString target = CopyRenameTarget(source, destFolder);
+    return !target.isEmpty() && CopyFileWhole(source, target, FileCopy::Target::New);
 }
 
 } // namespace papyrant

@@ -69,7 +69,11 @@ QString UrlFileExtension(const QString &url);
 
 // Copies source into destFolder under its own name, or, when that is taken, under the first
 // free numbered name base[001].ext, base[002].ext... (an existing counter of the source is
-// dropped first). Never overwrites. True when the file was copied.
+// dropped first). Never overwrites; the copy appears whole or not at all, with the source's
+// modification time. True when the file was copied.
 bool 复制相同文件自动重命名(const QString &source, const QString &destFolder);
+// The path 复制相同文件自动重命名 copies to: the first free one of those names. Empty when the
+// source is not an ordinary, visible file or there is no folder.
+QString CopyRenameTarget(const QString &source, const QString &destFolder);
 
 } // namespace papyrant

@@ -1,5 +1,7 @@
 #include "foundation/makerpages.h"
 
+#include "foundation/settings.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 
@@ -15,12 +17,21 @@ QString PartnerSitePage()
     return QStringLiteral("https://www.") + PartnerDomain + u'/';
 }
 
+QString UpdateSiteRoot()
+{
+    const QString root = GetSetting(setting::UpdateSiteRoot).trimmed();
+    if (root.isEmpty())
+        return {};
+    return root.endsWith(u'/') ? root : root + u'/';
+}
+
 QString LatestVersionPage()
 {
     QString program = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     if (program.isEmpty())
         program = QStringLiteral("papyrant");
-    return MakerSitePage() + program + u'/';
+    const QString root = UpdateSiteRoot();
+    return (root.isEmpty() ? MakerSitePage() : root) + program + u'/';
 }
 
 QString CustomSoftwarePage()

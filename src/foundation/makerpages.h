@@ -12,7 +12,11 @@ inline constexpr QStringView PartnerDomain = u"heyusoft.example";       // 禾�
 
 QString MakerSitePage();       // "澄川软件"
 QString PartnerSitePage();     // "禾屿软件"
-QString LatestVersionPage();   // "最新版本": the maker's site, the program's file name and "/"
+// "最新版本": the site of the setting "更新网址" (the maker's site when it is not set), the
+// program's file name and "/". The update check asks this folder for "newver.txt".
+QString LatestVersionPage();
+// The setting "更新网址", ending in "/"; empty when not set (then no update check is made).
+QString UpdateSiteRoot();
 QString CustomSoftwarePage();  // "软件定制"
 
 // True when the address holds either domain, in any letter case.

@@ -60,11 +60,11 @@ qint64 ReplacingFile::write(const char *data, qint64 size)
     return n;
 }
 
-bool ReplacingFile::commit()
+bool ReplacingFile::finishWriting()
 {
     if (!m_temp.isOpen())
         return false;
-    const bool flushed = m_temp.flush();
+    bool ok = m_temp.flush() && !m_failed;
 #if defined(Q_OS_UNIX)
     // The temporary file is the owner's alone. The finished file gets the mode of the file it
     // replaces, or the mode any other program gives a new file (0666 less the umask).
@@ -74,9 +74,19 @@ bool ReplacingFile::commit()
                             : 0666 & ~currentUmask();
     ::fchmod(m_temp.handle(), mode);
 #endif
-    const QString temp = m_temp.fileName();
+    // After the last write, or the write would stamp the time again.
+    if (ok && m_modified)
+        ok = m_temp.setFileTime(*m_modified, QFileDevice::FileModificationTime);
+    if (ok && m_permissions)
+        ok = m_temp.setPermissions(*m_permissions);
     m_temp.close();
-    if (m_failed || !flushed)
+    return ok;
+}
+
+bool ReplacingFile::commit()
+{
+    const QString temp = m_temp.fileName();
+    if (!finishWriting())
         return false;
     // One rename that replaces an existing target on every platform (MoveFileEx with
     // REPLACE_EXISTING on Windows, rename(2) elsewhere).
@@ -84,6 +94,19 @@ bool ReplacingFile::commit()
     std::filesystem::rename(std::filesystem::path(temp.toStdU16String()),
                             std::filesystem::path(m_target.toStdU16String()), error);
     if (error)
+        return false;
+    m_temp.setAutoRemove(false);
+    return true;
+}
+
+bool ReplacingFile::commitAsNew()
+{
+    const QString temp = m_temp.fileName();
+    if (!finishWriting())
+        return false;
+    // QFile::rename refuses an existing target (renameat2 with RENAME_NOREPLACE where the
+    // system has it), so a name taken meanwhile is not replaced.
+    if (!QFile::rename(temp, m_target))
         return false;
     m_temp.setAutoRemove(false);
     return true;

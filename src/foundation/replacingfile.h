@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QDateTime>
+#include <QFileDevice>
 #include <QString>
 #include <QTemporaryFile>
+#include <optional>
 
 namespace papyrant {
 
@@ -19,12 +22,24 @@ public:
     bool open();
     qint64 write(const char *data, qint64 size);
     bool commit();        // true when the target now holds every byte written
+    // Like commit, but never replaces: false (and the temporary file gone) when a file or
+    // folder already stands at the target.
+    bool commitAsNew();
     void cancelWriting(); // the temporary file goes, the target stays as it was
 
+    // What the finished file gets on commit (a copy keeps its source's); by default the
+    // temporary file's own.
+    void keepModificationTime(const QDateTime &time) { m_modified = time; }
+    void keepPermissions(QFileDevice::Permissions permissions) { m_permissions = permissions; }
+
 private:
+    bool finishWriting(); // flush, stamp and close the temporary file; false on any failure
+
     QString m_target;
     QTemporaryFile m_temp;
     bool m_failed = false;
+    std::optional<QDateTime> m_modified;
+    std::optional<QFileDevice::Permissions> m_permissions;
 };
 
 } // namespace papyrant

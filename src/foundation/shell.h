@@ -64,7 +64,7 @@ QUrl MailSuggestionUrl(const QDate &date);
 void MailSuggestion();
 
 // The storage name of the embedded browser's profile; its disk cache lives under it.
-inline constexpr QStringView BrowserStorageName = u"Default";
+inline constexpr QStringView BrowserStorageName = u"Papyrant";
 // The folder where the embedded browser keeps its disk cache, ending in "/".
 QString InternetCacheFolder();
 

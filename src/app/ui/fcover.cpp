@@ -84,6 +84,13 @@ FCover::FCover(QWidget *parent) : QWidget(parent)
     m_label2 = new QLabel(QStringLiteral("版本:") + versionText(), this);
     m_label2->setObjectName(QStringLiteral("Label2"));
 
+    m_label3 = new QLabel(QStringLiteral("最新版本："), this);
+    m_label3->setObjectName(QStringLiteral("Label3"));
+    m_label3->setCursor(Qt::PointingHandCursor);
+    m_label3->setStyleSheet(QStringLiteral("color: #c00000; text-decoration: underline;"));
+    m_label3->installEventFilter(this);
+    m_label3->hide();
+
     m_label4 = new QLabel(
         QStringLiteral("(该软件仅用于爱学习的人们辅助少量下载；请不要恶意下载和大量下载！)"), this);
     m_label4->setObjectName(QStringLiteral("Label4"));
@@ -118,6 +125,7 @@ FCover::FCover(QWidget *parent) : QWidget(parent)
     text->setContentsMargins(8, 4, 8, 8);
     text->addWidget(m_label1);
     text->addWidget(m_label2);
+    text->addWidget(m_label3);
     text->addWidget(m_label4);
     text->addSpacing(6);
     text->addLayout(buttons);
@@ -141,6 +149,19 @@ void FCover::load()
     m_timer1.start();
     LoadMaxFileSizeMB();
     m_label1->hide();
+}
+
+void FCover::showNewVersion(const QString &caption)
+{
+    m_label3->setText(caption);
+    m_label3->show();
+}
+
+bool FCover::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_label3 && event->type() == QEvent::MouseButtonRelease)
+        emit label3Clicked();
+    return QWidget::eventFilter(watched, event);
 }
 
 void FCover::closeEvent(QCloseEvent *event)

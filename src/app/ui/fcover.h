@@ -26,6 +26,9 @@ public:
 
     QTimer &Timer1() { return m_timer1; }
 
+    // Label3 announces a newer version; a click on it asks for the product page.
+    void showNewVersion(const QString &caption);
+
 signals:
     // Command1 "文献检索下载".
     void searchWindowRequested();
@@ -34,14 +37,17 @@ signals:
     // The cover is closing (Command3 or its title-bar button) and has hidden itself: the
     // program is to end.
     void unloading();
+    void label3Clicked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QLabel *m_image = nullptr;
     QLabel *m_label1 = nullptr;
     QLabel *m_label2 = nullptr;
+    QLabel *m_label3 = nullptr;
     QLabel *m_label4 = nullptr;
     QPushButton *m_command1 = nullptr;
     QPushButton *m_command3 = nullptr;

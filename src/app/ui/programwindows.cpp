@@ -1,12 +1,20 @@
 #include "app/ui/programwindows.h"
 
+#include "app/options.h"
 #include "app/ui/fcover.h"
+#include "app/ui/foption.h"
 #include "app/ui/frmabout.h"
+#include "app/updatecheck.h"
+#include "app/version.h"
 #include "download/ui/ffiledownload.h"
+#include "foundation/programvalues.h"
+#include "foundation/systeminfo.h"
 #include "foundation/ui/qtprompts.h"
 #include "search/ui/fwebsearch.h"
 #include "search/ui/webenginebrowser.h"
+#include "tools/ui/fiecache.h"
 #include "tools/ui/fselefilesavepath.h"
+#include "transfer/uxmlhttp.h"
 
 #include <QApplication>
 #include <QDir>
@@ -43,6 +51,23 @@ ProgramWindows::ProgramWindows(Prompts *prompts, QObject *parent)
 {
     connect(m_cover.get(), &FCover::searchWindowRequested, this, &ProgramWindows::showSearchWindow);
     connect(m_cover.get(), &FCover::unloading, this, &ProgramWindows::endProgram);
+    cachePlaces = [] {
+        // Computed by the cover's load; the cache viewer must not go without it.
+        if (SystemDescription().isEmpty())
+            ComputeSystemDescription();
+        CacheViewerPlaces places = CacheViewerPlaces::forThisUser(SystemDescription());
+        // Where the engine really writes (the same folder, except in tests).
+        places.cacheFolder = QDir(programBrowserProfile()->cachePath()).path() + u'/';
+        return places;
+    };
+
+    // The cover's request component and the update check that its Timer1 starts.
+    m_uXMLHTTP2 = new uXMLHTTP(m_cover.get());
+    m_uXMLHTTP2->setObjectName(QStringLiteral("uXMLHTTP2"));
+    m_updateCheck = new UpdateCheck(m_uXMLHTTP2, *m_prompts, versionText(), this);
+    connect(m_cover.get(), &FCover::updateCheckDue, m_updateCheck, &UpdateCheck::CheckForUpdate);
+    connect(m_updateCheck, &UpdateCheck::newVersionFound, m_cover.get(), &FCover::showNewVersion);
+    connect(m_cover.get(), &FCover::label3Clicked, this, &ProgramWindows::openLatestVersionPage);
 }
 
 ProgramWindows::~ProgramWindows()
@@ -63,7 +88,10 @@ void ProgramWindows::showSearchWindow()
     if (!searchWindow()) {
         SearchWindowCalls calls;
         calls.showDownloadWindow = [this] { showDownloadWindow(); };
+        calls.showOptions = [this] { showOptions(m_search); };
+        calls.showCacheViewer = [this] { showCacheViewer(m_search); };
         calls.clearBrowserCache = [this] { clearBrowserCache(true); };
+        calls.showLatestVersion = [this] { openLatestVersionPage(); };
         calls.showAbout = [this] {
             FrmAbout about(*m_prompts, m_search);
             about.exec();
@@ -97,6 +125,8 @@ void ProgramWindows::ensureLoaded()
         return;
     FFileDownloadHooks hooks;
     hooks.showSearchWindow = [this] { showSearchWindow(); };
+    hooks.showOptions = [this] { showOptions(m_download); };
+    hooks.showLatestVersion = [this] { openLatestVersionPage(); };
     hooks.showAbout = [this] {
         FrmAbout about(*m_prompts, m_download);
         about.exec();
@@ -135,11 +165,38 @@ void ProgramWindows::showCoverIfNoMainWindow(const QWidget *closing)
         m_cover->show();
 }
 
+void ProgramWindows::showOptions(QWidget *parent)
+{
+    FOption dialog(LoadOptionValues(), *m_prompts,
+                   [this](const OptionValues &values) { applyOptions(values); }, parent);
+    dialog.exec();
+}
+
+void ProgramWindows::applyOptions(const OptionValues &values)
+{
+    setMaxFileSizeMB(values.maxFileSizeMB);
+    m_savePath.PromptSavePathOnExtract = values.promptSavePathOnExtract;
+    if (FFileDownload *download = downloadWindow()) {
+        download->setDownloadMethod(values.downloadMethod);
+        download->setProxy(values.proxy);
+        download->setMaxFileSizeMB(values.maxFileSizeMB);
+    }
+}
+
+void ProgramWindows::showCacheViewer(QWidget *parent)
+{
+    FIEcache viewer(cachePlaces(), *m_prompts, parent);
+    viewer.exec();
+}
+
 void ProgramWindows::clearBrowserCache(bool withMessage)
 {
-    programBrowserProfile()->clearHttpCache();
-    if (withMessage)
-        m_prompts->message(QStringLiteral("IE缓存清空完毕！"), Prompts::Icon::Information);
+    ClearBrowserCache(withMessage, *m_prompts, cachePlaces());
+}
+
+void ProgramWindows::openLatestVersionPage()
+{
+    OpenProductPage(*m_prompts);
 }
 
 void ProgramWindows::endProgram()

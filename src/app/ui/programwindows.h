@@ -1,10 +1,12 @@
 #pragma once
 
 #include "search/downloadqueueowner.h"
+#include "tools/cacheviewer.h"
 #include "tools/savepathvalues.h"
 
 #include <QObject>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 class QWidget;
@@ -16,6 +18,9 @@ class FFileDownload;
 class FWebSearch;
 class Prompts;
 class SaveFolderPicker;
+class UpdateCheck;
+class uXMLHTTP;
+struct OptionValues;
 
 // The program's windows and the ways between them. The cover lives for the whole run; the
 // search window and the download window are made on first use. The windows of the lower
@@ -57,9 +62,21 @@ public:
     // closing: the window that is closing (it is not counted).
     void showCoverIfNoMainWindow(const QWidget *closing = nullptr);
 
-    // Empties the HTTP cache of the program's browser profile; with the message
-    // "IE缓存清空完毕！" when asked.
+    // "设置": the options dialog, modal over `parent`. What it saves takes effect at once in
+    // the open windows.
+    void showOptions(QWidget *parent = nullptr);
+    // "查看IE浏览器缓存": the cache viewer, modal over `parent`.
+    void showCacheViewer(QWidget *parent = nullptr);
+    // "清空IE浏览器缓存" (with the message "IE缓存清空完毕！") and the cover's unload (without):
+    // the cache viewer's clear-all.
     void clearBrowserCache(bool withMessage);
+    // "最新版本" and a click on the cover's announcement: the product page.
+    void openLatestVersionPage();
+
+    UpdateCheck *updateCheck() const { return m_updateCheck; }
+    // Where the cache viewer and the clearing look; by default the program's own cache and the
+    // machine's users. Tests point it elsewhere.
+    std::function<CacheViewerPlaces()> cachePlaces;
 
     // The cover's unload: the cache is cleared and the program ends, every other window closed
     // without its own questions.
@@ -68,6 +85,8 @@ public:
     bool ending() const { return m_ending; }
 
 private:
+    void applyOptions(const OptionValues &values);
+
     std::unique_ptr<Prompts> m_ownPrompts;
     Prompts *m_prompts;
     SavePathValues m_savePath;
@@ -75,6 +94,8 @@ private:
     std::unique_ptr<FCover> m_cover;
     QPointer<FWebSearch> m_search;
     QPointer<FFileDownload> m_download;
+    QPointer<uXMLHTTP> m_uXMLHTTP2;
+    UpdateCheck *m_updateCheck = nullptr;
     bool m_ending = false;
 };
 

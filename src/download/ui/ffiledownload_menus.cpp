@@ -142,6 +142,7 @@ void FFileDownload::buildMenus()
     QMenu *help = topMenu(bar, u"menu帮助"_s, u"帮助(&H)"_s);
     command(help, u"关于"_s, u"关于"_s, m_hooks.showAbout);
     help->addSeparator();
+    command(help, u"menu最新版本"_s, u"最新版本"_s, m_hooks.showLatestVersion);
     command(help, u"menu软件主页"_s, u"软件主页"_s, [] { OpenWebPage(MakerWebSite.toString(), false); });
     command(help, u"menu给软件作者建议"_s, u"给软件作者建议"_s, [] { MailSuggestion(); });
 }

@@ -301,8 +301,8 @@ void FWebSearch::buildMenus()
     enableFor(menuItem(help, QStringLiteral("menu关于"), QStringLiteral("关于(&A)")), m_calls.showAbout);
     enableFor(menuItem(help, QStringLiteral("menu使用说明"), QStringLiteral("使用说明")), m_calls.showUsage);
     help->addSeparator();
-    connect(menuItem(help, QStringLiteral("menu最新版本"), QStringLiteral("最新版本")),
-            &QAction::triggered, this, [] { OpenWebPage(LatestVersionPage(), false); });
+    enableFor(menuItem(help, QStringLiteral("menu最新版本"), QStringLiteral("最新版本")),
+              m_calls.showLatestVersion);
     QMenu *sites = help->addMenu(QStringLiteral("作者网站"));
     sites->setObjectName(QStringLiteral("menu作者网站"));
     connect(menuItem(sites, QStringLiteral("menu澄川软件"), QStringLiteral("澄川软件")),

@@ -39,6 +39,7 @@ struct SearchWindowCalls
     std::function<void()> showOptions;        // "设置", modal
     std::function<void()> showCacheViewer;    // "查看IE浏览器缓存", modal
     std::function<void()> clearBrowserCache;  // "清空IE浏览器缓存", with its message
+    std::function<void()> showLatestVersion;  // "最新版本": the product page
     std::function<void()> showAbout;          // "关于(&A)", modal
     std::function<void()> showUsage;          // "使用说明", modal
     // Once the window has closed: the cover comes back unless the download window is loaded.

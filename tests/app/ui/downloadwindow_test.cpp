@@ -405,6 +405,7 @@ TEST(DownloadWindow, MenuTreeAndTheCallsFromAbove)
         {u"menu工具", u"menu清空IE浏览器缓存", u"清空IE浏览器缓存"},
         {u"menu工具", u"menu打开文件判断类型", u"打开文件判断类型"},
         {u"menu帮助", u"关于", u"关于"},
+        {u"menu帮助", u"menu最新版本", u"最新版本"},
         {u"menu帮助", u"menu给软件作者建议", u"给软件作者建议"},
     };
     for (const auto &[menu, item, caption] : tree) {
