@@ -7,8 +7,7 @@
 # The same batch then runs through the download window itself under Xvfb, shown and hidden
 # (batchwindow_bench), and the window shown takes 100,000 queue rows (windowrows_bench).
 # Prints "name: value" lines. Usage: bash bench/batch.sh   (BUILD=<build dir>, RUNS=<n>)
-# Installs nginx, aria2, wget, python3 and xvfb with apt-get (as root, or through sudo) when
-# missing.
+# Installs nginx, aria2, wget, python3 and xvfb (scripts/debian-packages.txt) when missing.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,20 +16,7 @@ RUNS=${RUNS:-5}
 FILES=1000
 BENCH=$BUILD/bench/batch_bench
 
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-missing=()
-for package in nginx aria2 wget python3 xvfb; do
-    installed "$package" || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}" >&2
-    sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    export DEBIAN_FRONTEND=noninteractive
-    "${sudo[@]}" apt-get update -qq >&2
-    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
-fi
-
+. "$ROOT/bench/setup.sh"
 cmake --build "$BUILD" --target batch_bench batchwindow_bench windowrows_bench >/dev/null
 
 WORK=$(mktemp -d)

@@ -9,6 +9,7 @@
 #include "search/downloadqueueowner.h"
 #include "search/searchsession.h"
 #include "browser/staticdocument.h"
+#include "support/htmldocument.h"
 #include "tools/savepathvalues.h"
 
 #include <QCoreApplication>
@@ -45,7 +46,7 @@ class LoopBrowser : public Browser
 public:
     LoopBrowser()
     {
-        m_page = StaticDocument::fromHtml(
+        m_page = test::parseHtml(
             u"<div class='listitem xfolkentry'><a href='/a'>A</a><a href='/a.pdf'>Fulltext PDF "
             "Open Access</a></div><a class='paging_next btn pagingbtn' title='next' "
             "href='/p'>next</a>"_s,

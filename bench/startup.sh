@@ -12,16 +12,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build}
 runs=${RUNS:-5}
 
-bash "$root/scripts/install-deps.sh"
-# Chromium is the benchmark's own need, not the program's.
-if ! command -v chromium >/dev/null; then
-    sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    export DEBIAN_FRONTEND=noninteractive
-    "${sudo[@]}" apt-get update -qq
-    "${sudo[@]}" apt-get install -y -qq --no-install-recommends chromium
-fi
-[ -x "$build/bench/startup_bench" ] && [ -x "$build/tests/fixture_site" ] || bash "$root/scripts/build.sh"
+# Chromium is the benchmark's own need, not the program's: it is in the [bench] packages.
+ROOT=$root BUILD=$build . "$root/bench/setup.sh"
+cmake --build "$build" --target startup_bench fixture_site >/dev/null
 
 work=$(mktemp -d)
 pids=()

@@ -9,6 +9,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BUILD:-$ROOT/build}
 RUNS=${RUNS:-5}
 BENCH=$BUILD/bench/transfer_bench
+. "$ROOT/bench/setup.sh"
 cmake --build "$BUILD" --target transfer_bench >/dev/null
 command -v nginx >/dev/null || { echo "nginx is needed (Debian package nginx)" >&2; exit 1; }
 command -v curl >/dev/null || { echo "curl is needed" >&2; exit 1; }

@@ -3,7 +3,8 @@
 
 add_library(papyrant_common INTERFACE)
 target_compile_features(papyrant_common INTERFACE cxx_std_20)
-target_compile_options(papyrant_common INTERFACE -Wall -Wextra)
+target_compile_options(papyrant_common INTERFACE -Wall -Wextra
+                       $<$<BOOL:${PAPYRANT_WERROR}>:-Werror>)
 target_compile_definitions(papyrant_common INTERFACE
     QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_USE_QSTRINGBUILDER
     PAPYRANT_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
@@ -29,6 +30,9 @@ function(papyrant_module name)
     endif()
     target_link_libraries(papyrant_${name} ${scope} papyrant_common Qt6::Core Qt6::Gui Qt6::Network
                           ${PM_DEPENDS})
+    if(NOT PAPYRANT_UI) # a logic-only build (sanitizers, fuzzing): no windows at all
+        return()
+    endif()
     file(GLOB ui_src CONFIGURE_DEPENDS ${dir}/ui/*.cpp ${dir}/ui/*.h ${dir}/ui/*.qrc)
     if(ui_src)
         add_library(papyrant_${name}_ui STATIC ${ui_src})
@@ -50,7 +54,10 @@ function(papyrant_tests module)
     cmake_parse_arguments(PT "" "" "LIBS;UI_LIBS" ${ARGN})
     set(dir ${CMAKE_CURRENT_SOURCE_DIR})
     file(GLOB logic_tests CONFIGURE_DEPENDS ${dir}/*_test.cpp)
-    file(GLOB ui_tests CONFIGURE_DEPENDS ${dir}/ui/*_test.cpp)
+    set(ui_tests "")
+    if(PAPYRANT_UI)
+        file(GLOB ui_tests CONFIGURE_DEPENDS ${dir}/ui/*_test.cpp)
+    endif()
     foreach(src IN LISTS logic_tests ui_tests)
         get_filename_component(stem ${src} NAME_WE)
         set(target ${module}_${stem})

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Configures and builds everything into build/ (Release with debug info).
+# Configures and builds everything into build/ (Release with debug info). Extra arguments go to
+# the configure step, e.g. -DPAPYRANT_WERROR=ON or -DPAPYRANT_BUILD_BENCH=ON.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
 cmake --build "$root/build" -j "$(nproc)"

@@ -8,9 +8,10 @@
 # With --site-only it only serves the site and prints its address for PAPYRANT_SERVICE_BASE.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bash "$root/scripts/install-deps.sh"
+# The site is part of the test support: it needs the [test] packages and the tests built.
+bash "$root/scripts/install-deps.sh" run test
 [ -x "$root/build/tests/fixture_site" ] && [ -x "$root/build/src/app/papyrant" ] \
-    || bash "$root/scripts/build.sh"
+    || bash "$root/scripts/build.sh" -DPAPYRANT_BUILD_TESTS=ON
 
 out=$(mktemp)
 "$root/build/tests/fixture_site" >"$out" &

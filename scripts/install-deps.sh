@@ -1,9 +1,20 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of scripts/debian-packages.txt (as root, or through sudo).
-# Does nothing when all of them are there already.
+# Installs the Debian packages of the given sections of scripts/debian-packages.txt (as root, or
+# through sudo); without arguments, the [run] section. Does nothing when all are there already.
+#   bash scripts/install-deps.sh run test
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mapfile -t packages < <(grep -v -E '^\s*(#|$)' "$here/debian-packages.txt")
+sections=("$@")
+[ ${#sections[@]} -eq 0 ] && sections=(run)
+
+packages=()
+for section in "${sections[@]}"; do
+    grep -q "^\[$section\]" "$here/debian-packages.txt" || { echo "no section [$section]" >&2; exit 1; }
+    mapfile -t -O "${#packages[@]}" packages < <(
+        awk -v want="[$section]" '/^\[/ { inside = ($1 == want); next }
+                                  inside && !/^[[:space:]]*(#|$)/ { print $1 }' \
+            "$here/debian-packages.txt")
+done
 
 missing=()
 for p in "${packages[@]}"; do

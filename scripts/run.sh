@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, and starts the program.
+# Installs what building and running need (the [run] packages), builds, and starts the program.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"

@@ -49,7 +49,12 @@ QString Element::name() const { return data()->name; }
 QString Element::type() const { return data()->type; }
 QString Element::id() const { return data()->id; }
 QString Element::value() const { return data()->value; }
-QString Element::innerText() const { return data()->innerText; }
+QString Element::innerText() const
+{
+    if (m_store && m_store->innerTextOf)
+        return m_store->innerTextOf(m_index);
+    return data()->innerText;
+}
 QString Element::href() const { return data()->href; }
 
 void Element::setValue(const QString &value)

@@ -39,6 +39,9 @@ struct ElementStore
     std::shared_ptr<LiveElements> live;
     // For a static page: what a click does (a test browser follows links with it).
     std::function<void(const ElementData &)> clickHandler;
+    // For a page parsed from markup: an element's innerText, worked out when it is read (held
+    // for every element at once, a deeply nested page would hold its text once per level).
+    std::function<QString(int index)> innerTextOf;
 
     bool holdsTag(const QString &upperTag) const { return allTags || tags.contains(upperTag); }
     // Fills in `end` from `parent`; elements must be in document order.

@@ -4,16 +4,12 @@
 
 namespace papyrant {
 
-// A page held in memory: parsed from markup (the fixture pages of the tests, saved pages) or a
-// snapshot taken from the live browser. It never changes by itself; setValue() changes the copy.
+// A page held in memory: a snapshot taken from the live browser (or, in the tests, a page
+// parsed from markup). It never changes by itself; setValue() changes the copy.
 class StaticDocument : public Document
 {
 public:
     StaticDocument(QString url, QString markup, std::shared_ptr<ElementStore> store);
-
-    // Parses HTML as browsers do for ordinary pages (tags and entities, void elements, implied
-    // ends of P, LI, TD and the like); relative links are resolved against url (or BASE).
-    static std::shared_ptr<StaticDocument> fromHtml(const QString &html, const QString &url);
 
     QString outerHTML() const override { return m_markup; }
     QString URL() const override { return m_url; }

@@ -12,10 +12,11 @@ struct TypeRule
 {
     QStringView main;
     QStringView subtypes[9]; // unused places stay null
-    QStringView extension; // null: the subtype itself
+    QStringView extension;   // null: the subtype itself
 };
 
-// First matching row wins; the known main types fall back to the subtype below.
+// First matching row wins; the known main types fall back to the subtype below. One rule a line:
+// clang-format off
 const TypeRule typeRules[] = {
     {u"application", {u"octet-stream"}, u""},
     {u"application", {u"x-shockwave-flash"}, u"swf"},
@@ -59,6 +60,7 @@ const TypeRule typeRules[] = {
     {u"audio", {u"x-mpegurl"}, u"mpeg"},
     {u"message", {u"rfc822"}, u"mht"},
 };
+// clang-format on
 
 // The leading run of letters a-z; more than five letters is no extension.
 QString letterFilter(const QString &candidate)

@@ -35,7 +35,10 @@ QString Utf8Escape(char32_t c)
 {
     if (c < 0x80 && QChar::isLetterOrNumber(c))
         return QString(QChar(char16_t(c)));
-    const QByteArray utf8 = QString::fromUcs4(&c, 1).toUtf8();
+    // Through a view: QString::fromUcs4 would drop a U+FEFF as a byte-order mark.
+    if (c > 0x10FFFF)
+        c = QChar::ReplacementCharacter;
+    const QByteArray utf8 = QStringView(QChar::fromUcs4(c)).toUtf8();
     QString out;
     out.reserve(utf8.size() * 3);
     for (const char byte : utf8)
@@ -59,7 +62,8 @@ QString UrlEncode(const QString &text)
             out += c;
             continue;
         }
-        const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const bool pair =
+            c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
         const QStringView character = QStringView(text).mid(i, pair ? 2 : 1);
         const char32_t code = pair ? QChar::surrogateToUcs4(c, text[i + 1]) : c.unicode();
         // Half a surrogate pair is no character and stays as it is.

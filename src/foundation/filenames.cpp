@@ -53,6 +53,14 @@ QStringView trimSpaces(QStringView text)
     return text.mid(start, end - start);
 }
 
+// Anything at the path, file or folder, hidden or not, or a link even to nothing, takes it: a
+// numbered name is one that a new file can be created or renamed to.
+bool isTaken(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
 qsizetype lastSeparator(QStringView text)
 {
     return std::max(text.lastIndexOf(u'/'), text.lastIndexOf(u'\\'));
@@ -106,8 +114,8 @@ QString CleanFileName(const QString &name)
     out.reserve(name.size());
     for (qsizetype i = 0; i < name.size(); ++i) {
         const QChar c = name[i];
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F || forbidden.contains(c))
-            continue;
+        if (c.category() == QChar::Other_Control || forbidden.contains(c))
+            continue; // C0, DEL and C1 alike
         if (c.isSurrogate()) {
             // Half a pair is no character: the file system would get a different name.
             if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
@@ -125,8 +133,12 @@ QString CleanFileName(const QString &name)
     while (end > start && out[end - 1] == u'.')
         --end;
     out = LeftAnsiBytes(out.mid(start, end - start), 200);
-    return out.left(detail::longestPrefix(QStringView(out), maxNameOnDisk - suffixReserve,
-                                          lengthOnDisk));
+    out.truncate(
+        detail::longestPrefix(QStringView(out), maxNameOnDisk - suffixReserve, lengthOnDisk));
+    // The cut may end right after a dot: trim again, so a cleaned name stays clean.
+    while (out.endsWith(u'.'))
+        out.chop(1);
+    return out;
 }
 
 QString FileNameFromUrl(const QString &url, bool stripExtension)
@@ -193,7 +205,7 @@ CounterSuffix SplitCounterSuffix(const QString &name)
 
 QString UniqueFilePath(const QString &path)
 {
-    if (!FileExists(path))
+    if (path.isEmpty() || !isTaken(path))
         return path;
     const qsizetype sep = lastSeparator(path);
     if (sep < 0)
@@ -219,7 +231,7 @@ QString UniqueFilePath(const QString &path)
 
     const QString dotExtension = extension.isEmpty() ? QString() : u'.' + extension;
     QString candidate = folder + base + dotExtension;
-    for (qint64 n = 1; FileExists(candidate); ++n) {
+    for (qint64 n = 1; isTaken(candidate); ++n) {
         const QString suffix = counterText(n, 4) + dotExtension;
         candidate = folder + fitOnDisk(base, suffix) + suffix;
     }
@@ -310,14 +322,9 @@ QString CopyRenameTarget(const QString &source, const QString &destFolder)
     // Without an extension the name is the bare base: no trailing dot on any file system.
     const QString dotExtension = parts.extension.isEmpty() ? QString() : u'.' + parts.extension;
 
-    // Anything at the candidate, hidden or not, file or folder, is taken: a copy never
-    // replaces what is there.
-    const auto taken = [](const QString &candidate) {
-        const QFileInfo info(candidate);
-        return info.exists() || info.isSymLink();
-    };
+    // A copy never replaces what is there.
     QString candidate = folder + base + dotExtension;
-    for (qint64 n = 1; taken(candidate); ++n) {
+    for (qint64 n = 1; isTaken(candidate); ++n) {
         const QString suffix = counterText(n, 3) + dotExtension;
         candidate = folder + fitOnDisk(base, suffix) + suffix;
     }

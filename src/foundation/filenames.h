@@ -12,9 +12,10 @@ class Prompts;
 // 复制相同文件自动重命名 look at the file system.
 
 // A name without the characters Windows forbids in file names (\ / : * ? " < > |), without
-// control characters and unpaired surrogates, without leading or trailing dots, cut to 400 code-page bytes and to
-// what the platform's file system accepts with room left for "." + extension and a counter
-// such as "[0001]". Spaces stay; the text is not trimmed. The result may be empty.
+// control characters (C0, DEL and C1) and unpaired surrogates, without leading or trailing dots,
+// cut to 400 code-page bytes and to what the platform's file system accepts with room left for
+// "." + extension and a counter such as "[0001]". Spaces stay; the text is not trimmed. The
+// result may be empty. Cleaning a cleaned name changes nothing.
 QString CleanFileName(const QString &name);
 
 // The last segment of a link ("/" or "\" separated), trimmed of spaces; with stripExtension,
@@ -50,8 +51,9 @@ struct CounterSuffix
 // A final "[digits]" counter of a name. A name that would be nothing but a counter has none.
 CounterSuffix SplitCounterSuffix(const QString &name);
 
-// A path at which no file exists: the path itself when it is free, else the same folder with
-// the name's own counter removed and "[0001]", "[0002]"... added before the extension.
+// A path at which nothing exists (no file, folder or link): the path itself when it is free,
+// else the same folder with the name's own counter removed and "[0001]", "[0002]"... added
+// before the extension.
 QString UniqueFilePath(const QString &path);
 
 // Creates the folder path level by level and returns it without a trailing "/" ("/" for the

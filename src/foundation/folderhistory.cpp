@@ -12,6 +12,20 @@ namespace {
 
 constexpr int MaxHistoryLines = 100;
 
+// A line trimmed of white space and of byte-order marks: a mark (Notepad writes one before the
+// first line) is no part of a folder name, wherever the decoder happened to leave it.
+QString trimmedEntry(QString line)
+{
+    const auto isBlank = [](QChar c) { return c.isSpace() || c == QChar::ByteOrderMark; };
+    qsizetype start = 0;
+    qsizetype end = line.size();
+    while (start < end && isBlank(line[start]))
+        ++start;
+    while (end > start && isBlank(line[end - 1]))
+        --end;
+    return line.mid(start, end - start);
+}
+
 bool containsIgnoringCase(const QStringList &list, const QString &text)
 {
     for (const QString &entry : list) {
@@ -32,18 +46,21 @@ std::optional<QStringList> ReadFolderHistory(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return folders;
     int counted = 0;
-    while (!file.atEnd()) {
+    while (!file.atEnd() && counted <= MaxHistoryLines) {
         QByteArray bytes = file.readLine();
-        // Lines are cut on bytes before decoding, so a broken character never swallows a line end.
-        while (bytes.endsWith('\n') || bytes.endsWith('\r'))
+        if (bytes.endsWith('\n'))
             bytes.chop(1);
-        const QString line = fromCodePage(bytes).trimmed();
-        if (line.isEmpty())
-            continue;
-        if (++counted > MaxHistoryLines)
-            break;
-        if (!containsIgnoringCase(folders, line))
-            folders.append(line);
+        // Lines are cut on bytes before decoding, so a broken character never swallows a line
+        // end. A bare CR ends a line as CR LF does; a NUL is no part of any folder name.
+        for (QByteArray &piece : bytes.split('\r')) {
+            const QString line = trimmedEntry(fromCodePage(piece.replace('\0', QByteArray())));
+            if (line.isEmpty())
+                continue;
+            if (++counted > MaxHistoryLines)
+                break;
+            if (!containsIgnoringCase(folders, line))
+                folders.append(line);
+        }
     }
     return folders;
 }

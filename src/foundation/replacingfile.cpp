@@ -40,7 +40,8 @@ mode_t currentUmask()
 ReplacingFile::ReplacingFile(const QString &target) : m_target(target)
 {
     // A short name of our own: the target's name may already be as long as the system allows.
-    m_temp.setFileTemplate(QFileInfo(target).absolutePath() + QStringLiteral("/.papyrant-XXXXXX.part"));
+    m_temp.setFileTemplate(QFileInfo(target).absolutePath()
+                           + QStringLiteral("/.papyrant-XXXXXX.part"));
     m_temp.setAutoRemove(true);
 }
 

@@ -30,20 +30,16 @@ std::optional<QString> asText(const QVariant &value)
     if (!value.isValid())
         return std::nullopt;
     switch (value.typeId()) {
-    case QMetaType::QString:
-        return value.toString();
-    case QMetaType::QStringList:
-        return value.toStringList().join(u", "_s);
+    case QMetaType::QString: return value.toString();
+    case QMetaType::QStringList: return value.toStringList().join(u", "_s);
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
     case QMetaType::Double:
     case QMetaType::Bool:
-    case QMetaType::QByteArray:
-        return value.toString();
-    default:
-        return std::nullopt;
+    case QMetaType::QByteArray: return value.toString();
+    default: return std::nullopt;
     }
 }
 

@@ -132,11 +132,12 @@ QUrl MailSuggestionUrl(const QDate &date)
 {
     const QString subject = u"我要对["_s + appTitle() + u"]提建议"_s;
     const QString body = u"软件名称："_s + appTitle() + u" 姓名：          "_s
-        + u" Email：           "_s + u" 联系地址：           "_s + u" 邮编：              "_s
-        + u" 电话：                    "_s + u" 日期："_s
-        + QLocale::system().toString(date, QLocale::ShortFormat);
+                         + u" Email：           "_s + u" 联系地址：           "_s
+                         + u" 邮编：              "_s + u" 电话：                    "_s
+                         + u" 日期："_s + QLocale::system().toString(date, QLocale::ShortFormat);
     const QByteArray encoded = "mailto:" + MakerContactAddress.toUtf8()
-        + "?subject=" + QUrl::toPercentEncoding(subject) + "&body=" + QUrl::toPercentEncoding(body);
+                               + "?subject=" + QUrl::toPercentEncoding(subject)
+                               + "&body=" + QUrl::toPercentEncoding(body);
     return QUrl::fromEncoded(encoded, QUrl::StrictMode);
 }
 
@@ -149,7 +150,7 @@ QString InternetCacheFolder()
 {
     // Where a disk-based browser profile keeps its HTTP cache unless told otherwise.
     return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + u"/QtWebEngine/"_s
-        + BrowserStorageName.toString() + u'/';
+           + BrowserStorageName.toString() + u'/';
 }
 
 QString NotificationSoundFile(int number)

@@ -51,10 +51,13 @@ void Downloader::startRead()
     if (!m_stream->writeTo(m_saveFile)) {
         // Nowhere to write: no point in fetching; report after the caller has returned.
         m_stream.reset();
-        QMetaObject::invokeMethod(this, [this] {
-            if (isRunning())
-                fail(u"无法下载"_s);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (isRunning())
+                    fail(u"无法下载"_s);
+            },
+            Qt::QueuedConnection);
     }
 }
 

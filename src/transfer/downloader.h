@@ -1,10 +1,10 @@
 #pragma once
 
+#include "transfer/httpstream.h"
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
-#include "transfer/httpstream.h"
 
 namespace papyrant {
 

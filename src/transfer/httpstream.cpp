@@ -111,9 +111,9 @@ void HttpStream::drain()
     while (m_reply->bytesAvailable() > 0) {
         if (m_pendingSize + m_options.chunkSize > m_pending.size() && !flush())
             return;
-        const qint64 n = m_reply->read(m_pending.data() + m_pendingSize,
-                                       qMin<qint64>(m_options.chunkSize,
-                                                    m_pending.size() - m_pendingSize));
+        const qint64 n =
+            m_reply->read(m_pending.data() + m_pendingSize,
+                          qMin<qint64>(m_options.chunkSize, m_pending.size() - m_pendingSize));
         if (n <= 0)
             break;
         m_pendingSize += n;

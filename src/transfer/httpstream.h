@@ -8,7 +8,6 @@
 
 class QNetworkReply;
 
-
 namespace papyrant {
 
 class ReplacingFile;
@@ -28,7 +27,7 @@ public:
     {
         QByteArray referer;
         bool followRedirects = false;
-        int chunkSize = 64 * 1024;  // bytes moved to the file per read
+        int chunkSize = 64 * 1024; // bytes moved to the file per read
     };
 
     HttpStream(const QUrl &url, const Options &options, QObject *parent = nullptr);

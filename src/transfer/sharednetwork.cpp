@@ -60,9 +60,9 @@ void ApplyProxy(const ProxySettings &proxy)
     if (proxy.enabled && !proxy.host.trimmed().isEmpty()) {
         bool ok = false;
         const uint port = proxy.port.trimmed().toUInt(&ok);
-        SharedNetworkManager().setProxy(QNetworkProxy(QNetworkProxy::HttpProxy,
-                                                      proxy.host.trimmed(),
-                                                      quint16(ok && port > 0 && port < 65536 ? port : 80)));
+        SharedNetworkManager().setProxy(
+            QNetworkProxy(QNetworkProxy::HttpProxy, proxy.host.trimmed(),
+                          quint16(ok && port > 0 && port < 65536 ? port : 80)));
     } else {
         QNetworkProxyFactory::setUseSystemConfiguration(true);
         SharedNetworkManager().setProxy(QNetworkProxy(QNetworkProxy::DefaultProxy));

@@ -44,6 +44,9 @@ TEST(UrlEncode, EscapesPercentMultiByteAndQuerySigns)
         {"UTF-8", emoji, u"%F0%9F%98%80"_s},
         {"UTF-8", u"x"_s + QChar(0xD800) + u"y"_s, u"x"_s + QChar(0xD800) + u"y"_s}, // lone surrogate
         {"GBK", QString(), QString()},
+        // a byte-order mark inside a keyword is a character like any other
+        {"UTF-8", u"a\uFEFFb"_s, u"a%EF%BB%BFb"_s},
+        {"UTF-8", u"\uFEFF\uFEFF"_s, u"%EF%BB%BF%EF%BB%BF"_s},
     };
     for (const EncodeCase &c : cases) {
         PinCodePage pin(c.codePage);
@@ -61,6 +64,7 @@ TEST(Utf8Escape, WritesUtf8BytesOfOneCharacter)
         {U'\u07FF', u"%DF%BF"_s},
         {U'中', u"%E4%B8%AD"_s},
         {U'\U0001F600', u"%F0%9F%98%80"_s},
+        {U'\uFEFF', u"%EF%BB%BF"_s},
     };
     for (const auto &[c, expected] : cases)
         EXPECT_EQ(Utf8Escape(c), expected) << uint(c);

@@ -101,6 +101,9 @@ TEST_F(FileRules, UniqueFilePathNumbersTakenNames)
     touch(u"[0002]"_s);
     touch(u"noext"_s);
     mkdir(u"folder.pdf"_s);
+    touch(u"c.pdf"_s);
+    mkdir(u"c[0001].pdf"_s); // a folder takes a numbered name as surely as a file
+    touch(u"..."_s);         // its base is "..": never the parent folder
     const QString long120 = QString(120, u'L');
     touch(long120 + u".txt"_s);
 
@@ -111,7 +114,9 @@ TEST_F(FileRules, UniqueFilePathNumbersTakenNames)
         {u"[0002]"_s, u"[0002][0001]"_s},          // never the folder itself
         {u"noext"_s, u"noext[0001]"_s},
         {u"free.pdf"_s, u"free.pdf"_s},
-        {u"folder.pdf"_s, u"folder.pdf"_s},        // a folder is no file
+        {u"folder.pdf"_s, u"folder[0001].pdf"_s},  // a folder's path is no free file path
+        {u"c.pdf"_s, u"c[0002].pdf"_s},
+        {u"..."_s, u"..[0001]"_s},
         {long120 + u".txt"_s, long120.left(100) + u".txt"_s},
     };
     for (const auto &[given, expected] : cases)

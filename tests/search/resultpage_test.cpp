@@ -2,6 +2,7 @@
 #include "search/resultpage.h"
 #include "browser/staticdocument.h"
 #include "support/fixturesite.h"
+#include "support/htmldocument.h"
 #include "support/qtprinters.h"
 #include "support/staticbrowser.h"
 
@@ -18,7 +19,7 @@ const QString pageUrl = u"https://ci.nii.ac.jp/search?q=x&type=1"_s;
 
 ResultPage parseFixture(const QString &name, const QString &folder = {})
 {
-    const auto doc = StaticDocument::fromHtml(readFixture(u"resultpages/"_s + name), pageUrl);
+    const auto doc = parseHtml(readFixture(u"resultpages/"_s + name), pageUrl);
     return ParseResultPage(doc.get(), folder);
 }
 
@@ -35,6 +36,7 @@ TEST(ResultPage, TakesEveryOpenAccessEntryOnceWithCleanTitleAndLink)
         {u"Beta results v1.2. and more"_s, u"https://repo.example.org/beta.pdf"_s},
         {u"イプシロン  研究"_s, u"https://ci.nii.ac.jp/epsilon.pdf"_s},
         {u"Zeta & Eta"_s, u"https://repo.example.ac.jp/dspace/bitstream?id=6&seq=1"_s},
+        {u"Nu: 入门"_s, u"https://ci.nii.ac.jp/nu.pdf?a=1&b=2"_s},
     };
     ASSERT_EQ(page.entries.size(), expected.size());
     for (int i = 0; i < expected.size(); ++i) {
@@ -49,9 +51,11 @@ TEST(ResultPage, TakesEveryOpenAccessEntryOnceWithCleanTitleAndLink)
 
 TEST(ResultPage, BlockPageMarkerInAnyCaseTakesNothing)
 {
-    const ResultPage page = parseFixture(u"blocked.html"_s);
-    EXPECT_TRUE(page.blocked);
-    EXPECT_TRUE(page.entries.isEmpty());
+    for (const QString &name : {u"blocked.html"_s, u"blocked_references.html"_s}) {
+        const ResultPage page = parseFixture(name);
+        EXPECT_TRUE(page.blocked) << name.toStdString();
+        EXPECT_TRUE(page.entries.isEmpty()) << name.toStdString();
+    }
     EXPECT_FALSE(parseFixture(u"entries.html"_s).blocked);
     EXPECT_FALSE(ParseResultPage(nullptr, {}).blocked);
     EXPECT_TRUE(ParseResultPage(nullptr, {}).entries.isEmpty());
@@ -98,12 +102,12 @@ TEST(ResultPage, AddThisPageShowsThePickerOnlyWhenAskedTo)
     };
     ResultPage withPicker = 加入本页到列表(browser, 1, picker);
     EXPECT_EQ(pickerShown, 1);
-    ASSERT_EQ(withPicker.entries.size(), 4);
+    ASSERT_EQ(withPicker.entries.size(), 5);
     EXPECT_EQ(withPicker.entries.first().saveFolder, u"/home/u/12345/"_s);
 
     ResultPage without = 加入本页到列表(browser, 0, picker);
     EXPECT_EQ(pickerShown, 1);
-    ASSERT_EQ(without.entries.size(), 4);
+    ASSERT_EQ(without.entries.size(), 5);
     EXPECT_EQ(without.entries.first().saveFolder, QString());
 }
 

@@ -27,7 +27,10 @@ public:
     std::deque<QString> fileAnswers;   // open and save dialogs
     std::deque<QString> folderAnswers; // folder browser
 
-    void message(const QString &text, Icon icon) override { shown.append({QStringLiteral("message"), text, icon}); }
+    void message(const QString &text, Icon icon) override
+    {
+        shown.append({QStringLiteral("message"), text, icon});
+    }
     bool askYesNo(const QString &text, Icon icon) override
     {
         shown.append({QStringLiteral("yesno"), text, icon});
@@ -71,8 +74,7 @@ public:
     QString last() const { return shown.isEmpty() ? QString() : shown.last().text; }
 
 private:
-    template<typename T>
-    static T take(std::deque<T> &queue, const T &fallback)
+    template<typename T> static T take(std::deque<T> &queue, const T &fallback)
     {
         if (queue.empty())
             return fallback;

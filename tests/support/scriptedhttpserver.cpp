@@ -66,8 +66,8 @@ Script Script::response(int status, const QByteArray &body, const QByteArray &co
         headers << "Content-Type: " + contentType;
     headers << "Content-Length: " + QByteArray::number(body.size());
     headers += extraHeaders;
-    const QByteArray status_line = "HTTP/1.1 " + QByteArray::number(status) + ' '
-                                   + reasons.value(status, "Status");
+    const QByteArray status_line =
+        "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasons.value(status, "Status");
     return Script().send(head(status_line, headers) + body);
 }
 
@@ -110,14 +110,15 @@ private:
             const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
             request.method = first.value(0);
             request.target = first.value(1);
-            request.path = request.target.left(request.target.indexOf('?') < 0
-                                                   ? request.target.size()
-                                                   : request.target.indexOf('?'));
+            request.path =
+                request.target.left(request.target.indexOf('?') < 0 ? request.target.size()
+                                                                    : request.target.indexOf('?'));
             for (qsizetype i = 1; i < lines.size(); ++i) {
                 const QByteArray line = lines[i].trimmed();
                 const qsizetype colon = line.indexOf(':');
                 if (colon > 0)
-                    request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+                    request.headers.append(
+                        {line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
             }
             const qint64 length = request.header("Content-Length").toLongLong();
             if (m_buffer.size() < end + 4 + length)
@@ -156,11 +157,8 @@ private:
         case Script::Step::Delay:
             QTimer::singleShot(int(step.count), this, &ScriptedConnection::next);
             break;
-        case Script::Step::Stall:
-            break;
-        case Script::Step::Close:
-            m_socket->disconnectFromHost();
-            break;
+        case Script::Step::Stall: break;
+        case Script::Step::Close: m_socket->disconnectFromHost(); break;
         case Script::Step::Reset:
             if (m_socket->bytesToWrite() > 0)
                 m_socket->waitForBytesWritten(2000);
@@ -297,7 +295,10 @@ static Script fileResponse(const QString &filePath, QByteArray type)
     if (!file.open(QIODevice::ReadOnly))
         return Script::response(404, "not found", "text/plain");
     if (type.isEmpty())
-        type = QMimeDatabase().mimeTypeForFile(filePath, QMimeDatabase::MatchExtension).name().toUtf8();
+        type = QMimeDatabase()
+                   .mimeTypeForFile(filePath, QMimeDatabase::MatchExtension)
+                   .name()
+                   .toUtf8();
     return Script::response(200, file.readAll(), type);
 }
 

@@ -30,9 +30,9 @@ public:
     // Written as the socket drains, so it holds no more than a few pieces in memory.
     Script &repeat(const QByteArray &piece, qint64 totalBytes);
     Script &delay(int ms);
-    Script &stall();  // sends nothing more and keeps the connection open
-    Script &close();  // graceful close after everything was written
-    Script &reset();  // RST (SO_LINGER 0) after everything was written
+    Script &stall(); // sends nothing more and keeps the connection open
+    Script &close(); // graceful close after everything was written
+    Script &reset(); // RST (SO_LINGER 0) after everything was written
 
     // Status line and headers, ending with the blank line. Each header is "Name: value".
     static QByteArray head(const QByteArray &statusLine, const QList<QByteArray> &headers = {});
@@ -83,7 +83,8 @@ public:
                    const QByteArray &contentType = "application/octet-stream",
                    const QList<QByteArray> &extraHeaders = {});
     // Serves the file's bytes read at request time; the type is guessed from the name if empty.
-    void serveFile(const QString &path, const QString &filePath, const QByteArray &contentType = {});
+    void serveFile(const QString &path, const QString &filePath,
+                   const QByteArray &contentType = {});
     // Every file under `folder` at urlPrefix + relative path ("/site/" + "a/b.html").
     void serveDirectory(const QString &urlPrefix, const QString &folder);
     // The script for a request to this path chosen when it arrives (a site with sessions).

@@ -1,6 +1,7 @@
 #include "support/staticbrowser.h"
 
 #include "support/fixturesite.h"
+#include "support/htmldocument.h"
 
 #include <QTimer>
 #include <QUrl>
@@ -58,7 +59,7 @@ void StaticBrowser::load(const QString &address, bool record)
 
 void StaticBrowser::finish(const QString &address)
 {
-    m_document = StaticDocument::fromHtml(pageFor(address), address);
+    m_document = parseHtml(pageFor(address), address);
     m_document->setClickHandler([this](const ElementData &e) {
         if (e.tag == u"A" && !e.href.isEmpty() && !e.href.startsWith(u"javascript:"_s))
             load(e.href, true);

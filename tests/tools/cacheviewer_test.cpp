@@ -45,7 +45,9 @@ QByteArray entryBytes(const QByteArray &key, const QByteArray &body, const QByte
     put(out, quint32(0));
     QByteArray stream = QByteArray("\xe8\0\0\0\x03\0\x04\0", 8) + headers;
     stream.replace('\n', '\0');
-    stream += QByteArray("\0\0\x09\0\0\0127.0.0.1", 16);
+    // Two literals: written as one, "\0127" would be the octal escape "\012" and a "7", and the
+    // 16 bytes read would run past the end of the literal.
+    stream += QByteArray("\0\0\x09\0\0\0" "127.0.0.1", 16);
     out += stream;
     put(out, quint64(0xf4fa6f45970d41d8ULL));
     put(out, quint32(0));

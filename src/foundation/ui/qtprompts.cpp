@@ -49,8 +49,8 @@ std::optional<QString> QtPrompts::input(const QString &prompt, const QString &in
 
 QString QtPrompts::openFile(const QString &title, const QString &filter, const QString &startFolder)
 {
-    return QFileDialog::getOpenFileName(m_parent, title.isEmpty() ? appTitle() : title,
-                                        startFolder, filter);
+    return QFileDialog::getOpenFileName(m_parent, title.isEmpty() ? appTitle() : title, startFolder,
+                                        filter);
 }
 
 QString QtPrompts::saveFile(const QString &title, const QString &filter,
@@ -62,9 +62,8 @@ QString QtPrompts::saveFile(const QString &title, const QString &filter,
 
 QString QtPrompts::browseFolder(const QString &title, const QString &startFolder)
 {
-    QString folder = QFileDialog::getExistingDirectory(m_parent,
-                                                       title.isEmpty() ? appTitle() : title,
-                                                       startFolder);
+    QString folder = QFileDialog::getExistingDirectory(
+        m_parent, title.isEmpty() ? appTitle() : title, startFolder);
     if (!folder.isEmpty() && !folder.endsWith(u'/'))
         folder += u'/';
     return folder;

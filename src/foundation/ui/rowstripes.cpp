@@ -18,9 +18,7 @@ class FixedRowHeightDelegate : public QStyledItemDelegate
 {
 public:
     FixedRowHeightDelegate(QAbstractItemDelegate *inner, int height, QObject *parent)
-        : QStyledItemDelegate(parent)
-        , m_inner(inner)
-        , m_height(height)
+        : QStyledItemDelegate(parent), m_inner(inner), m_height(height)
     {
         if (m_inner) {
             connect(m_inner, &QAbstractItemDelegate::commitData, this,

@@ -42,8 +42,7 @@ bool ShowInFolder(const QString &path, const QDBusConnection &bus)
     QDBusMessage call = QDBusMessage::createMethodCall(
         u"org.freedesktop.FileManager1"_s, u"/org/freedesktop/FileManager1"_s,
         u"org.freedesktop.FileManager1"_s, u"ShowItems"_s);
-    call << QStringList {QString::fromUtf8(
-        QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded())}
+    call << QStringList{QString::fromUtf8(QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded())}
          << QString();
     const QDBusMessage reply = bus.call(call, QDBus::BlockWithGui, ReplyTimeoutMs);
     return reply.type() == QDBusMessage::ReplyMessage;

@@ -5,6 +5,7 @@
 #include "transfer/sharednetwork.h"
 #include "browser/staticdocument.h"
 #include "support/fixturesite.h"
+#include "support/htmldocument.h"
 #include "support/qtprinters.h"
 
 #include <QNetworkCookie>
@@ -125,15 +126,25 @@ TEST_F(BrowserTest, ExtractsTheEdgeCasePageAsTheStaticParserDoes)
                             "text/html; charset=utf-8");
     ASSERT_TRUE(open(site.url(u"/entries.html"_s)));
     const ResultPage live = ExtractPage(*browser, {});
-    const auto parsed = StaticDocument::fromHtml(readFixture(u"resultpages/entries.html"_s),
-                                                 site.url(u"/entries.html"_s));
+    const auto parsed = test::parseHtml(readFixture(u"resultpages/entries.html"_s),
+                                        site.url(u"/entries.html"_s));
     const ResultPage fromText = ParseResultPage(parsed.get(), {});
-    ASSERT_EQ(live.entries.size(), 4);
+    ASSERT_EQ(live.entries.size(), 5);
     ASSERT_EQ(live.entries.size(), fromText.entries.size());
     for (int i = 0; i < live.entries.size(); ++i) {
         EXPECT_EQ(live.entries.at(i).title, fromText.entries.at(i).title) << i;
         EXPECT_EQ(live.entries.at(i).link, fromText.entries.at(i).link) << i;
     }
+
+    // A block-page marker written with character references is a marker to both.
+    site.server().serveFile(u"/blocked_references.html"_s,
+                            fixturePath(u"resultpages/blocked_references.html"_s),
+                            "text/html; charset=utf-8");
+    ASSERT_TRUE(open(site.url(u"/blocked_references.html"_s)));
+    EXPECT_TRUE(ExtractPage(*browser, {}).blocked);
+    const auto blocked = test::parseHtml(readFixture(u"resultpages/blocked_references.html"_s),
+                                         site.url(u"/blocked_references.html"_s));
+    EXPECT_TRUE(ParseResultPage(blocked.get(), {}).blocked);
 }
 
 TEST_F(BrowserTest, ReportsNavigationTitleAndOnlyTopLevelCompletion)
