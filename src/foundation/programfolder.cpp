@@ -27,14 +27,30 @@ QString withSlash(QString folder)
 
 } // namespace
 
+bool IsSystemProgramFolder(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(folder);
+    return false;
+#else
+    const QString path = withSlash(QDir::cleanPath(folder));
+    for (const QString &system : {u"/usr/"_s, u"/opt/"_s, u"/bin/"_s, u"/sbin/"_s, u"/snap/"_s})
+        if (path.startsWith(system))
+            return true;
+    return false;
+#endif
+}
+
 QString ProgramDataFolder()
 {
     if (!pinnedFolder().isEmpty())
         return pinnedFolder();
     // An installed program usually may not write beside itself; the per-user folder then
-    // takes the files that would have gone there.
+    // takes the files that would have gone there. Run by root, it could, but the system's
+    // program folders are no place for a user's folder history.
     const QString exeFolder = QCoreApplication::applicationDirPath();
-    if (!exeFolder.isEmpty() && QFileInfo(exeFolder).isWritable())
+    if (!exeFolder.isEmpty() && QFileInfo(exeFolder).isWritable()
+        && !IsSystemProgramFolder(exeFolder))
         return withSlash(exeFolder);
     const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(userFolder);

@@ -125,3 +125,16 @@ TEST(ProgramFolder, FallsBackToTheExecutableFolderAndEndsInSlash)
     EXPECT_EQ(ProgramDataFolder(), u"/tmp/somewhere/"_s);
     setProgramDataFolderForTesting({});
 }
+
+#ifndef Q_OS_WIN
+// An installed program run by root could write beside itself; it keeps out of system folders.
+TEST(ProgramFolder, SystemProgramFoldersAreNeverTheDataFolder)
+{
+    for (const QString &system : {u"/usr/bin"_s, u"/usr/local/bin/"_s, u"/opt/papyrant/bin"_s,
+                                  u"/bin"_s, u"/usr/bin/../lib"_s})
+        EXPECT_TRUE(IsSystemProgramFolder(system)) << system.toStdString();
+    for (const QString &own : {u"/home/a/papyrant"_s, u"/tmp/build/src/app"_s, u"/usrdata/x"_s,
+                               u"/work/opt/bin"_s})
+        EXPECT_FALSE(IsSystemProgramFolder(own)) << own.toStdString();
+}
+#endif
