@@ -17,7 +17,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 5 || (args[1] != u"method1" && args[1] != u"method2")) {
-        std::fprintf(stderr, "usage: batch_bench method1|method2 urls.txt source-folder save-folder\n");
+        std::fprintf(stderr,
+                     "usage: batch_bench method1|method2 urls.txt source-folder save-folder\n");
         return 2;
     }
     const QList<BatchFile> files = ReadBatchList(args[2]);
@@ -33,6 +34,7 @@ int main(int argc, char **argv)
     AppendRows(engine.queue, files, folder, QStringLiteral("http://127.0.0.1/list.html"));
     const qint64 ms = RunBatch(engine.queue, engine.scheduler, 600000);
     std::printf("ms: %lld\nrows: %d\nfinished: %d\nidentical: %d\n", ms, engine.queue.count(),
-                engine.queue.countInState(QueueRow::Finished), CountIdentical(engine.queue, args[3]));
+                engine.queue.countInState(QueueRow::Finished),
+                CountIdentical(engine.queue, args[3]));
     return ms >= 0 ? 0 : 1;
 }

@@ -42,7 +42,8 @@ inline QList<BatchFile> ReadBatchList(const QString &path)
             continue;
         const int n = int(files.size()) + 1;
         const int titleNumber = n % 10 == 0 ? n - 1 : n;
-        files.append({url, QStringLiteral("论文 %1 的全文").arg(titleNumber, 4, 10, QLatin1Char('0'))});
+        files.append(
+            {url, QStringLiteral("论文 %1 的全文").arg(titleNumber, 4, 10, QLatin1Char('0'))});
     }
     return files;
 }

@@ -1,14 +1,14 @@
 // Search-side figures: the hand-over of 10,000 search rows into the download queue, and the CPU
 // the walk uses while it waits a 5-second throttle delay.
+#include "browser/browser.h"
+#include "browser/staticdocument.h"
 #include "download/downloadqueue.h"
-#include "silentprompts.h"
 #include "foundation/prompts.h"
 #include "search/addallwalk.h"
 #include "search/analysis.h"
-#include "browser/browser.h"
 #include "search/downloadqueueowner.h"
 #include "search/searchsession.h"
-#include "browser/staticdocument.h"
+#include "silentprompts.h"
 #include "support/htmldocument.h"
 #include "tools/savepathvalues.h"
 
@@ -94,8 +94,11 @@ int main(int argc, char **argv)
         QList<SearchRow> rows;
         for (int i = 0; i < 10000; ++i)
             rows.append({u"http://bench.test/pdf/%1.pdf?id=%1"_s.arg(i),
-                         u"Article number %1: a title\r\nwith a line break"_s.arg(i), u"PDF"_s,
-                         {}, {}, u"http://bench.test/search?p=%1"_s.arg(i / 20)});
+                         u"Article number %1: a title\r\nwith a line break"_s.arg(i),
+                         u"PDF"_s,
+                         {},
+                         {},
+                         u"http://bench.test/search?p=%1"_s.arg(i / 20)});
         session.list().addRows(rows);
         AnalysisCommands analysis(session);
         QElapsedTimer clock;

@@ -19,10 +19,24 @@ namespace {
 QByteArray zipMember(const QByteArray &name, quint16 flags)
 {
     QByteArray h("PK\x03\x04", 4);
-    const auto u16 = [&](quint16 v) { h += char(v & 0xff); h += char(v >> 8); };
-    const auto u32 = [&](quint32 v) { u16(quint16(v & 0xffff)); u16(quint16(v >> 16)); };
-    u16(0x14); u16(flags); u16(8); u16(0); u16(0); u32(0); u32(50); u32(100);
-    u16(quint16(name.size())); u16(0);
+    const auto u16 = [&](quint16 v) {
+        h += char(v & 0xff);
+        h += char(v >> 8);
+    };
+    const auto u32 = [&](quint32 v) {
+        u16(quint16(v & 0xffff));
+        u16(quint16(v >> 16));
+    };
+    u16(0x14);
+    u16(flags);
+    u16(8);
+    u16(0);
+    u16(0);
+    u32(0);
+    u32(50);
+    u32(100);
+    u16(quint16(name.size()));
+    u16(0);
     return h + name + QByteArray(50, 'x');
 }
 
@@ -53,14 +67,21 @@ QList<Kind> kinds()
         {"rtf", "{\\rtf1\\ansi "},
         {"exe", bytes("MZ\x90\x00\x03\x00\x00\x00\x04\x00\x00\x00\xff\xff\x00\x00", 16)},
         {"rar", bytes("Rar!\x1a\x07\x00", 7)},
-        {"mp3", bytes("ID3\x03\x00\x00\x00\x00\x00\x0a\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\xff\xfb\x90\x00", 24)},
+        {"mp3", bytes("ID3\x03\x00\x00\x00\x00\x00\x0a\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\xff"
+                      "\xfb\x90\x00",
+                      24)},
         {"tif", bytes("II*\x00\x08\x00\x00\x00", 8)},
-        {"png", bytes("\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR\x00\x00\x00\x04\x00\x00\x00\x04\x08\x02\x00\x00\x00", 29)},
+        {"png", bytes("\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR\x00\x00\x00\x04\x00\x00\x00\x04\x08"
+                      "\x02\x00\x00\x00",
+                      29)},
         {"jpg", bytes("\xff\xd8\xff\xe0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00", 20)},
         {"zip", zipMember("readme.txt", 0) + zipMember("b.txt", 0)},
-        {"docx", zipMember("[Content_Types].xml", 6) + zipMember("_rels/.rels", 6) + zipMember("word/document.xml", 6)},
-        {"xlsx", zipMember("[Content_Types].xml", 6) + zipMember("_rels/.rels", 6) + zipMember("xl/workbook.xml", 6)},
-        {"pptx", zipMember("[Content_Types].xml", 6) + zipMember("_rels/.rels", 6) + zipMember("ppt/presentation.xml", 6)},
+        {"docx", zipMember("[Content_Types].xml", 6) + zipMember("_rels/.rels", 6)
+                     + zipMember("word/document.xml", 6)},
+        {"xlsx", zipMember("[Content_Types].xml", 6) + zipMember("_rels/.rels", 6)
+                     + zipMember("xl/workbook.xml", 6)},
+        {"pptx", zipMember("[Content_Types].xml", 6) + zipMember("_rels/.rels", 6)
+                     + zipMember("ppt/presentation.xml", 6)},
         {"wma", bytes("\x30\x26\xb2\x75\x8e\x66\xcf\x11\xa6\xd9\x00\xaa\x00\x62\xce\x6c", 16)},
         {"unknown", "\x01"},
     };
@@ -82,9 +103,13 @@ QString typeOfMime(const QString &mime)
         {QStringLiteral("image/png"), QStringLiteral("png")},
         {QStringLiteral("image/jpeg"), QStringLiteral("jpg")},
         {QStringLiteral("application/zip"), QStringLiteral("zip")},
-        {QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document"), QStringLiteral("docx")},
-        {QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet"), QStringLiteral("xlsx")},
-        {QStringLiteral("application/vnd.openxmlformats-officedocument.presentationml.presentation"), QStringLiteral("pptx")},
+        {QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document"),
+         QStringLiteral("docx")},
+        {QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet"),
+         QStringLiteral("xlsx")},
+        {QStringLiteral(
+             "application/vnd.openxmlformats-officedocument.presentationml.presentation"),
+         QStringLiteral("pptx")},
         {QStringLiteral("video/x-ms-asf"), QStringLiteral("wma")},
         {QStringLiteral("application/octet-stream"), QString()},
         {QStringLiteral("text/plain"), QString()},

@@ -4,10 +4,10 @@
 // method1 runs Inet下载当前文件 on one queue row; method2 one Downloader. The stall modes start a
 // transfer of a URL that stalls and measure the process's CPU time while it waits.
 #include "download/downloadqueue.h"
-#include "silentprompts.h"
 #include "download/downloadsession.h"
 #include "download/methodone.h"
 #include "foundation/prompts.h"
+#include "silentprompts.h"
 #include "transfer/downloader.h"
 
 #include <QCoreApplication>
@@ -48,7 +48,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 4) {
-        std::fprintf(stderr, "usage: transfer_bench method1|method2|stall1|stall2 url folder [ms]\n");
+        std::fprintf(stderr,
+                     "usage: transfer_bench method1|method2|stall1|stall2 url folder [ms]\n");
         return 2;
     }
     const QString mode = args[1];
@@ -95,7 +96,8 @@ int main(int argc, char **argv)
             downloader.BeginDownload(url, folder + QStringLiteral("bench.bin"), {});
             loop.exec();
         }
-        std::printf("ms: %lld\npeak_rss_kb: %ld\nok: %d\n", clock.elapsed(), peakRssKb(), ok ? 1 : 0);
+        std::printf("ms: %lld\npeak_rss_kb: %ld\nok: %d\n", clock.elapsed(), peakRssKb(),
+                    ok ? 1 : 0);
         return ok ? 0 : 1;
     }
 

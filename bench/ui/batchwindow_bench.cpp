@@ -23,7 +23,8 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(appTitle());
     const QStringList args = app.arguments();
     if (args.size() < 5 || (args[1] != u"shown" && args[1] != u"hidden")) {
-        std::fprintf(stderr, "usage: batchwindow_bench shown|hidden urls.txt source-folder save-folder\n");
+        std::fprintf(stderr,
+                     "usage: batchwindow_bench shown|hidden urls.txt source-folder save-folder\n");
         return 2;
     }
     const QList<BatchFile> files = ReadBatchList(args[2]);

@@ -1,6 +1,6 @@
 // Extraction of a result page of 1,000 entries once it has loaded in the engine.
-#include "search/resultpage.h"
 #include "browser/ui/webenginebrowser.h"
+#include "search/resultpage.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -23,12 +23,16 @@ QString generatedPage(int entries)
     for (int i = 0; i < entries; ++i) {
         const QString n = QString::number(i);
         html += u"<div class=\"listitem xfolkentry\"><dl><dt><a href=\"/naid/"_s + n
-                + u"\" class=\"taggedlink\">湿地の研究 第"_s + n + u"報：生態系と水文...</a></dt>"
-                  "<dd><p class=\"item_authordata\"><a href=\"/author/"_s + n
-                + u"\">著者 "_s + n + u"</a></p><p class=\"item_journaldata\">紀要 12(3), 2020</p>"
-                  "<p class=\"item_links\"><a href=\"/naid/"_s + n + u"/detail\">CiNii 論文</a> "
-                  "<a href=\"/lognavi?name=nels&amp;lang=ja&amp;id="_s + n
-                + u"\">Fulltext PDF <span>Open Access</span></a></p></dd></dl></div>\n"_s;
+                + u"\" class=\"taggedlink\">湿地の研究 第"_s + n
+                + u"報：生態系と水文...</a></dt>"
+                  "<dd><p class=\"item_authordata\"><a href=\"/author/"_s
+                + n + u"\">著者 "_s + n
+                + u"</a></p><p class=\"item_journaldata\">紀要 12(3), 2020</p>"
+                  "<p class=\"item_links\"><a href=\"/naid/"_s
+                + n
+                + u"/detail\">CiNii 論文</a> "
+                  "<a href=\"/lognavi?name=nels&amp;lang=ja&amp;id="_s
+                + n + u"\">Fulltext PDF <span>Open Access</span></a></p></dd></dl></div>\n"_s;
     }
     html += u"</div><div class=\"paging\"><a class=\"paging_next btn pagingbtn\" title=\"next\" "
             "href=\"/search?page=2\">次へ</a></div></body></html>"_s;

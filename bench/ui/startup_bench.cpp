@@ -7,9 +7,9 @@
 #include "app/ui/fcover.h"
 #include "app/ui/programwindows.h"
 #include "app/ui/startup.h"
+#include "browser/ui/webenginebrowser.h"
 #include "search/serviceaddress.h"
 #include "search/ui/fwebsearch.h"
-#include "browser/ui/webenginebrowser.h"
 
 #include <QApplication>
 #include <QDir>
@@ -135,7 +135,8 @@ int main(int argc, char **argv)
     std::printf("cover_shown_ms: %.1f\n", coverShown);
     std::printf("search_ready_ms: %.1f\n", searchReady);
     std::printf("rss_MB_search_window_idle: %.1f\n", treeMegabytes(tree, u"status"_s, "VmRSS:"));
-    std::printf("pss_MB_search_window_idle: %.1f\n", treeMegabytes(tree, u"smaps_rollup"_s, "Pss:"));
+    std::printf("pss_MB_search_window_idle: %.1f\n",
+                treeMegabytes(tree, u"smaps_rollup"_s, "Pss:"));
     std::printf("processes: %d\n", int(tree.size()));
     std::printf("main_entered_ms: %.1f\n", atMain);
     std::printf("application_ms: %.1f\n", atApplication);

@@ -4,18 +4,18 @@
 // and the resident memory the 100,000 rows add (queue, model and view together). Prints
 // "name: value" lines. Run it under a display (xvfb-run) to measure a window that is really
 // drawn; offscreen works too.
+#include "../samplerows.h"
+#include "../silentprompts.h"
 #include "app/ui/programwindows.h"
 #include "download/downloadqueue.h"
 #include "download/ui/ffiledownload.h"
-#include "../samplerows.h"
-#include "../silentprompts.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QEventLoop>
-#include <QTimer>
+#include <QFile>
 #include <QTableView>
+#include <QTimer>
 #include <cstdio>
 #include <unistd.h>
 

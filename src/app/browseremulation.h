@@ -7,8 +7,9 @@ namespace papyrant {
 // The machine-wide entry that tells the desktop's embedded browser engine which standards mode
 // a program's pages get. Where the platform has no registry the reads fail, nothing is written,
 // and the program's own engine renders in standards mode anyway.
-inline constexpr QStringView BrowserEmulationKey
-    = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\MAIN\\FeatureControl\\FEATURE_BROWSER_EMULATION";
+inline constexpr QStringView BrowserEmulationKey =
+    u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet "
+    u"Explorer\\MAIN\\FeatureControl\\FEATURE_BROWSER_EMULATION";
 
 // The value for a version name ("IE10", "IE9", "IE8", "IE7", any case); 0 for any other name.
 quint32 BrowserEmulationValue(const QString &versionName, bool forceStandards);

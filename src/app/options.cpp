@@ -35,8 +35,8 @@ OptionValues LoadOptionValues()
 OptionForm FormFromValues(const OptionValues &values)
 {
     OptionForm form;
-    form.method = values.downloadMethod == 1 || values.downloadMethod == 2 ? values.downloadMethod
-                                                                            : 0;
+    form.method =
+        values.downloadMethod == 1 || values.downloadMethod == 2 ? values.downloadMethod : 0;
     form.proxyOn = values.proxy.enabled;
     form.proxyAddress = values.proxy.host;
     form.proxyPort = values.proxy.port;

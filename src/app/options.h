@@ -12,10 +12,10 @@ class Prompts;
 // The program-wide values the options dialog fOption edits.
 struct OptionValues
 {
-    int downloadMethod = 2;           // 1: one transfer at a time; 2: up to six at once
-    ProxySettings proxy;              // used by download method one
-    double maxFileSizeMB = 10;        // MaxFileSizeMB
-    int promptSavePathOnExtract = 1;  // PromptSavePathOnExtract
+    int downloadMethod = 2;          // 1: one transfer at a time; 2: up to six at once
+    ProxySettings proxy;             // used by download method one
+    double maxFileSizeMB = 10;       // MaxFileSizeMB
+    int promptSavePathOnExtract = 1; // PromptSavePathOnExtract
 };
 
 // The values as stored ("设置" section).
@@ -24,11 +24,11 @@ OptionValues LoadOptionValues();
 // What the dialog's controls hold when "确定" is pressed.
 struct OptionForm
 {
-    int method = 0;          // Option1 (1), Option2 (2), or neither (0)
-    bool proxyOn = false;    // Check1
-    QString proxyAddress;    // Text6
-    QString proxyPort;       // Text8
-    QString sizeLimitText;   // Text1
+    int method = 0;              // Option1 (1), Option2 (2), or neither (0)
+    bool proxyOn = false;        // Check1
+    QString proxyAddress;        // Text6
+    QString proxyPort;           // Text8
+    QString sizeLimitText;       // Text1
     bool promptSavePath = false; // Check2
 };
 

@@ -42,20 +42,44 @@ const ElementData *Element::data() const
     return m_store ? &m_store->elements.at(m_index) : &none;
 }
 
-QString Element::tagName() const { return data()->tag; }
-QString Element::className() const { return data()->className; }
-QString Element::title() const { return data()->title; }
-QString Element::name() const { return data()->name; }
-QString Element::type() const { return data()->type; }
-QString Element::id() const { return data()->id; }
-QString Element::value() const { return data()->value; }
+QString Element::tagName() const
+{
+    return data()->tag;
+}
+QString Element::className() const
+{
+    return data()->className;
+}
+QString Element::title() const
+{
+    return data()->title;
+}
+QString Element::name() const
+{
+    return data()->name;
+}
+QString Element::type() const
+{
+    return data()->type;
+}
+QString Element::id() const
+{
+    return data()->id;
+}
+QString Element::value() const
+{
+    return data()->value;
+}
 QString Element::innerText() const
 {
     if (m_store && m_store->innerTextOf)
         return m_store->innerTextOf(m_index);
     return data()->innerText;
 }
-QString Element::href() const { return data()->href; }
+QString Element::href() const
+{
+    return data()->href;
+}
 
 void Element::setValue(const QString &value)
 {

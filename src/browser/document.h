@@ -14,9 +14,9 @@ struct ElementData
 {
     QString tag;
     QString className, title, name, type, id, value, innerText, href;
-    int parent = -1;     // nearest ancestor held in the same store, or -1
-    int end = 0;         // one past the last descendant held in the same store (document order)
-    qint64 handle = -1;  // the element in a live page, or -1
+    int parent = -1;    // nearest ancestor held in the same store, or -1
+    int end = 0;        // one past the last descendant held in the same store (document order)
+    qint64 handle = -1; // the element in a live page, or -1
 };
 
 // Answers that only the live page can give: a lookup inside an element whose descendants were not
@@ -129,7 +129,8 @@ public:
     std::shared_ptr<Document> snapshot(const QStringList &tags, bool withMarkup = true) const;
     // The same, reading of each tag only the properties asked for (className always): on a big
     // live page every property left out saves time.
-    virtual std::shared_ptr<Document> snapshotOf(const QList<SnapshotTag> &tags, bool withMarkup) const = 0;
+    virtual std::shared_ptr<Document> snapshotOf(const QList<SnapshotTag> &tags,
+                                                 bool withMarkup) const = 0;
 };
 
 using DocumentPtr = std::shared_ptr<Document>;

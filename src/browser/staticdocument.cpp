@@ -25,7 +25,8 @@ Element StaticDocument::getElementById(const QString &id) const
     return Element();
 }
 
-std::shared_ptr<Document> StaticDocument::snapshotOf(const QList<SnapshotTag> &, bool withMarkup) const
+std::shared_ptr<Document> StaticDocument::snapshotOf(const QList<SnapshotTag> &,
+                                                     bool withMarkup) const
 {
     return std::make_shared<StaticDocument>(m_url, withMarkup ? m_markup : QString(), m_store);
 }

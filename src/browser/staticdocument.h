@@ -15,7 +15,8 @@ public:
     QString URL() const override { return m_url; }
     ElementCollection getElementsByTagName(const QString &tag) const override;
     Element getElementById(const QString &id) const override;
-    std::shared_ptr<Document> snapshotOf(const QList<SnapshotTag> &tags, bool withMarkup) const override;
+    std::shared_ptr<Document> snapshotOf(const QList<SnapshotTag> &tags,
+                                         bool withMarkup) const override;
 
     // What clicking an element of this page does (by default nothing).
     void setClickHandler(std::function<void(const ElementData &)> handler);

@@ -5,8 +5,8 @@
 #include <QObject>
 #include <QString>
 #include <functional>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace papyrant {
@@ -31,18 +31,48 @@ struct QueueRow
 // The texts the program writes into a row's columns.
 namespace QueueWords {
 // "文件大小"
-inline QString sizeUnknown() { return QStringLiteral("未知"); }
-inline QString sizeFailed() { return QStringLiteral("下载失败"); }
-inline QString sizeCancelled() { return QStringLiteral("下载取消"); }
-inline QString sizeRetry() { return QStringLiteral("等待重新下载"); }
+inline QString sizeUnknown()
+{
+    return QStringLiteral("未知");
+}
+inline QString sizeFailed()
+{
+    return QStringLiteral("下载失败");
+}
+inline QString sizeCancelled()
+{
+    return QStringLiteral("下载取消");
+}
+inline QString sizeRetry()
+{
+    return QStringLiteral("等待重新下载");
+}
 // "百分比"
-inline QString percentComplete() { return QStringLiteral("100%"); }
-inline QString percentTooLarge() { return QStringLiteral("大文件，跳过"); }
-inline QString percentExists() { return QStringLiteral("已存在，跳过"); }
-inline QString percentCannotReplace() { return QStringLiteral("无法替换"); }
-inline QString percentMissing() { return QStringLiteral("不存在"); }
+inline QString percentComplete()
+{
+    return QStringLiteral("100%");
+}
+inline QString percentTooLarge()
+{
+    return QStringLiteral("大文件，跳过");
+}
+inline QString percentExists()
+{
+    return QStringLiteral("已存在，跳过");
+}
+inline QString percentCannotReplace()
+{
+    return QStringLiteral("无法替换");
+}
+inline QString percentMissing()
+{
+    return QStringLiteral("不存在");
+}
 // "类型" of a web-page row put back by the re-download commands
-inline QString typePlaceholder() { return QStringLiteral("xxx"); }
+inline QString typePlaceholder()
+{
+    return QStringLiteral("xxx");
+}
 } // namespace QueueWords
 
 // The columns of ListView3, left to right.

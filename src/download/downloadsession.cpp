@@ -12,7 +12,8 @@ double DownloadSession::now() const
 {
     if (clock)
         return clock();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 void DownloadSession::beginRow(int slot, int position)

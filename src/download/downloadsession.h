@@ -16,17 +16,17 @@ enum class SameNameRule { Skip, Overwrite, Rename };
 // the transfer methods read it and never touch a widget.
 struct DownloadOptions
 {
-    int intervalSeconds = 0;        // Combo2
-    int threadCount = 3;            // Combo1 (method two), 1..6
+    int intervalSeconds = 0; // Combo2
+    int threadCount = 3;     // Combo1 (method two), 1..6
     SameNameRule sameName = SameNameRule::Rename;
-    bool autoStart = false;         // Check4
-    bool autoRedownload = false;    // Check3
-    int redownloadRule = 0;         // Combo4: 0 出错项, 1 文件类型为HTM和HTML项, 2 both
-    bool stopAfterFive = false;     // Check5
-    bool sound = false;             // Check6
-    bool autoLocate = false;        // menu自动定位到下载项
-    bool autoLogin = false;         // 自动登录: run the login automation after a web page
-    double maxFileSizeMB = 10;      // MaxFileSizeMB
+    bool autoStart = false;      // Check4
+    bool autoRedownload = false; // Check3
+    int redownloadRule = 0;      // Combo4: 0 出错项, 1 文件类型为HTM和HTML项, 2 both
+    bool stopAfterFive = false;  // Check5
+    bool sound = false;          // Check6
+    bool autoLocate = false;     // menu自动定位到下载项
+    bool autoLogin = false;      // 自动登录: run the login automation after a web page
+    double maxFileSizeMB = 10;   // MaxFileSizeMB
 };
 
 // Time limits of the transfers, in milliseconds. Tests shorten them.
@@ -51,10 +51,10 @@ public:
 
     DownloadOptions options;
     TransferLimits limits;
-    int method = 2;                    // 1: one transfer at a time; 2: up to six at once
+    int method = 2; // 1: one transfer at a time; 2: up to six at once
     bool Transferring = false;
-    double LastEndTime = 0;            // now() when the last transfer ended
-    std::array<int, 12> SlotRows{};    // 1-based queue position per slot; slot 0 unused
+    double LastEndTime = 0;         // now() when the last transfer ended
+    std::array<int, 12> SlotRows{}; // 1-based queue position per slot; slot 0 unused
 
     // Seconds on a steady clock of sub-microsecond resolution: only distances matter, and a
     // steady clock knows no midnight and no clock changes. With interval "0" the next file may

@@ -110,20 +110,20 @@ std::optional<QString> signatureDecision(QByteArrayView buf)
         {{{0, {0x49, 0x44, 0x33, 0x03}}}, u"mp3"},
         {{{0, {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A}}}, u"png"},
         {{{0, {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x04}}}, u"gif"},
-        {{{0, {0xFF, 0xD8, 0xFF, 0xE1}}, {6, {0x45, 0x78, 0x69, 0x66}}, {12, {0x4D, 0x4D, 0x00, 0x2A}}},
+        {{{0, {0xFF, 0xD8, 0xFF, 0xE1}},
+          {6, {0x45, 0x78, 0x69, 0x66}},
+          {12, {0x4D, 0x4D, 0x00, 0x2A}}},
          u"jpg"},
         {{{0, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0x4A, 0x46, 0x49, 0x46}}}, u"jpg"},
     };
     for (const Row &row : rows) {
         switch (test(buf, row.parts)) {
-        case Match::OutOfBuffer:
-            return std::nullopt;
+        case Match::OutOfBuffer: return std::nullopt;
         case Match::Yes:
             if (QStringView(row.type) == u"docx")
                 return officePackageType(buf);
             return QString::fromUtf16(row.type);
-        case Match::No:
-            break;
+        case Match::No: break;
         }
     }
     // A compound document: its kind shows in the first bytes of the second sector.
@@ -178,8 +178,8 @@ QString 打开文件判断文件类型(const QString &path)
     if (length < 3 * 1024) {
         // The buffer already holds the whole file.
         const QString text = fromCodePage(QByteArrayView(buf).first(length));
-        if (containsAll(text, {u"A1=", u"[TARGET]", u"A2=", u"B1=", u"B2=", u"C1=", u"C2=",
-                               u"D1=", u"D2=", u"DOCTYPE="}))
+        if (containsAll(text, {u"A1=", u"[TARGET]", u"A2=", u"B1=", u"B2=", u"C1=", u"C2=", u"D1=",
+                               u"D2=", u"DOCTYPE="}))
             return QStringLiteral("caa");
     }
     return {};
@@ -238,7 +238,8 @@ bool AddBaseLink(const QueueRow &row)
 
 void 打开文件判断类型(Prompts &prompts)
 {
-    const QString path = prompts.openFile(QStringLiteral("打开文件判断类型"), QStringLiteral("*.* (*)"));
+    const QString path =
+        prompts.openFile(QStringLiteral("打开文件判断类型"), QStringLiteral("*.* (*)"));
     if (path.isEmpty())
         return;
     const QString type = 打开文件判断文件类型(path);
@@ -250,7 +251,8 @@ void 打开文件判断类型(Prompts &prompts)
 int 检查并纠正磁盘文件类型(DownloadQueue &queue, Prompts &prompts, bool downloadsActive)
 {
     if (downloadsActive) {
-        prompts.message(QStringLiteral("停止下载以后，才能执行此操作！"), Prompts::Icon::Information);
+        prompts.message(QStringLiteral("停止下载以后，才能执行此操作！"),
+                        Prompts::Icon::Information);
         return 0;
     }
     if (queue.isEmpty())
@@ -260,7 +262,8 @@ int 检查并纠正磁盘文件类型(DownloadQueue &queue, Prompts &prompts, bo
     for (int p = 1; p <= queue.count(); ++p)
         corrected += CorrectRowFileType(queue, p);
     queue.endBatch();
-    prompts.message(QStringLiteral("纠正文件类型：") + QString::number(corrected) + QStringLiteral("个."),
+    prompts.message(QStringLiteral("纠正文件类型：") + QString::number(corrected)
+                        + QStringLiteral("个."),
                     Prompts::Icon::Information);
     return corrected;
 }

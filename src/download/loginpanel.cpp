@@ -48,7 +48,6 @@ LoginPanel::LoginPanel(DownloadSession &session, Prompts &prompts, QObject *pare
         Qt::QueuedConnection);
 }
 
-
 Browser *LoginPanel::Web1()
 {
     if (!m_web && makeBrowser) {

@@ -184,10 +184,10 @@ int MethodOne::pos() const
 void MethodOne::showState(int state)
 {
     if (state == 11 && m_stream)
-        emit m_session.statusText(3, TransferStateText(11, m_stream->statusCode()
-                                                               ? m_stream->statusCode()
-                                                               : m_stream->errorCode(),
-                                                       m_stream->errorText()));
+        emit m_session.statusText(
+            3, TransferStateText(
+                   11, m_stream->statusCode() ? m_stream->statusCode() : m_stream->errorCode(),
+                   m_stream->errorText()));
     else
         emit m_session.statusText(3, TransferStateText(state));
 }
@@ -252,8 +252,7 @@ void MethodOne::Inet下载文件(int position)
 void MethodOne::check()
 {
     switch (m_phase) {
-    case Phase::Idle:
-        return;
+    case Phase::Idle: return;
     case Phase::Headers:
     case Phase::FallbackHeaders:
         if (m_stream->headersReceived() || !m_stream->isRunning() || stopRequested()
@@ -300,7 +299,8 @@ void MethodOne::onHeaders()
         typeParts.size() >= 2 && typeParts[1].trimmed().toLower().startsWith(u"charset="_s);
     QString extension = ExtensionForContentType(typeParts[0].trimmed());
     if (extension.isEmpty())
-        extension = 从下载头信息ContentDisposition获取文件名(从网络文件Header获取ContentDisposition(raw));
+        extension =
+            从下载头信息ContentDisposition获取文件名(从网络文件Header获取ContentDisposition(raw));
     if (extension.isEmpty() && charsetGiven)
         extension = u"htm"_s;
     const QString statusLine = raw.left(raw.indexOf(u"\r\n"_s)).toLower();
@@ -326,8 +326,8 @@ void MethodOne::onHeaders()
         const int p = pos();
         const QueueRow &row = queue.row(p);
         if (m_session.options.sameName == SameNameRule::Rename) {
-            const SavePath free = 重命名保存路径(row.SaveFolder, row.Name, row.Type,
-                                                 m_session.options.sameName);
+            const SavePath free =
+                重命名保存路径(row.SaveFolder, row.Name, row.Type, m_session.options.sameName);
             queue.setName(p, free.name);
             m_target = free.path;
         } else {
@@ -438,10 +438,8 @@ void MethodOne::endBody(BodyEnd end)
         queue.setPercent(pos(), QueueWords::percentTooLarge());
         return finish(false);
     case BodyEnd::Stalled:
-    case BodyEnd::Broken:
-        return fail(QueueWords::sizeFailed());
-    case BodyEnd::Cancelled:
-        return fail(QueueWords::sizeCancelled());
+    case BodyEnd::Broken: return fail(QueueWords::sizeFailed());
+    case BodyEnd::Cancelled: return fail(QueueWords::sizeCancelled());
     }
 }
 

@@ -27,7 +27,7 @@ QString 从下载头信息ContentDisposition获取文件名(const QString &value
 struct RemoteEndpoint
 {
     bool https = false;
-    int port = 80;      // the server's port (the proxy's own port is in the proxy settings)
+    int port = 80; // the server's port (the proxy's own port is in the proxy settings)
     bool viaProxy = false;
     QUrl requestUrl;
 };
@@ -84,14 +84,14 @@ private:
     Prompts &m_prompts;
     HttpStreamPtr m_stream;
     Phase m_phase = Phase::Idle;
-    QString m_key;           // the row's key when the transfer started
+    QString m_key; // the row's key when the transfer started
     QUrl m_url;
     QByteArray m_referer;
     QString m_target;
-    qint64 m_expected = 0;   // the announced length; 0 when unknown
-    QElapsedTimer m_waited;  // since the request went out (header wait)
+    qint64 m_expected = 0;  // the announced length; 0 when unknown
+    QElapsedTimer m_waited; // since the request went out (header wait)
     QElapsedTimer m_lastProgress;
-    QTimer m_watch;          // time limits and the stop flag, which has no signal of its own
+    QTimer m_watch; // time limits and the stop flag, which has no signal of its own
     bool m_cancelled = false;
 };
 

@@ -69,10 +69,12 @@ void MethodTwo::多线程下载(int slot, int position, const QString &url, cons
     d->setStallLimitMs(m_session.limits.downloaderStallMs);
     d->setWatchdogTickMs(m_session.limits.watchdogTickMs);
     m_slots[size_t(slot)] = d;
-    connect(d, &Downloader::DownloadProgress, this,
-            [this, slot](qint64 c, qint64 m, const QString &f) { DownloadProgress(slot, c, m, f); });
-    connect(d, &Downloader::DownloadComplete, this,
-            [this, slot](qint64 c, qint64 m, const QString &f) { DownloadComplete(slot, c, m, f); });
+    connect(
+        d, &Downloader::DownloadProgress, this,
+        [this, slot](qint64 c, qint64 m, const QString &f) { DownloadProgress(slot, c, m, f); });
+    connect(
+        d, &Downloader::DownloadComplete, this,
+        [this, slot](qint64 c, qint64 m, const QString &f) { DownloadComplete(slot, c, m, f); });
     connect(d, &Downloader::DownloadError, this,
             [this, slot](const QString &code, const QString &f) { DownloadError(slot, code, f); });
     connect(d, &Downloader::BodyWritten, this,

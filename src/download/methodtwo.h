@@ -15,8 +15,8 @@ class Downloader;
 struct MethodSwitch
 {
     int method = 2;
-    QString label;       // Label7
-    QString threadText;  // Combo1
+    QString label;      // Label7
+    QString threadText; // Combo1
     bool threadEnabled = true;
 };
 MethodSwitch 切换下载方式(int currentMethod);

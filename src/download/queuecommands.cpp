@@ -108,7 +108,8 @@ void ShuffleQueue(DownloadQueue &queue, const std::function<int(int)> &draw)
             rank.insert(&queue.row(p), next++);
     for (int index : order)
         rank.insert(&queue.row(index), next++);
-    queue.sort([&](const QueueRow &a, const QueueRow &b) { return rank.value(&a) < rank.value(&b); });
+    queue.sort(
+        [&](const QueueRow &a, const QueueRow &b) { return rank.value(&a) < rank.value(&b); });
 }
 
 void SortQueueByColumn(DownloadQueue &queue, int column, bool descending)
@@ -245,7 +246,8 @@ int QueueCommands::deleteFilesWhere(const std::function<bool(const QueueRow &)> 
 
 int QueueCommands::删除网页类型文件项()
 {
-    return deleteFilesWhere([](const QueueRow &r) { return ended(r) && isWebPageType(r.Type, true); });
+    return deleteFilesWhere(
+        [](const QueueRow &r) { return ended(r) && isWebPageType(r.Type, true); });
 }
 
 int QueueCommands::删除出错项()
@@ -324,7 +326,7 @@ void QueueCommands::用记事本打开文件(int position)
 }
 
 bool QueueCommands::批量替换网址(const QString &find, const QString &replacement,
-                              const std::function<void()> &closeDialog)
+                                 const std::function<void()> &closeDialog)
 {
     if (find.trimmed().isEmpty()) {
         m_prompts.message(u"请输入字符串！"_s, Prompts::Icon::Error);

@@ -74,7 +74,7 @@ public:
     // The "替换" button of UrlReplace: false (and the dialog stays) when there is nothing to find;
     // otherwise closeDialog runs, every key and referer is rewritten and the end is reported.
     bool 批量替换网址(const QString &find, const QString &replacement,
-                  const std::function<void()> &closeDialog);
+                      const std::function<void()> &closeDialog);
     // menu导出全部名称 and menu导出未完成项名称: true when a file was written.
     bool 导出名称(bool unfinishedOnly);
     // A click on a column header: the order it sorted in, or nothing when downloads run.

@@ -46,8 +46,7 @@ QImage drawStateImage(int state)
         p.drawLine(QPointF(3, 3), QPointF(13, 13));
         p.drawLine(QPointF(13, 3), QPointF(3, 13));
         break;
-    default:
-        break;
+    default: break;
     }
     return image;
 }
@@ -81,7 +80,8 @@ DownloadQueueModel::DownloadQueueModel(DownloadQueue &queue, QObject *parent)
     connect(&queue, &DownloadQueue::rowChanged, this, [this](int position) {
         if (position < 1 || position > m_rowCount)
             return;
-        m_changedFirst = m_changedFirst > m_changedLast ? position - 1 : std::min(m_changedFirst, position - 1);
+        m_changedFirst =
+            m_changedFirst > m_changedLast ? position - 1 : std::min(m_changedFirst, position - 1);
         m_changedLast = std::max(m_changedLast, position - 1);
         if (!m_changeTimer.isActive())
             m_changeTimer.start();
@@ -129,15 +129,12 @@ QVariant DownloadQueueModel::data(const QModelIndex &index, int role) const
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
-        return queueColumnText(row, column);
-    case Qt::DecorationRole:
-        return column == 0 ? QVariant(queueStateIcon(row.State)) : QVariant();
+    case Qt::ToolTipRole: return queueColumnText(row, column);
+    case Qt::DecorationRole: return column == 0 ? QVariant(queueStateIcon(row.State)) : QVariant();
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::Alignment(
             (queueColumnRightAligned(column) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
-    default:
-        return {};
+    default: return {};
     }
 }
 
@@ -148,8 +145,9 @@ QVariant DownloadQueueModel::headerData(int section, Qt::Orientation orientation
     if (role == Qt::DisplayRole)
         return queueColumnHeader(section);
     if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(Qt::Alignment(
-            (queueColumnRightAligned(section) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+        return QVariant::fromValue(
+            Qt::Alignment((queueColumnRightAligned(section) ? Qt::AlignRight : Qt::AlignLeft)
+                          | Qt::AlignVCenter));
     return {};
 }
 

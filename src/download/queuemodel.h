@@ -31,7 +31,10 @@ public:
                         int role = Qt::DisplayRole) const override;
 
     // 1-based queue position of a model row, and back.
-    static int positionOf(const QModelIndex &index) { return index.isValid() ? index.row() + 1 : 0; }
+    static int positionOf(const QModelIndex &index)
+    {
+        return index.isValid() ? index.row() + 1 : 0;
+    }
     QModelIndex indexOf(int position, int column = 0) const { return index(position - 1, column); }
 
 private:

@@ -49,8 +49,7 @@ std::optional<float> number(const QString &text)
     return value ? std::optional<float>(float(*value)) : std::nullopt;
 }
 
-template<typename Pick>
-int requeueWhere(DownloadQueue &queue, bool xmlIsPage, Pick pick)
+template<typename Pick> int requeueWhere(DownloadQueue &queue, bool xmlIsPage, Pick pick)
 {
     int count = 0;
     queue.beginBatch();
@@ -75,8 +74,8 @@ int 重新下载出错项(DownloadQueue &queue)
 
 int 重新下载文件类型为HTM和HTML项(DownloadQueue &queue)
 {
-    return requeueWhere(queue, true,
-                        [](const QueueRow &r) { return endedRow(r) && isWebPageType(r.Type, true); });
+    return requeueWhere(
+        queue, true, [](const QueueRow &r) { return endedRow(r) && isWebPageType(r.Type, true); });
 }
 
 int 重新下载选中项(DownloadQueue &queue, const QList<int> &selectedPositions)

@@ -64,11 +64,11 @@ public:
     bool downloadsActive() const;
 
 signals:
-    void switched(bool on);                 // the scheduler tick went on or off
+    void switched(bool on); // the scheduler tick went on or off
     void indicatorVisibleChanged(bool visible);
     void startCommandEnabledChanged(bool enabled);
-    void countsText(const QString &text);   // the fourth status-bar panel
-    void optionsChanged();                  // the stop command cleared Check4 and Check3
+    void countsText(const QString &text); // the fourth status-bar panel
+    void optionsChanged();                // the stop command cleared Check4 and Check3
 
 private:
     void switchOn();

@@ -10,11 +10,11 @@ namespace papyrant {
 // What the download window reads from the settings store when it loads.
 struct DownloadWindowSettings
 {
-    int method = 2;          // "下载方式": 1, or 2 for anything else
-    int threadIndex = -1;    // "线程": position in Combo1 ("1".."6"); -1 leaves "1" (method one,
-                             // or a stored position outside the list)
+    int method = 2;       // "下载方式": 1, or 2 for anything else
+    int threadIndex = -1; // "线程": position in Combo1 ("1".."6"); -1 leaves "1" (method one,
+                          // or a stored position outside the list)
     SameNameRule sameName = SameNameRule::Rename; // "重复文件名设置"
-    ProxySettings proxy;     // "代理服务器有效", "代理服务器网址", "代理服务器端口"
+    ProxySettings proxy; // "代理服务器有效", "代理服务器网址", "代理服务器端口"
     double maxFileSizeMB = 10; // "文件最大值"
 };
 

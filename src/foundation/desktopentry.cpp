@@ -48,7 +48,8 @@ QString DesktopEntryPath(const QString &id, const QStringList &dataDirs)
             return base + id;
         // "vendor-name.desktop" may be "vendor/name.desktop".
         QString nested = id;
-        for (qsizetype dash = nested.indexOf(u'-'); dash > 0; dash = nested.indexOf(u'-', dash + 1)) {
+        for (qsizetype dash = nested.indexOf(u'-'); dash > 0;
+             dash = nested.indexOf(u'-', dash + 1)) {
             nested[dash] = u'/';
             if (FileExists(base + nested))
                 return base + nested;
@@ -85,7 +86,8 @@ QString DefaultDesktopEntry(const QString &mimeType, const QStringList &configDi
     }
     for (const QString &dir : dataDirs) {
         const QString found = firstInstalled(
-            ReadDesktopGroup(dir + u"/applications/mimeinfo.cache"_s, u"MIME Cache"_s).value(mimeType));
+            ReadDesktopGroup(dir + u"/applications/mimeinfo.cache"_s, u"MIME Cache"_s)
+                .value(mimeType));
         if (!found.isEmpty())
             return found;
     }
@@ -94,12 +96,11 @@ QString DefaultDesktopEntry(const QString &mimeType, const QStringList &configDi
 
 QString DefaultDesktopEntry(const QString &mimeType)
 {
-    const QStringList desktops = qEnvironmentVariable("XDG_CURRENT_DESKTOP")
-                                     .split(u':', Qt::SkipEmptyParts);
-    return DefaultDesktopEntry(mimeType,
-                               QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation),
-                               QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation),
-                               desktops);
+    const QStringList desktops =
+        qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':', Qt::SkipEmptyParts);
+    return DefaultDesktopEntry(
+        mimeType, QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation),
+        QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation), desktops);
 }
 
 QStringList DesktopExecCommand(const QString &exec, const QString &path)

@@ -68,8 +68,7 @@ bool CopyFileWhole(const QString &source, const QString &target, FileCopy::Targe
     FileCopy copy(source, target, mode);
     if (!copy.open())
         return false;
-    while (copy.copyPiece(8 * 1024 * 1024)) {
-    }
+    while (copy.copyPiece(8 * 1024 * 1024)) {}
     return copy.commit();
 }
 

@@ -43,7 +43,8 @@ QString FindFileIgnoringCase(const QString &path)
     const bool wantedAscii = isAscii(wanted.constData(), size_t(wanted.size()));
     std::error_code error;
     std::filesystem::directory_iterator it(
-        folder.isEmpty() ? std::filesystem::path(".") : std::filesystem::path(QFile::encodeName(folder).toStdString()),
+        folder.isEmpty() ? std::filesystem::path(".")
+                         : std::filesystem::path(QFile::encodeName(folder).toStdString()),
         error);
     // Names are compared as bytes first (ASCII letters folded), which settles every ASCII name
     // without decoding it; only names with other characters are compared as text.
@@ -54,7 +55,8 @@ QString FindFileIgnoringCase(const QString &path)
                     && qstrnicmp(candidate.data(), wanted.constData(), candidate.size()) == 0;
         if (!same && !(wantedAscii && isAscii(candidate.data(), candidate.size())))
             same = QFile::decodeName(QByteArray::fromStdString(candidate))
-                       .compare(name, Qt::CaseInsensitive) == 0;
+                       .compare(name, Qt::CaseInsensitive)
+                   == 0;
         if (same) {
             const QString found = folder + QFile::decodeName(QByteArray::fromStdString(candidate));
             if (FileExists(found))

@@ -68,7 +68,8 @@ bool ReplacingFile::finishWriting()
 #if defined(Q_OS_UNIX)
     // The temporary file is the owner's alone. The finished file gets the mode of the file it
     // replaces, or the mode any other program gives a new file (0666 less the umask).
-    struct stat existing{};
+    struct stat existing
+    {};
     const mode_t mode = ::stat(QFile::encodeName(m_target).constData(), &existing) == 0
                             ? existing.st_mode & 0777
                             : 0666 & ~currentUmask();

@@ -21,7 +21,7 @@ public:
 
     bool open();
     qint64 write(const char *data, qint64 size);
-    bool commit();        // true when the target now holds every byte written
+    bool commit(); // true when the target now holds every byte written
     // Like commit, but never replaces: false (and the temporary file gone) when a file or
     // folder already stands at the target.
     bool commitAsNew();

@@ -24,36 +24,36 @@ QString defaultSaveFolder();
 QString defaultCopyDestination();
 
 // The table of every stored value. Windows read and write these by name, never by literal.
-inline constexpr SettingKey MaxFileSizeMB {u"设置", u"文件最大值", u"10"};
-inline constexpr SettingKey DownloadMethod {u"设置", u"下载方式", u"2"};
-inline constexpr SettingKey ThreadIndex {u"下载", u"线程", u"2"};
-inline constexpr SettingKey DuplicateNamePolicy {u"专利下载", u"重复文件名设置", u"重命名"};
-inline constexpr SettingKey ProxyAddress {u"设置", u"代理服务器网址", u""};
-inline constexpr SettingKey ProxyPort {u"设置", u"代理服务器端口", u""};
-inline constexpr SettingKey ProxyEnabled {u"设置", u"代理服务器有效", u"0"};
-inline constexpr SettingKey PromptSavePathOnExtract {u"设置", u"提取网页信息时提示下载保存路径",
-                                                     u"1"};
-inline constexpr SettingKey SaveFolder {u"设置", u"下载文件保存路径", u"", &defaultSaveFolder};
-inline constexpr SettingKey BatchKeywords {u"fWebSearch", u"Text1", u""};
-inline constexpr SettingKey PageDelay {u"fWebSearch", u"Combo1", u"5"};
-inline constexpr SettingKey CopyDestination {u"Form_Copy_Move", u"目的文件夹", u"",
-                                             &defaultCopyDestination};
-inline constexpr SettingKey CopyRule {u"Form_Copy_Move", u"OpIndex", u"4"};
+inline constexpr SettingKey MaxFileSizeMB{u"设置", u"文件最大值", u"10"};
+inline constexpr SettingKey DownloadMethod{u"设置", u"下载方式", u"2"};
+inline constexpr SettingKey ThreadIndex{u"下载", u"线程", u"2"};
+inline constexpr SettingKey DuplicateNamePolicy{u"专利下载", u"重复文件名设置", u"重命名"};
+inline constexpr SettingKey ProxyAddress{u"设置", u"代理服务器网址", u""};
+inline constexpr SettingKey ProxyPort{u"设置", u"代理服务器端口", u""};
+inline constexpr SettingKey ProxyEnabled{u"设置", u"代理服务器有效", u"0"};
+inline constexpr SettingKey PromptSavePathOnExtract{u"设置", u"提取网页信息时提示下载保存路径",
+                                                    u"1"};
+inline constexpr SettingKey SaveFolder{u"设置", u"下载文件保存路径", u"", &defaultSaveFolder};
+inline constexpr SettingKey BatchKeywords{u"fWebSearch", u"Text1", u""};
+inline constexpr SettingKey PageDelay{u"fWebSearch", u"Combo1", u"5"};
+inline constexpr SettingKey CopyDestination{u"Form_Copy_Move", u"目的文件夹", u"",
+                                            &defaultCopyDestination};
+inline constexpr SettingKey CopyRule{u"Form_Copy_Move", u"OpIndex", u"4"};
 // The maker's site root for the update check; empty: no check at start-up.
-inline constexpr SettingKey UpdateSiteRoot {u"设置", u"更新网址", u""};
+inline constexpr SettingKey UpdateSiteRoot{u"设置", u"更新网址", u""};
 // Window placement; the section is the window's object name (only fFileDownload keeps one).
-inline constexpr SettingKey PlacementResolution {u"fFileDownload", u"分辨率", u"000"};
-inline constexpr SettingKey PlacementTop {u"fFileDownload", u"上", u"100"};
-inline constexpr SettingKey PlacementLeft {u"fFileDownload", u"左", u"100"};
-inline constexpr SettingKey PlacementWidth {u"fFileDownload", u"宽", u"15000"};
-inline constexpr SettingKey PlacementHeight {u"fFileDownload", u"高", u"10000"};
+inline constexpr SettingKey PlacementResolution{u"fFileDownload", u"分辨率", u"000"};
+inline constexpr SettingKey PlacementTop{u"fFileDownload", u"上", u"100"};
+inline constexpr SettingKey PlacementLeft{u"fFileDownload", u"左", u"100"};
+inline constexpr SettingKey PlacementWidth{u"fFileDownload", u"宽", u"15000"};
+inline constexpr SettingKey PlacementHeight{u"fFileDownload", u"高", u"10000"};
 
 inline constexpr const SettingKey *All[] = {
-    &MaxFileSizeMB,  &DownloadMethod,      &ThreadIndex,  &DuplicateNamePolicy,
-    &ProxyAddress,   &ProxyPort,           &ProxyEnabled, &PromptSavePathOnExtract,
-    &SaveFolder,     &BatchKeywords,       &PageDelay,    &CopyDestination,
-    &CopyRule,       &UpdateSiteRoot,      &PlacementResolution, &PlacementTop,
-    &PlacementLeft,  &PlacementWidth,      &PlacementHeight,
+    &MaxFileSizeMB, &DownloadMethod, &ThreadIndex,         &DuplicateNamePolicy,
+    &ProxyAddress,  &ProxyPort,      &ProxyEnabled,        &PromptSavePathOnExtract,
+    &SaveFolder,    &BatchKeywords,  &PageDelay,           &CopyDestination,
+    &CopyRule,      &UpdateSiteRoot, &PlacementResolution, &PlacementTop,
+    &PlacementLeft, &PlacementWidth, &PlacementHeight,
 };
 
 } // namespace setting

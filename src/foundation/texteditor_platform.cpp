@@ -16,9 +16,9 @@ bool StartPlatformTextEditor(const QString &path)
 #elif defined(Q_OS_MACOS)
     return QProcess::startDetached(u"open"_s, {u"-e"_s, path});
 #else
-    const QString entry = DesktopEntryPath(
-        DefaultDesktopEntry(u"text/plain"_s),
-        QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation));
+    const QString entry =
+        DesktopEntryPath(DefaultDesktopEntry(u"text/plain"_s),
+                         QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation));
     if (entry.isEmpty())
         return false;
     const QHash<QString, QString> desktop = ReadDesktopGroup(entry, u"Desktop Entry"_s);

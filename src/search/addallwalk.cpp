@@ -23,8 +23,7 @@ bool isNextPageLink(const Element &a)
 
 } // namespace
 
-AddAllWalk::AddAllWalk(SearchSession &session) : QObject(&session), m_session(session)
-{}
+AddAllWalk::AddAllWalk(SearchSession &session) : QObject(&session), m_session(session) {}
 
 QString AddAllWalk::caption(RunButtonState state)
 {
@@ -59,7 +58,8 @@ bool AddAllWalk::下一页()
     const DocumentPtr page = document->snapshot({QStringLiteral("A")}, false);
     if (!alive)
         return false;
-    const ElementCollection links = (page ? page : document)->getElementsByTagName(QStringLiteral("A"));
+    const ElementCollection links =
+        (page ? page : document)->getElementsByTagName(QStringLiteral("A"));
     if (links.length() == 0)
         return false;
     Element next;
@@ -82,8 +82,8 @@ bool AddAllWalk::下一页()
     {
         QPointer<Browser> watched(browser);
         EventWait wait([&] {
-            return !alive || !watched || !watched->Busy() || !flags.PageLoading() || flags.AddAllStopped()
-                   || flags.Blocked() || flags.batchStopRequested();
+            return !alive || !watched || !watched->Busy() || !flags.PageLoading()
+                   || flags.AddAllStopped() || flags.Blocked() || flags.batchStopRequested();
         });
         wait.endOnDestroyed(this)
             .wakeOn(&flags, &SearchRunFlags::changed)
@@ -99,9 +99,8 @@ bool AddAllWalk::下一页()
     if (!delay)
         return false;
     if (*delay > 0 && !flags.AddAllStopped() && !flags.batchStopRequested()) {
-        EventWait wait([&] {
-            return !alive || flags.AddAllStopped() || flags.batchStopRequested();
-        });
+        EventWait wait(
+            [&] { return !alive || flags.AddAllStopped() || flags.batchStopRequested(); });
         wait.endOnDestroyed(this)
             .wakeOn(&flags, &SearchRunFlags::changed)
             .run(int(std::min<qint64>(qint64(*delay) * s.limits.msPerDelaySecond, INT_MAX)));

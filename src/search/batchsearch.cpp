@@ -1,9 +1,9 @@
 #include "search/batchsearch.h"
 
-#include "foundation/encoding.h"
-#include "foundation/prompts.h"
 #include "browser/browser.h"
+#include "foundation/encoding.h"
 #include "foundation/eventwait.h"
+#include "foundation/prompts.h"
 #include "search/searchsession.h"
 #include "search/serviceaddress.h"
 #include "tools/savepathvalues.h"

@@ -35,9 +35,8 @@ bool clearByTitle(SearchList &list, const SearchRunFlags &flags, Prompts &prompt
     if (!answer || answer->isEmpty())
         return false;
     const QString part = looseForm(*answer);
-    list.removeIf([&](const SearchRow &row) {
-        return looseForm(row.Title).contains(part) != keepMatches;
-    });
+    list.removeIf(
+        [&](const SearchRow &row) { return looseForm(row.Title).contains(part) != keepMatches; });
     return true;
 }
 
@@ -51,7 +50,7 @@ bool containsLoosely(const QString &text, const QString &part)
 namespace ClearCommands {
 
 bool menu清除选中项(SearchList &list, const SearchRunFlags &flags, Prompts &prompts,
-                  const QList<int> &selectedPositions)
+                    const QList<int> &selectedPositions)
 {
     if (refusedWhileAnalysing(flags, prompts))
         return false;

@@ -15,7 +15,7 @@ class SearchRunFlags;
 namespace ClearCommands {
 
 bool menu清除选中项(SearchList &list, const SearchRunFlags &flags, Prompts &prompts,
-                  const QList<int> &selectedPositions);
+                    const QList<int> &selectedPositions);
 bool menu清除分析成功项(SearchList &list, const SearchRunFlags &flags, Prompts &prompts);
 bool menu清除标题含指定字符项(SearchList &list, const SearchRunFlags &flags, Prompts &prompts);
 bool menu清除标题不含指定字符项(SearchList &list, const SearchRunFlags &flags, Prompts &prompts);

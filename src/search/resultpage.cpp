@@ -84,7 +84,7 @@ ResultPage ExtractPage(Browser &browser, const QString &saveFolder)
 }
 
 ResultPage 加入本页到列表(Browser &browser, int promptSavePathOnExtract,
-                       const std::function<QString()> &showPicker)
+                          const std::function<QString()> &showPicker)
 {
     QString folder;
     if (promptSavePathOnExtract == 1 && showPicker)

@@ -49,6 +49,6 @@ ResultPage ExtractPage(Browser &browser, const QString &saveFolder);
 // (showPicker, which returns the current save folder whether confirmed or cancelled) and every
 // entry keeps that folder; otherwise the folder is left empty and no picker shows.
 ResultPage 加入本页到列表(Browser &browser, int promptSavePathOnExtract,
-                       const std::function<QString()> &showPicker);
+                          const std::function<QString()> &showPicker);
 
 } // namespace papyrant

@@ -1,8 +1,8 @@
 #include "search/searchfiles.h"
 
+#include "browser/browser.h"
 #include "foundation/prompts.h"
 #include "foundation/textfile.h"
-#include "browser/browser.h"
 #include "search/searchlist.h"
 
 #include <QFileInfo>

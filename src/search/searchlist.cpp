@@ -8,7 +8,7 @@ namespace papyrant {
 SearchList::SearchList(QObject *parent) : QAbstractTableModel(parent) {}
 
 bool SearchList::加入LV1(const QString &title, const QString &link, const QString &page,
-                       const QString &type, const QString &saveFolder)
+                         const QString &type, const QString &saveFolder)
 {
     if (m_index.contains(link))
         return false;

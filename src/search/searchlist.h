@@ -20,8 +20,14 @@ struct SearchRow
 };
 
 // The words of the column "分析状态".
-inline QString analysisSucceeded() { return QStringLiteral("成功"); }
-inline QString analysisFailed() { return QStringLiteral("分析失败"); }
+inline QString analysisSucceeded()
+{
+    return QStringLiteral("成功");
+}
+inline QString analysisFailed()
+{
+    return QStringLiteral("分析失败");
+}
 
 // The rows of the search list with a key index, and the model ListView1 shows.
 // Links are unique; adding a known link changes nothing.
@@ -43,7 +49,7 @@ public:
 
     // Adds a row with key = link; false (and nothing changed) when the link is already listed.
     bool 加入LV1(const QString &title, const QString &link, const QString &page,
-               const QString &type, const QString &saveFolder);
+                 const QString &type, const QString &saveFolder);
     // Adds many rows with one change notification to the views; returns how many were new.
     int addRows(const QList<SearchRow> &rows);
 

@@ -1,10 +1,10 @@
 #include "search/searchsession.h"
 
+#include "browser/browser.h"
 #include "download/downloadqueue.h"
 #include "foundation/encoding.h"
 #include "foundation/filenames.h"
 #include "foundation/settings.h"
-#include "browser/browser.h"
 #include "search/downloadqueueowner.h"
 #include "search/resultpage.h"
 #include "tools/savepathvalues.h"
@@ -63,7 +63,8 @@ void SearchSession::ExtractPage(const QString &saveFolder)
     // Reading the live page waits in a nested loop, where the window (and this session with it)
     // may be closed and deleted.
     QPointer<SearchSession> alive(this);
-    const ResultPage page = m_browser ? papyrant::ExtractPage(*m_browser, saveFolder) : ResultPage();
+    const ResultPage page =
+        m_browser ? papyrant::ExtractPage(*m_browser, saveFolder) : ResultPage();
     if (!alive)
         return;
     addResultPage(page);
@@ -75,11 +76,12 @@ void SearchSession::加入本页到列表()
     QPointer<SearchSession> alive(this);
     ResultPage page;
     if (m_browser) {
-        page = papyrant::加入本页到列表(*m_browser, m_savePath.PromptSavePathOnExtract, [this, alive] {
-            if (alive)
-                showPicker();
-            return alive ? m_savePath.CurrentSaveFolder : QString();
-        });
+        page =
+            papyrant::加入本页到列表(*m_browser, m_savePath.PromptSavePathOnExtract, [this, alive] {
+                if (alive)
+                    showPicker();
+                return alive ? m_savePath.CurrentSaveFolder : QString();
+            });
     }
     if (!alive)
         return;
@@ -89,7 +91,7 @@ void SearchSession::加入本页到列表()
 }
 
 bool SearchSession::加入下载列表(const QString &link, const QString &title, const QString &type,
-                             const QString &saveFolder, const QString &page)
+                                 const QString &saveFolder, const QString &page)
 {
     const QString cleanTitle = RemoveLineBreaks(title).trimmed();
     QString folder = saveFolder;
@@ -102,8 +104,8 @@ bool SearchSession::加入下载列表(const QString &link, const QString &title
         if (!folder.isEmpty() && !folder.endsWith(u'/'))
             folder += u'/';
     }
-    const QString name = CleanFileName(m_savePath.NameFromLink ? FileNameFromUrl(link, true)
-                                                               : cleanTitle.trimmed());
+    const QString name =
+        CleanFileName(m_savePath.NameFromLink ? FileNameFromUrl(link, true) : cleanTitle.trimmed());
     m_queueOwner.ensureLoaded();
     DownloadQueue *queue = m_queueOwner.queue();
     if (!queue)

@@ -66,7 +66,7 @@ public:
     // 加入下载列表: one row into the download queue. False when the queue refused it (the link
     // is already queued) or there is no queue.
     bool 加入下载列表(const QString &link, const QString &title, const QString &type,
-                  const QString &saveFolder, const QString &page);
+                      const QString &saveFolder, const QString &page);
     // 显示下载窗口: redraw, show if hidden and (restore) un-minimise the download window when it
     // is loaded; nothing otherwise.
     void 显示下载窗口(bool restore);

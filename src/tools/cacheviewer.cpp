@@ -69,14 +69,10 @@ void walk(const QString &root, QStringList &list, bool recursive, bool wantFolde
 const QString &cellText(const CacheRow &row, int column)
 {
     switch (column) {
-    case CacheList::Url:
-        return row.url;
-    case CacheList::Type:
-        return row.type;
-    case CacheList::Size:
-        return row.size;
-    default:
-        return row.filePath;
+    case CacheList::Url: return row.url;
+    case CacheList::Type: return row.type;
+    case CacheList::Size: return row.size;
+    default: return row.filePath;
     }
 }
 
@@ -202,7 +198,7 @@ void CacheViewer::GetCacheURLList()
     QList<CacheRow> rows;
     rows.reserve(entries.size());
     for (const SimpleCacheEntry &entry : entries) {
-        CacheRow row {entry.url, UrlFileExtension(entry.url), {}, {}, entry.entryFile};
+        CacheRow row{entry.url, UrlFileExtension(entry.url), {}, {}, entry.entryFile};
         // The body as a file of its own; an entry whose body cannot be had keeps neither.
         const QString path = extractBody(entry);
         if (!path.isEmpty()) {

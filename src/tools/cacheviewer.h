@@ -16,10 +16,10 @@ class Prompts;
 // One row of the cache list ListView1.
 struct CacheRow
 {
-    QString url;      // "URL": the entry's source URL, or "用户:" + user name
-    QString type;     // "TYPE"
-    QString size;     // "SIZE(Byte)": decimal text, empty when there is no file
-    QString filePath; // "FilePath": the body as a plain file (or the cache file), "/" separated
+    QString url;       // "URL": the entry's source URL, or "用户:" + user name
+    QString type;      // "TYPE"
+    QString size;      // "SIZE(Byte)": decimal text, empty when there is no file
+    QString filePath;  // "FilePath": the body as a plain file (or the cache file), "/" separated
     QString entryFile; // the cache entry's "_0" file ("我的缓存" rows only)
 };
 

@@ -25,8 +25,8 @@ CopyPlan PlanCopy(const QString &source, const QString &destFolder, int opIndex)
     const PathParts parts = SplitPath(source);
     if (folderKey(parts.folder) == folderKey(destFolder))
         return {};
-    const QString name = parts.extension.isEmpty() ? parts.name
-                                                   : parts.name + u'.' + parts.extension;
+    const QString name =
+        parts.extension.isEmpty() ? parts.name : parts.name + u'.' + parts.extension;
     const QString target = destFolder + name;
     if (!FileExists(target))
         return {CopyPlan::CopyNew, target};
@@ -36,14 +36,9 @@ CopyPlan PlanCopy(const QString &source, const QString &destFolder, int opIndex)
     const bool sameSize = from.size() == to.size();
     CopyPlan::Action action = CopyPlan::PassOver;
     switch (ClashRule(opIndex)) {
-    case ClashRule::Skip:
-        break;
-    case ClashRule::Overwrite:
-        action = CopyPlan::Overwrite;
-        break;
-    case ClashRule::Rename:
-        action = CopyPlan::Rename;
-        break;
+    case ClashRule::Skip: break;
+    case ClashRule::Overwrite: action = CopyPlan::Overwrite; break;
+    case ClashRule::Rename: action = CopyPlan::Rename; break;
     case ClashRule::OverwriteIfSameSizeAndTime:
         action = sameSize && from.lastModified() == to.lastModified() ? CopyPlan::Overwrite
                                                                       : CopyPlan::Rename;
@@ -53,12 +48,9 @@ CopyPlan PlanCopy(const QString &source, const QString &destFolder, int opIndex)
         break;
     }
     switch (action) {
-    case CopyPlan::Rename:
-        return {action, CopyRenameTarget(source, destFolder)};
-    case CopyPlan::Overwrite:
-        return {action, target};
-    default:
-        return {};
+    case CopyPlan::Rename: return {action, CopyRenameTarget(source, destFolder)};
+    case CopyPlan::Overwrite: return {action, target};
+    default: return {};
     }
 }
 
@@ -133,10 +125,9 @@ void CopyRun::beginFile()
         ++m_summary.passedOver;
         return;
     }
-    m_copy = std::make_unique<FileCopy>(source, plan.target,
-                                        plan.action == CopyPlan::Overwrite
-                                            ? FileCopy::Target::Replace
-                                            : FileCopy::Target::New);
+    m_copy = std::make_unique<FileCopy>(
+        source, plan.target,
+        plan.action == CopyPlan::Overwrite ? FileCopy::Target::Replace : FileCopy::Target::New);
     if (!m_copy->open()) {
         m_copy.reset();
         ++m_summary.failed;

@@ -12,11 +12,11 @@ namespace papyrant {
 
 // The name-clash rules of the copy tool, by their option index.
 enum class ClashRule {
-    Skip = 1,                        // "跳过"
-    Overwrite = 2,                   // "覆盖"
-    Rename = 3,                      // "自动重命名"
-    OverwriteIfSameSizeAndTime = 4,  // "文件大小和修改时间均相同：覆盖；否则：自动重命名"
-    OverwriteIfSameSize = 5,         // "文件大小相同：覆盖；否则：自动重命名"
+    Skip = 1,                       // "跳过"
+    Overwrite = 2,                  // "覆盖"
+    Rename = 3,                     // "自动重命名"
+    OverwriteIfSameSizeAndTime = 4, // "文件大小和修改时间均相同：覆盖；否则：自动重命名"
+    OverwriteIfSameSize = 5, // "文件大小相同：覆盖；否则：自动重命名"
 };
 
 // What the copy of one source into the destination folder does.

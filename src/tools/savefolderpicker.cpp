@@ -46,7 +46,8 @@ bool SaveFolderPickerLogic::ok(Form &form)
 {
     m_values.NameFromLink = form.nameFromLink;
     const QString typed = QDir::fromNativeSeparators(form.folderText.trimmed());
-    const QString created = typed.isEmpty() ? QString() : CreateFolderPath(withSlash(typed), m_prompts);
+    const QString created =
+        typed.isEmpty() ? QString() : CreateFolderPath(withSlash(typed), m_prompts);
     form.folderText = QDir::toNativeSeparators(created);
     if (created.isEmpty()) {
         m_prompts.message(QStringLiteral("文件夹设置错误！"), Prompts::Icon::Error);

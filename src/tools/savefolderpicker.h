@@ -16,8 +16,8 @@ public:
     // What the window shows.
     struct Form
     {
-        QStringList history;  // Combo1's list, from SaveList.dat
-        QString folderText;   // Combo1's text
+        QStringList history;       // Combo1's list, from SaveList.dat
+        QString folderText;        // Combo1's text
         bool nameFromLink = false; // Option1 "原文件名" (else Option2 "文章标题名称")
     };
 

@@ -7,10 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
-#include <brotli/decode.h>
-#include <zlib.h>
 #include <algorithm>
+#include <brotli/decode.h>
 #include <memory>
+#include <zlib.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -60,8 +60,9 @@ QString urlOfKey(const QString &key)
     if (colon <= 0)
         return last;
     qsizetype start = colon;
-    while (start > 0 && (last[start - 1].isLetterOrNumber() || last[start - 1] == u'+'
-                         || last[start - 1] == u'-' || last[start - 1] == u'.'))
+    while (start > 0
+           && (last[start - 1].isLetterOrNumber() || last[start - 1] == u'+'
+               || last[start - 1] == u'-' || last[start - 1] == u'.'))
         --start;
     return last.mid(start);
 }
@@ -152,7 +153,7 @@ public:
     bool finish(ReplacingFile &) override { return m_ok && m_ended; }
 
 private:
-    z_stream m_z {};
+    z_stream m_z{};
     bool m_gzip;
     bool m_ok = false;
     bool m_sawFirst = false;

@@ -13,14 +13,14 @@ namespace papyrant {
 // entry lives in "_1" and "_s" files of the same hash.
 struct SimpleCacheEntry
 {
-    QString entryFile;   // the "_0" file
-    QString key;         // as stored
-    QString url;         // the key's URL
+    QString entryFile; // the "_0" file
+    QString key;       // as stored
+    QString url;       // the key's URL
     qint64 bodyOffset = 0;
     qint64 bodySize = 0;
     quint32 bodyCrc = 0;
     bool hasBodyCrc = false;
-    QByteArray headers;  // the answer's header block, lines separated by "\n" ("" when unknown)
+    QByteArray headers; // the answer's header block, lines separated by "\n" ("" when unknown)
 
     // One header's value from the stored answer (case ignored); empty when absent.
     QByteArray header(const QByteArray &name) const;

@@ -56,8 +56,10 @@ const QHash<int, QString> &statusTable()
         {413, u"请求的资源大于服务器允许的大小"_s},
         {414, u"请求的资源URL长于服务器允许的长度"_s},
         {415, u"请求资源不支持请求项目格式"_s},
-        {416, u"请求中包含Range请求头字段，在当前请求资源范围内没有range指示值，请求也不包含If-Range请求头字段"_s},
-        {417, u"服务器不满足请求Expect头字段指定的期望值，如果是代理服务器，可能是下一级服务器不能满足请求"_s},
+        {416,
+         u"请求中包含Range请求头字段，在当前请求资源范围内没有range指示值，请求也不包含If-Range请求头字段"_s},
+        {417,
+         u"服务器不满足请求Expect头字段指定的期望值，如果是代理服务器，可能是下一级服务器不能满足请求"_s},
         {500, u"服务器产生内部错误"_s},
         {501, u"服务器不支持请求的函数"_s},
         {502, u"服务器暂时不可用，有时是为了防止发生系统过载"_s},
@@ -131,7 +133,8 @@ bool uXMLHTTP::Open_(const QString &AMethod, const QString &AUrl, const QString 
     QString why;
     if (method.isEmpty())
         why = u"没有请求方法"_s;
-    else if (!url.isValid() || url.host().isEmpty() || (scheme != u"http"_s && scheme != u"https"_s))
+    else if (!url.isValid() || url.host().isEmpty()
+             || (scheme != u"http"_s && scheme != u"https"_s))
         why = u"网址无效: "_s + AUrl;
     if (!why.isEmpty()) {
         if (error)

@@ -17,7 +17,10 @@ public:
     QHash<QString, quint32> numbers; // key path + "|" + value name
     int writes = 0, deletions = 0;
 
-    QString readText(const QString &, const QString &, bool) override { return RegistryError.toString(); }
+    QString readText(const QString &, const QString &, bool) override
+    {
+        return RegistryError.toString();
+    }
     QString readNumber(const QString &key, const QString &name, bool) override
     {
         const auto it = numbers.constFind(key + u'|' + name);

@@ -48,7 +48,12 @@ TEST(QueueKeys, SelectAndSwapUrls)
     EXPECT_EQ(选择url(u"plain"_s), u"plain"_s);
     EXPECT_EQ(选择url(u"|b"_s), QString());
 
-    struct Case { QString key; QString once; int period; };
+    struct Case
+    {
+        QString key;
+        QString once;
+        int period;
+    };
     const Case cases[] = {
         {u"u1"_s, u"u1"_s, 1},
         {u"u1|u2"_s, u"u2|u1"_s, 2},
@@ -115,7 +120,10 @@ TEST(DownloadQueue, CountsFollowEveryChange)
     EXPECT_EQ(q.ShowQueueCounts(), u"总数:6 正在下载:1 等待:3 已完成:1 失败:1"_s);
     expectConsistent(q);
 
-    q.update(3, [](QueueRow &r) { r.State = QueueRow::Failed; r.Urls = u"stolen"_s; });
+    q.update(3, [](QueueRow &r) {
+        r.State = QueueRow::Failed;
+        r.Urls = u"stolen"_s;
+    });
     EXPECT_EQ(q.row(3).Urls, u"k3"_s) << "update keeps the key";
     for (int p : {1, 5, 6})
         q.setState(p, QueueRow::Finished);
@@ -174,13 +182,13 @@ TEST(DownloadQueueModel, ColumnsAlignmentIconsAndBatchReset)
     DownloadQueueModel model(q);
     // Checks the model's contract on every change below (row counts around inserts, resets).
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    const QStringList headers{u"名称"_s, u"类型"_s, u"文件大小"_s, u"已下载数"_s,
+    const QStringList headers{u"名称"_s,   u"类型"_s,     u"文件大小"_s, u"已下载数"_s,
                               u"百分比"_s, u"保存路径"_s, u"B"_s};
     ASSERT_EQ(model.columnCount(), headers.size());
     for (int c = 0; c < headers.size(); ++c) {
         EXPECT_EQ(model.headerData(c, Qt::Horizontal).toString(), headers[c]);
-        const auto align = model.headerData(c, Qt::Horizontal, Qt::TextAlignmentRole)
-                               .value<Qt::Alignment>();
+        const auto align =
+            model.headerData(c, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>();
         EXPECT_EQ(bool(align & Qt::AlignRight), c >= 2 && c <= 4) << "column " << c;
     }
 
@@ -189,8 +197,8 @@ TEST(DownloadQueueModel, ColumnsAlignmentIconsAndBatchReset)
     r.BaseFlag = u"Y"_s;
     q.append(r);
     ASSERT_EQ(model.rowCount(), 1);
-    const QStringList shown{u"名"_s, u"pdf"_s, u"1024"_s, QString(), QString(), u"/tmp/s/"_s,
-                            u"Y"_s};
+    const QStringList shown{u"名"_s,   u"pdf"_s,     u"1024"_s, QString(),
+                            QString(), u"/tmp/s/"_s, u"Y"_s};
     for (int c = 0; c < shown.size(); ++c)
         EXPECT_EQ(model.index(0, c).data().toString(), shown[c]);
 

@@ -68,8 +68,14 @@ protected:
 
 TEST_F(FileTypeTest, SignatureTable)
 {
-    struct Case { const char *label; QByteArray bytes; const char *type; };
-    const QByteArray html = "<html lang=\"zh\"><head><title>登录</title></head><body>x</body></html>";
+    struct Case
+    {
+        const char *label;
+        QByteArray bytes;
+        const char *type;
+    };
+    const QByteArray html =
+        "<html lang=\"zh\"><head><title>登录</title></head><body>x</body></html>";
     const Case cases[] = {
         {"pdf", "%PDF-1.4\n" + filler(40), "pdf"},
         {"caj", hex("c8000000") + filler(40), "caj"},
@@ -82,9 +88,12 @@ TEST_F(FileTypeTest, SignatureTable)
         {"rar", "Rar!" + hex("1a0700") + filler(40), "rar"},
         {"zip", zipMember("a.txt", false), "zip"},
         {"office package, unknown parts", zipMember("[Content_Types].xml", true), "docx"},
-        {"word package", zipMember("[Content_Types].xml", true) + zipMember("word/document.xml", true), "docx"},
-        {"spreadsheet package", zipMember("[Content_Types].xml", true) + zipMember("xl/workbook.xml", true), "xlsx"},
-        {"presentation package", zipMember("_rels/.rels", true) + zipMember("ppt/slides/slide1.xml", true), "pptx"},
+        {"word package",
+         zipMember("[Content_Types].xml", true) + zipMember("word/document.xml", true), "docx"},
+        {"spreadsheet package",
+         zipMember("[Content_Types].xml", true) + zipMember("xl/workbook.xml", true), "xlsx"},
+        {"presentation package",
+         zipMember("_rels/.rels", true) + zipMember("ppt/slides/slide1.xml", true), "pptx"},
         {"swf", "CWS" + hex("06") + filler(40), "swf"},
         {"rm", ".RMF" + filler(40), "rm"},
         {"wma", hex("3026b2758e66cf11") + filler(40), "wma"},
@@ -128,7 +137,8 @@ TEST_F(FileTypeTest, TrailingTagAndSizeLimitsOfTheTextTests)
     EXPECT_EQ(打开文件判断文件类型(write(u"p"_s, page + filler(204800 - page.size()))), QString());
 
     // The caa test reads whole files under 3 KB and needs every key.
-    QByteArray caa = "[TARGET]\r\nDOCTYPE=1\r\nA1=1\r\nA2=2\r\nB1=3\r\nB2=4\r\nC1=5\r\nC2=6\r\nD1=7\r\n";
+    QByteArray caa =
+        "[TARGET]\r\nDOCTYPE=1\r\nA1=1\r\nA2=2\r\nB1=3\r\nB2=4\r\nC1=5\r\nC2=6\r\nD1=7\r\n";
     EXPECT_EQ(打开文件判断文件类型(write(u"c"_s, caa)), QString());
     caa += "d2=8\r\n";
     EXPECT_EQ(打开文件判断文件类型(write(u"c"_s, caa)), u"caa"_s);
@@ -153,22 +163,34 @@ TEST_F(FileTypeTest, CorrectRowFileTypeRenamesFileAndRow)
     QueueRow r;
     r.SaveFolder = folder();
 
-    r.Urls = u"u1"_s; r.Name = u"a"_s; r.Type = u"htm"_s;
+    r.Urls = u"u1"_s;
+    r.Name = u"a"_s;
+    r.Type = u"htm"_s;
     q.append(r);
     write(u"a.htm"_s, "%PDF-1.7\n" + filler(100));
-    r.Urls = u"u2"_s; r.Name = u"b"_s; r.Type = u"htm"_s; // a.pdf-like clash below
+    r.Urls = u"u2"_s;
+    r.Name = u"b"_s;
+    r.Type = u"htm"_s; // a.pdf-like clash below
     q.append(r);
     write(u"b.htm"_s, "%PDF-1.7\n" + filler(100));
     write(u"b.pdf"_s, "older");
-    r.Urls = u"u3"_s; r.Name = u"login"_s; r.Type = u"pdf"_s;
+    r.Urls = u"u3"_s;
+    r.Name = u"login"_s;
+    r.Type = u"pdf"_s;
     q.append(r);
     write(u"login.pdf"_s, "<html ><head><title>登录</title></head><body></body></html>");
-    r.Urls = u"u4"_s; r.Name = u"same"_s; r.Type = u"PDF"_s;
+    r.Urls = u"u4"_s;
+    r.Name = u"same"_s;
+    r.Type = u"PDF"_s;
     q.append(r);
     write(u"same.PDF"_s, "%PDF-1.7\n" + filler(100));
-    r.Urls = u"u5"_s; r.Name = u"gone"_s; r.Type = u"pdf"_s;
+    r.Urls = u"u5"_s;
+    r.Name = u"gone"_s;
+    r.Type = u"pdf"_s;
     q.append(r);
-    r.Urls = u"u6"_s; r.Name = u"unknown"_s; r.Type = u"pdf"_s;
+    r.Urls = u"u6"_s;
+    r.Name = u"unknown"_s;
+    r.Type = u"pdf"_s;
     q.append(r);
     write(u"unknown.pdf"_s, filler(100));
 
@@ -212,12 +234,14 @@ TEST_F(FileTypeTest, AddBaseLinkRewritesOnlyPagesThatAskForIt)
     // A page in GBK on a UTF-8 system keeps its bytes; only the tag goes in.
     setSystemCodePageForTesting("UTF-8");
     const QByteArray gbk = hex("b5c7c2bc"); // 登录 in GBK, invalid as UTF-8
-    write(u"page.html"_s, "<HTML><HEAD><TITLE>" + gbk + "</TITLE></HEAD><BODY>" + gbk + "</BODY></HTML>");
+    write(u"page.html"_s,
+          "<HTML><HEAD><TITLE>" + gbk + "</TITLE></HEAD><BODY>" + gbk + "</BODY></HTML>");
     r.Urls = u"http://site.example/it's.html"_s;
     EXPECT_TRUE(AddBaseLink(r));
     EXPECT_EQ(read(u"page.html"_s), "<HTML><HEAD><TITLE>" + gbk
                                         + "</TITLE><Base href='http://site.example/it%27s.html'>"
-                                          "</HEAD><BODY>" + gbk + "</BODY></HTML>");
+                                          "</HEAD><BODY>"
+                                        + gbk + "</BODY></HTML>");
 
     write(u"nohead.html"_s, "<p>no head</p>");
     r.Name = u"nohead"_s;
@@ -235,8 +259,8 @@ TEST_F(FileTypeTest, AddBaseLinkRewritesOnlyPagesThatAskForIt)
 TEST_F(FileTypeTest, ToolsCommands)
 {
     test::RecordingPrompts prompts;
-    prompts.fileAnswers = {write(u"x.bin"_s, "%PDF-1.5" + filler(20)), write(u"y.bin"_s, filler(40)),
-                           QString()};
+    prompts.fileAnswers = {write(u"x.bin"_s, "%PDF-1.5" + filler(20)),
+                           write(u"y.bin"_s, filler(40)), QString()};
     打开文件判断类型(prompts);
     打开文件判断类型(prompts);
     打开文件判断类型(prompts); // cancelled

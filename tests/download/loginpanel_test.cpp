@@ -115,7 +115,7 @@ TEST(LoginPanel, TheEnginesRequestRunsLaterAndOnlyWhileTicked)
 
     emit p.session.loginAutomationRequested(1);
     p.session.options.autoLogin = false; // unticked before the request came round
-    QCoreApplication::processEvents();  // delivers the queued request
+    QCoreApplication::processEvents();   // delivers the queued request
     EXPECT_EQ(attempts.size(), 2);
     EXPECT_EQ(p.browser->visited.size(), 1);
 }

@@ -20,7 +20,9 @@ const QString site = u"http://site.test"_s;
 // An answer of 2,000 bytes whose body stops after 100 bytes and keeps the connection open.
 Script stalledBody()
 {
-    return Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 2000"}) + pdfBody(100)).stall();
+    return Script()
+        .send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 2000"}) + pdfBody(100))
+        .stall();
 }
 
 bool ended(const QueueRow &row)
@@ -57,7 +59,8 @@ TEST(MethodOneBesideTheWalk, TransferGoesOnDuringTheWalksWait)
     // 2,000 bytes in 20 pieces, 40 ms apart.
     const QByteArray body = pdfBody(2000);
     Script slow;
-    slow.send(Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf", "Content-Length: 2000"}));
+    slow.send(
+        Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf", "Content-Length: 2000"}));
     for (int i = 0; i < 2000; i += 100)
         slow.delay(40).send(body.mid(i, 100));
     h.server.route(u"/slow"_s, slow);

@@ -74,7 +74,10 @@ TEST_F(QueueCommandsTest, StoppedGuardRefusesWhileDownloadsRun)
 {
     const std::pair<const char *, std::function<void()>> guarded[] = {
         {"随机排序列表", [&] { commands.随机排序列表(); }},
-        {"清除选中项", [&] { commands.清除选中项({1, 2}); }},
+        {"清除选中项",
+         [&] {
+             commands.清除选中项({1, 2});
+         }},
         {"清除全部出错项", [&] { commands.清除全部出错项(); }},
         {"清除完成项", [&] { commands.清除完成项(); }},
         {"清空", [&] { commands.清空(); }},
@@ -82,8 +85,10 @@ TEST_F(QueueCommandsTest, StoppedGuardRefusesWhileDownloadsRun)
     add(u"a"_s, QueueRow::Failed);
     add(u"b"_s, QueueRow::Finished);
     add(u"c"_s, QueueRow::Waiting);
-    h.server.route(u"/slow"_s, Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 9000"})
-                                              + pdfBody(100)).stall());
+    h.server.route(u"/slow"_s, Script()
+                                   .send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 9000"})
+                                         + pdfBody(100))
+                                   .stall());
     const int running = h.addRow(u"/slow"_s, u"running"_s);
 
     // The scheduler tick on; then (tick off) a method-two transfer still loaded.
@@ -140,8 +145,8 @@ TEST_F(QueueCommandsTest, RemovalCommandsAndClearAll)
 TEST_F(QueueCommandsTest, ShuffleMovesEachDrawnRowToTheEndAndKeepsItWhole)
 {
     for (const char16_t *n : {u"a", u"b", u"c"}) {
-        const int p = add(QString::fromUtf16(n), QueueRow::Finished, u"html"_s, u"10"_s, u"10"_s,
-                          u"100%"_s);
+        const int p =
+            add(QString::fromUtf16(n), QueueRow::Finished, u"html"_s, u"10"_s, u"10"_s, u"100%"_s);
         queue.update(p, [](QueueRow &r) {
             r.Referer = u"http://page/"_s + r.Name;
             r.BaseFlag = u"Y"_s;
@@ -196,8 +201,7 @@ TEST_F(QueueCommandsTest, DeleteFileCommandsKeepRowsAndStates)
     EXPECT_FALSE(exists(u"page.html"_s));
     EXPECT_FALSE(exists(u"feed.xml"_s));
     EXPECT_TRUE(exists(u"wait.htm"_s)) << "a waiting page is not ended";
-    EXPECT_EQ(column(&QueueRow::Percent),
-              (QStringList{{}, {}, u"100%"_s, u"25%"_s, u"100%"_s}));
+    EXPECT_EQ(column(&QueueRow::Percent), (QStringList{{}, {}, u"100%"_s, u"25%"_s, u"100%"_s}));
     EXPECT_EQ(queue.row(1).State, QueueRow::Finished);
     EXPECT_EQ(queue.row(2).State, QueueRow::Failed);
 
@@ -334,12 +338,13 @@ TEST_F(QueueCommandsTest, ExportNames)
     EXPECT_TRUE(commands.导出名称(false));
     EXPECT_EQ(read(), toCodePage(u"论文一\r\n论文二\r\n三\r\n"));
 
-    // A Korean title, which GBK cannot hold, keeps every character: the file is UTF-8 behind a byte-order mark.
+    // A Korean title, which GBK cannot hold, keeps every character: the file is UTF-8 behind a
+    // byte-order mark.
     add(u"한국 근대 문학의 형성"_s, QueueRow::Failed);
     prompts.fileAnswers = {file};
     EXPECT_TRUE(commands.导出名称(true));
-    EXPECT_EQ(read(), QByteArray("\xEF\xBB\xBF")
-                          + u"论文二\r\n三\r\n한국 근대 문학의 형성\r\n"_s.toUtf8());
+    EXPECT_EQ(read(),
+              QByteArray("\xEF\xBB\xBF") + u"论文二\r\n三\r\n한국 근대 문학의 형성\r\n"_s.toUtf8());
 
     QFile::remove(file);
     prompts.fileAnswers = {QString()}; // cancelled
@@ -374,7 +379,8 @@ TEST_F(QueueCommandsTest, ColumnSort)
               (QStringList{{}, u"7%"_s, u"50%"_s, u"100%"_s, u"不存在"_s}));
     commands.排序(1);
     commands.排序(1);
-    EXPECT_EQ(column(&QueueRow::Type), (QStringList{u"abc"_s, u"HTM"_s, u"pdf"_s, u"pdf"_s, u"pdf"_s}));
+    EXPECT_EQ(column(&QueueRow::Type),
+              (QStringList{u"abc"_s, u"HTM"_s, u"pdf"_s, u"pdf"_s, u"pdf"_s}));
     EXPECT_TRUE(prompts.shown.isEmpty());
 
     const QStringList before = names();
@@ -447,8 +453,10 @@ TEST_F(QueueCommandsTest, CloseQuestionAndListMenuFollowTheEngine)
     EXPECT_EQ(menu(), busy);
     h.session.Transferring = false;
 
-    h.server.route(u"/slow"_s, Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 9000"})
-                                              + pdfBody(100)).stall());
+    h.server.route(u"/slow"_s, Script()
+                                   .send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 9000"})
+                                         + pdfBody(100))
+                                   .stall());
     const int p = h.addRow(u"/slow"_s, u"slow"_s);
     h.startTwo(p);
     queue.setState(p, QueueRow::Failed); // only the loaded Downloader is left to tell

@@ -47,7 +47,13 @@ struct FakeMethodTwo : MethodTwoTransfers
 {
     DownloadSession &session;
     explicit FakeMethodTwo(DownloadSession &s) : session(s) {}
-    struct Start { int slot; int position; QString url; QString path; };
+    struct Start
+    {
+        int slot;
+        int position;
+        QString url;
+        QString path;
+    };
     QList<Start> started;
     std::array<bool, 7> loaded{};
     QList<int> unloaded;
@@ -58,7 +64,10 @@ struct FakeMethodTwo : MethodTwoTransfers
         session.Transferring = true;
         session.beginRow(slot, position);
     }
-    bool isLoaded(int slot) const override { return slot >= 1 && slot <= 6 && loaded[size_t(slot)]; }
+    bool isLoaded(int slot) const override
+    {
+        return slot >= 1 && slot <= 6 && loaded[size_t(slot)];
+    }
     void unload(int slot) override
     {
         loaded[size_t(slot)] = false;
@@ -131,7 +140,13 @@ TEST_F(SchedulerTest, RenameSavePath)
     touch(u"c[007].pdf"_s);
     touch(u"x[y]z.pdf"_s);
     touch(u"noext"_s);
-    struct Case { QString name; QString type; SameNameRule rule; QString expected; };
+    struct Case
+    {
+        QString name;
+        QString type;
+        SameNameRule rule;
+        QString expected;
+    };
     const Case cases[] = {
         {u"a"_s, u"pdf"_s, SameNameRule::Rename, u"a[002]"_s},
         {u"a"_s, u"pdf"_s, SameNameRule::Skip, u"a[002]"_s},
@@ -268,7 +283,8 @@ TEST_F(SchedulerTest, NameThatCleansToNothingFallsBackToTheLink)
     add(u"http://h/"_s, u"<>|"_s);
     scheduler.tickDownload();
     ASSERT_EQ(two.started.size(), 2);
-    EXPECT_EQ(queue.row(1).Name, CleanFileName(FileNameFromUrl(u"http://h/dir/paper42.pdf?x=1"_s, true)));
+    EXPECT_EQ(queue.row(1).Name,
+              CleanFileName(FileNameFromUrl(u"http://h/dir/paper42.pdf?x=1"_s, true)));
     EXPECT_FALSE(queue.row(1).Name.isEmpty());
     EXPECT_EQ(queue.row(2).Name, u"未命名"_s);
     EXPECT_EQ(two.started[1].path, folder() + u"未命名.pdf");
@@ -294,8 +310,10 @@ TEST_F(SchedulerTest, SkipRuleFinishesExistingFilesWithoutATransfer)
         EXPECT_EQ(r.Received, u"5"_s);
         EXPECT_EQ(r.Percent, u"已存在，跳过"_s);
         const QList<int> positions =
-            method == 1 ? one.started : QList<int>{two.started.isEmpty() ? 0 : two.started[0].position};
-        EXPECT_EQ(positions, QList<int>{2}) << "the walk goes on in the same tick, method " << method;
+            method == 1 ? one.started
+                        : QList<int>{two.started.isEmpty() ? 0 : two.started[0].position};
+        EXPECT_EQ(positions, QList<int>{2})
+            << "the walk goes on in the same tick, method " << method;
     }
     // Under "覆盖" the name is never changed.
     session.options.sameName = SameNameRule::Overwrite;
@@ -532,15 +550,21 @@ TEST_F(SchedulerTest, RequeueRowAndTheTwoWalks)
 TEST_F(SchedulerTest, OtherRedownloadCommands)
 {
     // position: state, type, size, received
-    struct Row { QueueRow::StateValue state; const char16_t *type; const char16_t *size; const char16_t *received; };
+    struct Row
+    {
+        QueueRow::StateValue state;
+        const char16_t *type;
+        const char16_t *size;
+        const char16_t *received;
+    };
     const Row rows[] = {
-        {QueueRow::Finished, u"pdf", u"1,000", u"1000"},  // 1: whole, small
-        {QueueRow::Failed, u"pdf", u"500", u"400"},       // 2: failed, cut short
-        {QueueRow::Finished, u"html", u"300", u"300"},    // 3: a page
-        {QueueRow::Finished, u"xml", u"200", u"200"},     // 4: xml is no page here
-        {QueueRow::Waiting, u"htm", u"", u""},            // 5: not ended
-        {QueueRow::Finished, u"pdf", u"未知", u"9"},      // 6: size not a number
-        {QueueRow::Finished, u"pdf", u"5000", u"5000"},   // 7: whole, large
+        {QueueRow::Finished, u"pdf", u"1,000", u"1000"}, // 1: whole, small
+        {QueueRow::Failed, u"pdf", u"500", u"400"},      // 2: failed, cut short
+        {QueueRow::Finished, u"html", u"300", u"300"},   // 3: a page
+        {QueueRow::Finished, u"xml", u"200", u"200"},    // 4: xml is no page here
+        {QueueRow::Waiting, u"htm", u"", u""},           // 5: not ended
+        {QueueRow::Finished, u"pdf", u"未知", u"9"},     // 6: size not a number
+        {QueueRow::Finished, u"pdf", u"5000", u"5000"},  // 7: whole, large
     };
     const auto load = [&] {
         queue.clear();
@@ -570,12 +594,16 @@ TEST_F(SchedulerTest, OtherRedownloadCommands)
     EXPECT_EQ(重新下载选中项(queue, {1, 5, 7, 99}), 2);
     EXPECT_EQ(waiting(), (QList<int>{1, 7}));
 
-    struct Answer { std::optional<QString> text; QList<int> requeued; };
+    struct Answer
+    {
+        std::optional<QString> text;
+        QList<int> requeued;
+    };
     const Answer answers[] = {
         {u" 2,000 "_s, {1, 3, 4}},
-        {u"1000"_s, {3, 4}},   // not greater than 1000
+        {u"1000"_s, {3, 4}}, // not greater than 1000
         {u"abc"_s, {}},
-        {std::nullopt, {}},    // cancelled
+        {std::nullopt, {}}, // cancelled
     };
     for (const Answer &a : answers) {
         load();

@@ -58,40 +58,62 @@ QList<Case> cases()
 
     return {
         // lengths
-        {"length given", {Script::response(200, body, "application/pdf")},
-         {st3, n1000, n1000, full, body}, {}},
-        {"no length until close", {Script::raw(head(ok, {pdf}) + body)},
-         {st3, n1000, n1000, full, body}, {}},
-        {"chunked", {Script().send(head(ok, {pdf, "Transfer-Encoding: chunked"}) + chunked)},
-         {st3, n1000, n1000, full, body}, {}},
+        {"length given",
+         {Script::response(200, body, "application/pdf")},
+         {st3, n1000, n1000, full, body},
+         {}},
+        {"no length until close",
+         {Script::raw(head(ok, {pdf}) + body)},
+         {st3, n1000, n1000, full, body},
+         {}},
+        {"chunked",
+         {Script().send(head(ok, {pdf, "Transfer-Encoding: chunked"}) + chunked)},
+         {st3, n1000, n1000, full, body},
+         {}},
         {"chunked cut short",
          {Script().send(head(ok, {pdf, "Transfer-Encoding: chunked"}) + chunked.left(400)).close()},
-         {st4, failed, any, any, std::nullopt}, Outcome{st4, {}, {}, {}, std::nullopt}, true},
+         {st4, failed, any, any, std::nullopt},
+         Outcome{st4, {}, {}, {}, std::nullopt},
+         true},
         {"length above the limit",
          {Script().send(head(ok, {pdf, "Content-Length: 100000"})).repeat("x", 100000)},
-         {st3, {}, {}, big, std::nullopt}, Outcome{st3, QStringLiteral("100000"), any, big, std::nullopt}},
+         {st3, {}, {}, big, std::nullopt},
+         Outcome{st3, QStringLiteral("100000"), any, big, std::nullopt}},
         {"huge length",
          {Script().send(head(ok, {pdf, "Content-Length: 9223372036854775807"}) + "abc").stall()},
          {st3, {}, {}, big, std::nullopt},
-         Outcome{st3, QStringLiteral("9223372036854775807"), QStringLiteral("3"), big, std::nullopt}},
-        {"negative length", {Script::raw(head(ok, {pdf, "Content-Length: -1"}) + body)},
-         {st3, n1000, n1000, full, body}, {}},
-        {"length abc", {Script::raw(head(ok, {pdf, "Content-Length: abc"}) + body)},
-         {st3, n1000, n1000, full, body}, {}},
+         Outcome{st3, QStringLiteral("9223372036854775807"), QStringLiteral("3"), big,
+                 std::nullopt}},
+        {"negative length",
+         {Script::raw(head(ok, {pdf, "Content-Length: -1"}) + body)},
+         {st3, n1000, n1000, full, body},
+         {}},
+        {"length abc",
+         {Script::raw(head(ok, {pdf, "Content-Length: abc"}) + body)},
+         {st3, n1000, n1000, full, body},
+         {}},
         // a length that is not a whole number of bytes is no length
-        {"length 1e-300", {Script::raw(head(ok, {pdf, "Content-Length: 1e-300"}) + body)},
-         {st3, n1000, n1000, full, body}, {}},
-        {"length 1.5", {Script::raw(head(ok, {pdf, "Content-Length: 1.5"}) + body)},
-         {st3, n1000, n1000, full, body}, {}},
-        {"length 0x10", {Script::raw(head(ok, {pdf, "Content-Length: 0x10"}) + body)},
-         {st3, n1000, n1000, full, body}, {}},
+        {"length 1e-300",
+         {Script::raw(head(ok, {pdf, "Content-Length: 1e-300"}) + body)},
+         {st3, n1000, n1000, full, body},
+         {}},
+        {"length 1.5",
+         {Script::raw(head(ok, {pdf, "Content-Length: 1.5"}) + body)},
+         {st3, n1000, n1000, full, body},
+         {}},
+        {"length 0x10",
+         {Script::raw(head(ok, {pdf, "Content-Length: 0x10"}) + body)},
+         {st3, n1000, n1000, full, body},
+         {}},
         {"no length, body passes the limit",
          {Script().send(head(ok, {pdf})).repeat("%PDF-xxxxxxxxxxx", -1)},
-         {st3, QStringLiteral("未知"), any, big, std::nullopt}, Outcome{st3, {}, {}, big, std::nullopt}},
+         {st3, QStringLiteral("未知"), any, big, std::nullopt},
+         Outcome{st3, {}, {}, big, std::nullopt}},
         // ends
         {"accepted but silent", {Script().stall()}, {st4, {}, {}, {}, std::nullopt}, {}},
         {"empty reply", {Script::raw("")}, {st4, {}, {}, {}, std::nullopt}, {}},
-        {"headers then close", {Script::raw(head(ok, {pdf, "Content-Length: 1000"}))},
+        {"headers then close",
+         {Script::raw(head(ok, {pdf, "Content-Length: 1000"}))},
          {st4, failed, QStringLiteral("0"), {}, std::nullopt},
          Outcome{st4, {}, {}, {}, std::nullopt}},
         {"stall mid-body",
@@ -107,14 +129,19 @@ QList<Case> cases()
          {st4, failed, any, any, std::nullopt},
          Outcome{st4, n1000, QStringLiteral("100"), QStringLiteral("10%"), std::nullopt}},
         // statuses
-        {"500 without body", {Script::response(500, "", "text/html")},
-         {st4, {}, {}, {}, std::nullopt}, {}},
+        {"500 without body",
+         {Script::response(500, "", "text/html")},
+         {st4, {}, {}, {}, std::nullopt},
+         {}},
         // headers
         {"100 KB header line",
          {Script::raw(head(ok, {"X-Big: " + QByteArray(100 * 1024, 'a')}) + body)},
-         {st4, {}, {}, {}, std::nullopt}, {}},
-        {"5,000 header lines", {Script::raw(head(ok, manyHeaders) + body)},
-         {st4, {}, {}, {}, std::nullopt}, {}},
+         {st4, {}, {}, {}, std::nullopt},
+         {}},
+        {"5,000 header lines",
+         {Script::raw(head(ok, manyHeaders) + body)},
+         {st4, {}, {}, {}, std::nullopt},
+         {}},
     };
 }
 
@@ -125,13 +152,14 @@ void expectOutcome(const TransferHarness &h, int position, const Outcome &want,
     if (mayPassAsComplete && row.State == QueueRow::Finished) {
         EXPECT_EQ(row.Percent, QStringLiteral("100%"));
         EXPECT_EQ(h.files(), QStringList{QStringLiteral("a.pdf")});
-        EXPECT_EQ(QString::number(h.content(QStringLiteral("a.pdf")).value_or("").size()), row.Received);
+        EXPECT_EQ(QString::number(h.content(QStringLiteral("a.pdf")).value_or("").size()),
+                  row.Received);
         return;
     }
     EXPECT_EQ(row.State, want.state);
-    for (const auto &[have, expected] : {std::pair{row.Size, want.size},
-                                         std::pair{row.Received, want.received},
-                                         std::pair{row.Percent, want.percent}})
+    for (const auto &[have, expected] :
+         {std::pair{row.Size, want.size}, std::pair{row.Received, want.received},
+          std::pair{row.Percent, want.percent}})
         if (expected != u"*") {
             EXPECT_EQ(have, expected);
         }
@@ -177,7 +205,8 @@ TEST(TransferFaults, ClosedPortEndsFailedInBothMethods)
     const int p1 = h.addRow(ScriptedHttpServer::closedPortUrl(QStringLiteral("/a.pdf")));
     h.runOne(p1);
     EXPECT_EQ(h.queue.row(p1).State, QueueRow::Failed);
-    const int p2 = h.addRow(ScriptedHttpServer::closedPortUrl(QStringLiteral("/b.pdf")), QStringLiteral("b"));
+    const int p2 =
+        h.addRow(ScriptedHttpServer::closedPortUrl(QStringLiteral("/b.pdf")), QStringLiteral("b"));
     ASSERT_TRUE(h.runTwo(p2));
     EXPECT_EQ(h.queue.row(p2).State, QueueRow::Failed);
     EXPECT_EQ(h.files(), QStringList());
@@ -191,7 +220,8 @@ TEST(TransferFaults, RedirectsFollowedByTheFallbackAndLoopsBounded)
     for (int method : {1, 2}) {
         SCOPED_TRACE(method);
         TransferHarness h;
-        h.server.route(QStringLiteral("/r"), Script::raw(head("HTTP/1.1 302 Found", {"Location: /target"})));
+        h.server.route(QStringLiteral("/r"),
+                       Script::raw(head("HTTP/1.1 302 Found", {"Location: /target"})));
         h.server.serveBody(QStringLiteral("/target"), body, "application/pdf");
         h.server.route(QStringLiteral("/loop"), Script::response(302, "", "", {"Location: /loop"}));
         const int p = h.addRow(QStringLiteral("/r"));
@@ -216,7 +246,8 @@ TEST(TransferFaults, RedirectsFollowedByTheFallbackAndLoopsBounded)
 // "pdf") is saved, sniffed as htm and renamed.
 TEST(TransferFaults, PagesInsteadOfArticlesAreSniffedAsHtm)
 {
-    const QByteArray page = "<html><head><title>login</title></head><body><form></form></body></html>";
+    const QByteArray page =
+        "<html><head><title>login</title></head><body><form></form></body></html>";
     for (int method : {1, 2}) {
         SCOPED_TRACE(method);
         TransferHarness h;
@@ -296,8 +327,9 @@ TEST(TransferFaults, EndlessBodyEndsAtTheLimitNotAtATimeLimit)
         TransferHarness h;
         h.session.limits.headerWaitMs = h.session.limits.noProgressMs = 60000;
         h.session.limits.downloaderStallMs = 60000;
-        h.server.route(QStringLiteral("/f"),
-                       Script().send(head(ok, {"Content-Type: application/pdf"})).repeat("%PDF-0123456789", -1));
+        h.server.route(QStringLiteral("/f"), Script()
+                                                 .send(head(ok, {"Content-Type: application/pdf"}))
+                                                 .repeat("%PDF-0123456789", -1));
         const int p = h.addRow(QStringLiteral("/f"));
         // The time limits are a minute: ending within the waits below, with the size text,
         // is ending at the limit.

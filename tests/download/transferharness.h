@@ -68,8 +68,8 @@ struct TransferHarness
     void startTwo(int position, int slot = 1)
     {
         const QueueRow &row = queue.row(position);
-        const SavePath free = 重命名保存路径(row.SaveFolder, row.Name, row.Type,
-                                             session.options.sameName);
+        const SavePath free =
+            重命名保存路径(row.SaveFolder, row.Name, row.Type, session.options.sameName);
         queue.setName(position, free.name);
         two.多线程下载(slot, position, 选择url(row.Urls), free.path);
     }

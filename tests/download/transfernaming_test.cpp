@@ -8,8 +8,8 @@
 
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
-#include <sys/stat.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace papyrant;
 using namespace papyrant::test;
@@ -46,8 +46,10 @@ TEST(ContentDisposition, ExtensionOfTheFileName)
     const QString raw = QStringLiteral("HTTP/1.1 200 OK\r\nContent-Type: x/y\r\n"
                                        "  content-DISPOSITION:  attachment; filename=a.pdf \r\n"
                                        "Content-Disposition: second\r\n");
-    EXPECT_EQ(从网络文件Header获取ContentDisposition(raw), QStringLiteral("attachment; filename=a.pdf"));
-    EXPECT_EQ(从网络文件Header获取ContentDisposition(QStringLiteral("HTTP/1.1 200 OK\r\n")), QString());
+    EXPECT_EQ(从网络文件Header获取ContentDisposition(raw),
+              QStringLiteral("attachment; filename=a.pdf"));
+    EXPECT_EQ(从网络文件Header获取ContentDisposition(QStringLiteral("HTTP/1.1 200 OK\r\n")),
+              QString());
 }
 
 TEST(ConnectionSettings, ProtocolAndPort)
@@ -60,10 +62,8 @@ TEST(ConnectionSettings, ProtocolAndPort)
         bool https;
         int port;
     } cases[] = {
-        {"http://h/a.pdf", false, 80},
-        {"http://h:8080/a.pdf", false, 8080},
-        {"HTTPS://h/a.pdf", true, 443},
-        {"https://h:8443/a.pdf", true, 8443},
+        {"http://h/a.pdf", false, 80},  {"http://h:8080/a.pdf", false, 8080},
+        {"HTTPS://h/a.pdf", true, 443}, {"https://h:8443/a.pdf", true, 8443},
         {"http://h:81", false, 81},
     };
     for (const auto &c : cases) {
@@ -89,20 +89,24 @@ TEST(TransferNaming, ExtensionFromTheAnswer)
         QList<QByteArray> headers;
         QString type;
     } cases[] = {
-        {{"Content-Type: text/html; charset=gbk"}, ExtensionForContentType(QStringLiteral("text/html"))},
-        {{"Content-Type: application/octet-stream", "Content-Disposition: attachment; filename=\"paper.caj\""},
+        {{"Content-Type: text/html; charset=gbk"},
+         ExtensionForContentType(QStringLiteral("text/html"))},
+        {{"Content-Type: application/octet-stream",
+          "Content-Disposition: attachment; filename=\"paper.caj\""},
          QStringLiteral("caj")},
         {{"Content-Type: application/octet-stream",
           "Content-Disposition: attachment; filename*=UTF-8''%E8%AE%BA.djvu"},
          QStringLiteral("djvu")},
-        {{"Content-Type: application/octet-stream", "Content-Disposition: attachment; filename=x.abcdef"},
+        {{"Content-Type: application/octet-stream",
+          "Content-Disposition: attachment; filename=x.abcdef"},
          QStringLiteral("PDF")},
         {{"Content-Type: application/x-unknown-thing; charset=utf-8"}, QStringLiteral("htm")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.type.toStdString());
         TransferHarness h;
-        h.server.route(QStringLiteral("/f"), Script::raw(Script::head("HTTP/1.1 200 OK", c.headers) + body));
+        h.server.route(QStringLiteral("/f"),
+                       Script::raw(Script::head("HTTP/1.1 200 OK", c.headers) + body));
         const int p = h.addRow(QStringLiteral("/f"), QStringLiteral("a"), QStringLiteral("PDF"));
         h.runOne(p);
         EXPECT_EQ(h.queue.row(p).State, QueueRow::Finished);
@@ -117,8 +121,9 @@ TEST(TransferNaming, ExtensionFromTheAnswer)
 TEST(TransferNaming, HostileNamesStayInTheSaveFolder)
 {
     const QString titles[] = {
-        QStringLiteral("../../x"), QStringLiteral("a/b"), QStringLiteral("CON"),
-        QStringLiteral("a\u0001b\u001fc\u007f"), QString(300, u'名'), QStringLiteral(".."),
+        QStringLiteral("../../x"), QStringLiteral("a/b"),
+        QStringLiteral("CON"),     QStringLiteral("a\u0001b\u001fc\u007f"),
+        QString(300, u'名'),       QStringLiteral(".."),
     };
     for (int method : {1, 2}) {
         TransferHarness h;
@@ -181,8 +186,9 @@ TEST(TransferDisk, OverwriteReplacesAnExistingFileOnlyWithAWholeBody)
         h.session.options.sameName = SameNameRule::Overwrite;
         const QByteArray body = pdfBody(400);
         h.server.serveBody(QStringLiteral("/good"), body, "application/pdf");
-        h.server.route(QStringLiteral("/cut"),
-                       Script::raw(Script::head("HTTP/1.1 200 OK", {"Content-Length: 400"}) + body.left(50)));
+        h.server.route(
+            QStringLiteral("/cut"),
+            Script::raw(Script::head("HTTP/1.1 200 OK", {"Content-Length: 400"}) + body.left(50)));
         QFile old(h.dir.filePath(QStringLiteral("a.pdf")));
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write("%PDF-old article");
@@ -226,7 +232,8 @@ TEST(TransferDisk, FileModeFollowsTheUmaskAndAReplacedFileKeepsItsMode)
     const mode_t saved = ::umask(022);
     for (int method : {1, 2}) {
         for (const Case &c : cases) {
-            SCOPED_TRACE(testing::Message() << "method " << method << " umask " << std::oct << c.umask);
+            SCOPED_TRACE(testing::Message()
+                         << "method " << method << " umask " << std::oct << c.umask);
             TransferHarness h;
             h.session.options.sameName = SameNameRule::Overwrite;
             h.server.serveBody(QStringLiteral("/f"), pdfBody(300), "application/pdf");
@@ -302,11 +309,13 @@ TEST(TransferHeaders, RefererAndSharedCookiesReachTheServer)
     cookie.setPath(QStringLiteral("/"));
     SharedCookieJar().insertCookie(cookie);
 
-    const int withReferer = h.addRow(h.server.url(QStringLiteral("/f?1")), QStringLiteral("a"),
-                                     QStringLiteral("pdf"), QStringLiteral("http://cinii.example/list?q=1"));
+    const int withReferer =
+        h.addRow(h.server.url(QStringLiteral("/f?1")), QStringLiteral("a"), QStringLiteral("pdf"),
+                 QStringLiteral("http://cinii.example/list?q=1"));
     const int withoutReferer = h.addRow(h.server.url(QStringLiteral("/f?2")), QStringLiteral("b"));
-    const int viaTwo = h.addRow(h.server.url(QStringLiteral("/f?3&amp;x=1")), QStringLiteral("c"),
-                                QStringLiteral("pdf"), QStringLiteral("http://cinii.example/list?q=2"));
+    const int viaTwo =
+        h.addRow(h.server.url(QStringLiteral("/f?3&amp;x=1")), QStringLiteral("c"),
+                 QStringLiteral("pdf"), QStringLiteral("http://cinii.example/list?q=2"));
     const int viaTwoWithout = h.addRow(h.server.url(QStringLiteral("/f?4")), QStringLiteral("d"));
     h.runOne(withReferer);
     h.runOne(withoutReferer);
@@ -361,7 +370,8 @@ TEST(TransferMethods, MethodTwoSlotsAndElementZero)
 {
     TransferHarness h;
     h.server.route(QStringLiteral("/slow"),
-                   Script().delay(300).send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 300"}) + pdfBody(300)));
+                   Script().delay(300).send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 300"})
+                                            + pdfBody(300)));
     h.addRow(h.server.url(QStringLiteral("/slow?1")), QStringLiteral("a"));
     h.addRow(h.server.url(QStringLiteral("/slow?2")), QStringLiteral("b"));
     h.startTwo(1, 1);

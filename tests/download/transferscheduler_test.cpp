@@ -17,10 +17,12 @@ namespace {
 bool runQueue(TransferHarness &h, DownloadScheduler &scheduler)
 {
     scheduler.startDownloads();
-    return QTest::qWaitFor([&] {
-        scheduler.tickDownload();
-        return h.queue.检测是否下载列表完毕() && h.two.LoadedDownloaderCount() == 1;
-    }, 10000);
+    return QTest::qWaitFor(
+        [&] {
+            scheduler.tickDownload();
+            return h.queue.检测是否下载列表完毕() && h.two.LoadedDownloaderCount() == 1;
+        },
+        10000);
 }
 
 } // namespace
@@ -61,8 +63,11 @@ TEST(TransferScheduler, StopCommandEndsMethodTwoTransfersAndLeavesNothing)
     h.session.method = 2;
     h.session.options.threadCount = 3;
     DownloadScheduler scheduler(h.session, h.one, h.two, h.prompts);
-    h.server.route(QStringLiteral("/slow"),
-                   Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 5000"}) + pdfBody(300)).stall());
+    h.server.route(
+        QStringLiteral("/slow"),
+        Script()
+            .send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 5000"}) + pdfBody(300))
+            .stall());
     for (int i = 0; i < 4; ++i)
         h.addRow(h.server.url(QStringLiteral("/slow?%1").arg(i)), QStringLiteral("f%1").arg(i));
     scheduler.startDownloads();
@@ -86,8 +91,11 @@ TEST(TransferScheduler, TypeCorrectionGuardOnTheRealMethods)
     h.session.method = 2;
     DownloadScheduler scheduler(h.session, h.one, h.two, h.prompts);
     h.server.serveBody(QStringLiteral("/f"), pdfBody(300), "application/octet-stream");
-    h.server.route(QStringLiteral("/stall"),
-                   Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 900"}) + pdfBody(100)).stall());
+    h.server.route(
+        QStringLiteral("/stall"),
+        Script()
+            .send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 900"}) + pdfBody(100))
+            .stall());
     EXPECT_FALSE(scheduler.downloadsActive()) << "nothing loaded yet";
     const int p = h.addRow(QStringLiteral("/f"), QStringLiteral("a"), QStringLiteral("htm"));
     ASSERT_TRUE(h.runTwo(p));
@@ -121,14 +129,16 @@ TEST(TransferScheduler, OneStartAndOneEndPathForBothMethods)
         DownloadScheduler scheduler(h.session, h.one, h.two, h.prompts);
         h.server.serveBody(QStringLiteral("/feed"), feed, "application/xml");
         h.server.serveBody(QStringLiteral("/pdf"), pdfBody(300), "application/pdf");
-        h.server.serveBody(QStringLiteral("/page"), "<html><body>sign in</body></html>", "text/html");
+        h.server.serveBody(QStringLiteral("/page"), "<html><body>sign in</body></html>",
+                           "text/html");
         h.addRow(QStringLiteral("/feed"), QStringLiteral("feed"), QStringLiteral("xml"));
         h.addRow(QStringLiteral("/pdf"), QStringLiteral("paper"));
         h.addRow(QStringLiteral("/page"), QStringLiteral("page"));
         QSignalSpy started(&h.session, &DownloadSession::rowStarted);
         QSignalSpy sounds(&h.session, &DownloadSession::soundRequested);
         QList<int> logins;
-        QObject::connect(&h.session, &DownloadSession::loginAutomationRequested, [&](int p) { logins << p; });
+        QObject::connect(&h.session, &DownloadSession::loginAutomationRequested,
+                         [&](int p) { logins << p; });
         ASSERT_TRUE(runQueue(h, scheduler));
         QList<int> positions;
         for (const QList<QVariant> &s : started)
@@ -151,7 +161,8 @@ TEST(TransferScheduler, RowsClearedWhileTransfersRun)
     h.session.limits.downloaderStallMs = 20000;
     const QByteArray body = pdfBody(1000);
     Script slow;
-    slow.send(Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf", "Content-Length: 1000"}));
+    slow.send(
+        Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf", "Content-Length: 1000"}));
     for (int i = 0; i < 1000; i += 100)
         slow.delay(30).send(body.mid(i, 100));
     h.server.route(QStringLiteral("/slow"), slow);
@@ -164,9 +175,8 @@ TEST(TransferScheduler, RowsClearedWhileTransfersRun)
         h.addRow(QStringLiteral("/new2"), QStringLiteral("n2"));
     });
     h.one.Inet下载当前文件(p2);
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        return h.two.LoadedDownloaderCount() == 1 && !h.one.isRunning();
-    }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return h.two.LoadedDownloaderCount() == 1 && !h.one.isRunning(); }, 10000));
     ASSERT_EQ(h.queue.count(), 2);
     for (int p = 1; p <= 2; ++p) {
         const QueueRow &row = h.queue.row(p);
@@ -185,7 +195,8 @@ TEST(TransferScheduler, KeysReplacedWhileTransfersRun)
     h.session.limits.downloaderStallMs = 20000;
     const QByteArray body = pdfBody(1000);
     Script slow;
-    slow.send(Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf", "Content-Length: 1000"}));
+    slow.send(
+        Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf", "Content-Length: 1000"}));
     for (int i = 0; i < 1000; i += 100)
         slow.delay(30).send(body.mid(i, 100));
     h.server.route(QStringLiteral("/slow"), slow);
@@ -197,9 +208,8 @@ TEST(TransferScheduler, KeysReplacedWhileTransfersRun)
         for (int p = 1; p <= 2; ++p)
             h.queue.setUrls(p, h.queue.row(p).Urls + QStringLiteral("&mirror"));
     });
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        return h.two.LoadedDownloaderCount() == 1 && !h.one.isRunning();
-    }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return h.two.LoadedDownloaderCount() == 1 && !h.one.isRunning(); }, 10000));
     for (int p = 1; p <= 2; ++p) {
         const QueueRow &row = h.queue.row(p);
         EXPECT_TRUE(row.Urls.endsWith(QStringLiteral("&mirror"))) << p;
@@ -225,7 +235,8 @@ TEST(TransferScheduler, FreeSlotsRefillWithoutWaitingForTheTick)
             h.addRow(h.server.url(QStringLiteral("/f?%1").arg(i)), QStringLiteral("f%1").arg(i));
         h.session.LastEndTime = h.session.now() - 10;
         scheduler.startDownloads();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return h.queue.countInState(QueueRow::Finished) == 5; }, 10000))
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return h.queue.countInState(QueueRow::Finished) == 5; }, 10000))
             << h.queue.ShowQueueCounts().toStdString();
     }
 }
@@ -250,6 +261,7 @@ TEST(TransferScheduler, RefillKeepsTheInterval)
     });
     h.session.LastEndTime = h.session.now() - 10;
     scheduler.startDownloads();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return h.queue.countInState(QueueRow::Finished) == 2; }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return h.queue.countInState(QueueRow::Finished) == 2; }, 10000));
     EXPECT_GT(secondStart - firstEnd, 1.0);
 }

@@ -23,7 +23,8 @@ TEST(CodePage, GbkAndUtf8CountBytesDifferently)
 TEST(CodePage, InvalidBytesNeverFail)
 {
     setSystemCodePageForTesting("UTF-8");
-    const QString text = fromCodePage(QByteArray("a\xFF\xFE" "b"));
+    const QString text = fromCodePage(QByteArray("a\xFF\xFE"
+                                                 "b"));
     EXPECT_TRUE(text.startsWith(u'a'));
     EXPECT_TRUE(text.endsWith(u'b'));
     setSystemCodePageForTesting({});

@@ -12,9 +12,9 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QString thai = u"\u0E01"_s;           // not in GBK
-const QString emoji = u"\U0001F600"_s;      // a surrogate pair
-const QString middleDot = u"\u00B7"_s;      // code below 256, two bytes in GBK and UTF-8
+const QString thai = u"\u0E01"_s;      // not in GBK
+const QString emoji = u"\U0001F600"_s; // a surrogate pair
+const QString middleDot = u"\u00B7"_s; // code below 256, two bytes in GBK and UTF-8
 
 struct EncodeCase
 {
@@ -42,7 +42,8 @@ TEST(UrlEncode, EscapesPercentMultiByteAndQuerySigns)
         {"GBK", thai, thai},
         {"UTF-8", thai, u"%E0%B8%81"_s},
         {"UTF-8", emoji, u"%F0%9F%98%80"_s},
-        {"UTF-8", u"x"_s + QChar(0xD800) + u"y"_s, u"x"_s + QChar(0xD800) + u"y"_s}, // lone surrogate
+        {"UTF-8", u"x"_s + QChar(0xD800) + u"y"_s,
+         u"x"_s + QChar(0xD800) + u"y"_s}, // lone surrogate
         {"GBK", QString(), QString()},
         // a byte-order mark inside a keyword is a character like any other
         {"UTF-8", u"a\uFEFFb"_s, u"a%EF%BB%BFb"_s},
@@ -50,7 +51,8 @@ TEST(UrlEncode, EscapesPercentMultiByteAndQuerySigns)
     };
     for (const EncodeCase &c : cases) {
         PinCodePage pin(c.codePage);
-        EXPECT_EQ(UrlEncode(c.input), c.expected) << c.codePage.constData() << " " << qPrintable(c.input);
+        EXPECT_EQ(UrlEncode(c.input), c.expected)
+            << c.codePage.constData() << " " << qPrintable(c.input);
     }
 }
 
@@ -102,11 +104,11 @@ TEST(LeftAnsiBytes, CutsAtCodePageBytesNeverInsideACharacter)
     const Case cases[] = {
         {"GBK", u"abcdef"_s, 2, u"abcd"_s},
         {"GBK", u"中文字"_s, 2, u"中文"_s},
-        {"GBK", u"a中文"_s, 2, u"a中"_s},       // 文 would take bytes 4 and 5: dropped whole
-        {"UTF-8", u"中文字"_s, 2, u"中"_s},      // three bytes each
+        {"GBK", u"a中文"_s, 2, u"a中"_s},   // 文 would take bytes 4 and 5: dropped whole
+        {"UTF-8", u"中文字"_s, 2, u"中"_s}, // three bytes each
         {"UTF-8", u"a"_s + emoji + u"b"_s, 2, u"a"_s}, // never half a surrogate pair
         {"UTF-8", emoji + emoji, 2, emoji},
-        {"GBK", thai + thai, 1, thai + thai},  // kept as they are, not turned into "?"
+        {"GBK", thai + thai, 1, thai + thai}, // kept as they are, not turned into "?"
         {"GBK", u"abc"_s, 0, QString()},
         {"GBK", u"abc"_s, -5, QString()},
         {"GBK", u"abc"_s, std::numeric_limits<qsizetype>::max(), u"abc"_s},

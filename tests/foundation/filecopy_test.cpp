@@ -86,8 +86,7 @@ TEST(FileCopy, ASourceThatChangesWhileCopiedIsNotPutInPlace)
     QFile f(source);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)); // shrinks to nothing
     f.close();
-    while (copy.copyPiece(1000)) {
-    }
+    while (copy.copyPiece(1000)) {}
     EXPECT_FALSE(copy.commit());
     EXPECT_FALSE(QFileInfo::exists(target));
     EXPECT_EQ(entries(dir.path()), QStringList({u"grows"_s}));

@@ -40,7 +40,11 @@ TEST(CleanFileName, RemovesForbiddenControlAndOuterDots)
     const std::pair<QString, QString> cases[] = {
         {u"..a:b?.."_s, u"ab"_s},
         {u"a\\b/c:d*e?f\"g<h>i|j"_s, u"abcdefghij"_s},
-        {u"a\r\nb\tc\x01" "d\x7F" "e"_s + QChar(0) + u"f"_s, u"abcdef"_s},
+        {u"a\r\nb\tc\x01"
+         "d\x7F"
+         "e"_s
+             + QChar(0) + u"f"_s,
+         u"abcdef"_s},
         {u" spaced  name "_s, u" spaced  name "_s}, // not trimmed
         {u"a.b.c."_s, u"a.b.c"_s},
         {u"../../etc/passwd"_s, u"etcpasswd"_s},
@@ -228,7 +232,7 @@ TEST(UrlFileExtension, TakesTheExtensionOfTheLastSegment)
         {u"https://ci.example/a/b.toolong"_s, QString()},
         {u"https://ci.example/a/noext"_s, QString()},
         {u"https://ci.example/"_s, QString()},
-        {u"https://ci.org"_s, u"org"_s}, // a host is the last segment too
+        {u"https://ci.org"_s, u"org"_s},              // a host is the last segment too
         {u"https://proxy/f.js://x/y.gif"_s, u"js"_s}, // only the text between two "://"
         {u"C:\\cache\\x\\img.JPG"_s, u"JPG"_s},
         {u"/cache/img. png "_s, u"png"_s},

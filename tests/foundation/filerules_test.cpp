@@ -109,12 +109,12 @@ TEST_F(FileRules, UniqueFilePathNumbersTakenNames)
 
     const std::pair<QString, QString> cases[] = {
         {u"a.pdf"_s, u"a[0002].pdf"_s},
-        {u"b[0003].pdf"_s, u"b.pdf"_s},            // the counter goes, the bare name is free
-        {u"[0001].pdf"_s, u".pdf"_s},              // a name of its extension alone
-        {u"[0002]"_s, u"[0002][0001]"_s},          // never the folder itself
+        {u"b[0003].pdf"_s, u"b.pdf"_s},   // the counter goes, the bare name is free
+        {u"[0001].pdf"_s, u".pdf"_s},     // a name of its extension alone
+        {u"[0002]"_s, u"[0002][0001]"_s}, // never the folder itself
         {u"noext"_s, u"noext[0001]"_s},
         {u"free.pdf"_s, u"free.pdf"_s},
-        {u"folder.pdf"_s, u"folder[0001].pdf"_s},  // a folder's path is no free file path
+        {u"folder.pdf"_s, u"folder[0001].pdf"_s}, // a folder's path is no free file path
         {u"c.pdf"_s, u"c[0002].pdf"_s},
         {u"..."_s, u"..[0001]"_s},
         {long120 + u".txt"_s, long120.left(100) + u".txt"_s},
@@ -148,13 +148,13 @@ TEST_F(FileRules, CreateFolderPathCreatesLevelByLevel)
     const Case cases[] = {
         {u"a?b/c/"_s, u"a?b"_s.remove(u'?') + u"/c"_s, false},
         {u"d\\e\\"_s, u"d/e"_s, false},
-        {u"f//g"_s, u"f"_s, false},                      // an empty level ends the walk
-        {u".hidden/x"_s, u".hidden/x"_s, false},          // an existing level stays as it is
-        {u".new/x"_s, u"new/x"_s, false},                 // a new one is cleaned
+        {u"f//g"_s, u"f"_s, false},              // an empty level ends the walk
+        {u".hidden/x"_s, u".hidden/x"_s, false}, // an existing level stays as it is
+        {u".new/x"_s, u"new/x"_s, false},        // a new one is cleaned
         {u"../escape"_s, QString(), true},
         {u"h/./i"_s, QString(), true},
         {u"***/j"_s, QString(), true},
-        {u"afile/k"_s, QString(), false},                 // a file stands in the way
+        {u"afile/k"_s, QString(), false}, // a file stands in the way
         {longLevel, CleanFileName(longLevel), false},
     };
     for (const Case &c : cases) {
@@ -226,12 +226,9 @@ TEST_F(FileRules, CopyWithAutomaticRenameNeverOverwrites)
 
     touch(u"src/.hidden.pdf"_s);
     const std::pair<QString, QString> refused[] = {
-        {src + u"missing.pdf"_s, dst},
-        {root + u"src"_s, dst},
-        {src + u".hidden.pdf"_s, dst},
-        {src + u"x.pdf"_s, root + u"nowhere/"_s},
-        {src + u"x.pdf"_s, QString()},
-        {QString(), dst},
+        {src + u"missing.pdf"_s, dst}, {root + u"src"_s, dst},
+        {src + u".hidden.pdf"_s, dst}, {src + u"x.pdf"_s, root + u"nowhere/"_s},
+        {src + u"x.pdf"_s, QString()}, {QString(), dst},
     };
     for (const auto &[source, folder] : refused)
         EXPECT_FALSE(复制相同文件自动重命名(source, folder)) << qPrintable(source);
@@ -246,7 +243,8 @@ TEST_F(FileRules, CopyWithAutomaticRenameKeepsLongNamesCreatable)
     EXPECT_TRUE(复制相同文件自动重命名(root + name, root + u"dst/"_s));
     const QStringList copies = QDir(root + u"dst"_s).entryList(QDir::Files);
     ASSERT_EQ(copies.size(), 2);
-    EXPECT_TRUE(copies.contains(QString(82, u'字') + u"[001].pdf"_s)) << qPrintable(copies.join(u' '));
+    EXPECT_TRUE(copies.contains(QString(82, u'字') + u"[001].pdf"_s))
+        << qPrintable(copies.join(u' '));
 }
 
 TEST_F(FileRules, OddPathsAreAnsweredNotCrashedOn)

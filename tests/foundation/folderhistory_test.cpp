@@ -47,24 +47,24 @@ TEST_F(FolderHistory, TrimsSkipsBlanksAndDropsDuplicatesIgnoringCase)
 {
     writeBytes("  D:\\A\\  \r\n\r\n   \r\nd:\\a\\\r\nE:\\B\r\nlast-without-newline");
     EXPECT_EQ(ReadFolderHistory(path()).value(),
-              (QStringList {u"D:\\A\\"_s, u"E:\\B"_s, u"last-without-newline"_s}));
+              (QStringList{u"D:\\A\\"_s, u"E:\\B"_s, u"last-without-newline"_s}));
 }
 
 TEST_F(FolderHistory, BareCrEndsALineAndNulsAreNoPartOfAFolder)
 {
     static const char bytes[] = "\0\r\n/a\rb\r\n\0 \0\n/c\0d\r\r\n/e\n";
     writeBytes(QByteArray(bytes, sizeof bytes - 1));
-    EXPECT_EQ(ReadFolderHistory(path()).value(),
-              (QStringList {u"/a"_s, u"b"_s, u"/cd"_s, u"/e"_s}));
+    EXPECT_EQ(ReadFolderHistory(path()).value(), (QStringList{u"/a"_s, u"b"_s, u"/cd"_s, u"/e"_s}));
 }
 
 TEST_F(FolderHistory, ByteOrderMarksAreNoPartOfAFolderAndASaveReadsBackTheSame)
 {
     // A mark before the first line (as Notepad writes it) or after other white space of a line
     // would vanish or stay depending on where the line starts: it is trimmed like a space.
-    writeBytes("\xEF\xBB\xBF" "D:/a\r\n\x0B\xEF\xBB\xBF/e\r\n/f\xEF\xBB\xBF \r\n");
+    writeBytes("\xEF\xBB\xBF"
+               "D:/a\r\n\x0B\xEF\xBB\xBF/e\r\n/f\xEF\xBB\xBF \r\n");
     const QStringList read = ReadFolderHistory(path()).value();
-    EXPECT_EQ(read, (QStringList {u"D:/a"_s, u"/e"_s, u"/f"_s}));
+    EXPECT_EQ(read, (QStringList{u"D:/a"_s, u"/e"_s, u"/f"_s}));
     ASSERT_TRUE(WriteFolderHistory(path(), read));
     EXPECT_EQ(ReadFolderHistory(path()).value(), read);
 }
@@ -93,7 +93,7 @@ TEST_F(FolderHistory, KeepsTheFirstHundredNonEmptyLinesDuplicatesCounted)
 TEST_F(FolderHistory, SystemCodePageAndCrLfRoundTrip)
 {
     setSystemCodePageForTesting("GBK");
-    const QStringList folders {u"D:/论文/"_s, u"E:/资料 2024/"_s};
+    const QStringList folders{u"D:/论文/"_s, u"E:/资料 2024/"_s};
     ASSERT_TRUE(WriteFolderHistory(path(), folders));
     EXPECT_EQ(readBytes(), QByteArray("D:/\xC2\xDB\xCE\xC4/\r\nE:/\xD7\xCA\xC1\xCF 2024/\r\n"));
     EXPECT_EQ(ReadFolderHistory(path()).value(), folders);

@@ -87,9 +87,9 @@ TEST(Settings, StoredValuesThatAreNotNumbersReadAsTheDefault)
         {u""_s, 100},
         {u"99999999999"_s, 100}, // does not fit
         {u"1.5"_s, 100},
-        {QVariant(42), 42}, // typed number, e.g. a registry DWORD
+        {QVariant(42), 42},                 // typed number, e.g. a registry DWORD
         {QVariant(QRect(1, 2, 3, 4)), 100}, // not text at all
-        {QStringList {u"1"_s, u"2"_s}, 100}, // "1, 2" in a hand-edited file
+        {QStringList{u"1"_s, u"2"_s}, 100}, // "1, 2" in a hand-edited file
     };
     test::TempSettings temp;
     for (const Case &c : cases) {
@@ -108,7 +108,7 @@ TEST(Settings, StoredValuesThatAreNotNumbersReadAsTheDefault)
     // A value of a type that is no text reads as the default text; a list reads as its text.
     writeRaw(setting::DuplicateNamePolicy, QRect(1, 2, 3, 4));
     EXPECT_EQ(GetSetting(setting::DuplicateNamePolicy), u"重命名"_s);
-    writeRaw(setting::BatchKeywords, QStringList {u"a"_s, u"b"_s});
+    writeRaw(setting::BatchKeywords, QStringList{u"a"_s, u"b"_s});
     EXPECT_EQ(GetSetting(setting::BatchKeywords), u"a, b"_s);
 }
 
@@ -133,8 +133,8 @@ TEST(ProgramFolder, SystemProgramFoldersAreNeverTheDataFolder)
     for (const QString &system : {u"/usr/bin"_s, u"/usr/local/bin/"_s, u"/opt/papyrant/bin"_s,
                                   u"/bin"_s, u"/usr/bin/../lib"_s})
         EXPECT_TRUE(IsSystemProgramFolder(system)) << system.toStdString();
-    for (const QString &own : {u"/home/a/papyrant"_s, u"/tmp/build/src/app"_s, u"/usrdata/x"_s,
-                               u"/work/opt/bin"_s})
+    for (const QString &own :
+         {u"/home/a/papyrant"_s, u"/tmp/build/src/app"_s, u"/usrdata/x"_s, u"/work/opt/bin"_s})
         EXPECT_FALSE(IsSystemProgramFolder(own)) << own.toStdString();
 }
 #endif

@@ -61,7 +61,7 @@ TEST(Shell, OpenDocumentTriesTheSecondWayOnlyWhenTheFirstFails)
 
     log.desktopSucceeds = false;
     OpenDocument(path, prompts);
-    EXPECT_EQ(log.fallback, QStringList {path});
+    EXPECT_EQ(log.fallback, QStringList{path});
     EXPECT_TRUE(prompts.shown.isEmpty());
 }
 

@@ -47,8 +47,9 @@ TEST(SystemInfo, DescriptionFromOsRelease)
          u"6.1.0-27-amd64"_s, u"Debian GNU/Linux 12 (bookworm) 版本:12 (内部版本:6.1.0-27)"_s},
         {"flavour after the numbers", u"PRETTY_NAME='Ubuntu 22.04.3 LTS'\nVERSION_ID=22.04\n"_s,
          u"5.15.0-91-generic"_s, u"Ubuntu 22.04.3 LTS 版本:22.04 (内部版本:5.15.0-91)"_s},
-        {"rolling release, comments", u"# generated\nNAME=Arch\nVERSION=Linux\nBUILD_ID=rolling\n"_s,
-         u"6.6.1"_s, u"Arch Linux 版本:rolling (内部版本:6.6.1)"_s},
+        {"rolling release, comments",
+         u"# generated\nNAME=Arch\nVERSION=Linux\nBUILD_ID=rolling\n"_s, u"6.6.1"_s,
+         u"Arch Linux 版本:rolling (内部版本:6.6.1)"_s},
         {"escaped quote", u"PRETTY_NAME=\"A \\\"B\\\" C\"\nVERSION_ID=1\n"_s, u"1.0"_s,
          u"A \"B\" C 版本:1 (内部版本:1.0)"_s},
         {"no product", u"ID=x\n"_s, u"1.0"_s, QString()},
@@ -59,11 +60,13 @@ TEST(SystemInfo, DescriptionFromOsRelease)
 
 TEST(SystemInfo, DescriptionFromRegistryFallsBackValueByValue)
 {
-    const QHash<QString, QString> full = {
-        {u"ProductName"_s, u"Windows 10 Pro"_s}, {u"CurrentVersion"_s, u"6.3"_s},
-        {u"CurrentBuildNumber"_s, u"19045"_s},   {u"ReleaseId"_s, u"2009"_s},
-        {u"BuildLab"_s, u"19041.vb_release"_s}, {u"CSDVersion"_s, u"SP1"_s},
-        {u"UBR"_s, u"3803"_s}};
+    const QHash<QString, QString> full = {{u"ProductName"_s, u"Windows 10 Pro"_s},
+                                          {u"CurrentVersion"_s, u"6.3"_s},
+                                          {u"CurrentBuildNumber"_s, u"19045"_s},
+                                          {u"ReleaseId"_s, u"2009"_s},
+                                          {u"BuildLab"_s, u"19041.vb_release"_s},
+                                          {u"CSDVersion"_s, u"SP1"_s},
+                                          {u"UBR"_s, u"3803"_s}};
     struct Case
     {
         const char *name;
@@ -73,7 +76,8 @@ TEST(SystemInfo, DescriptionFromRegistryFallsBackValueByValue)
         {"all there", {}, u"Windows 10 Pro 版本:2009 (内部版本:19045.3803)"_s},
         {"no ReleaseId", {u"ReleaseId"_s}, u"Windows 10 Pro 版本:6.3 (内部版本:19045.3803)"_s},
         {"no UBR", {u"UBR"_s}, u"Windows 10 Pro 版本:2009 (内部版本:19041.vb_release : SP1)"_s},
-        {"no UBR, no CSDVersion", {u"UBR"_s, u"CSDVersion"_s},
+        {"no UBR, no CSDVersion",
+         {u"UBR"_s, u"CSDVersion"_s},
          u"Windows 10 Pro 版本:2009 (内部版本:19041.vb_release)"_s},
         {"no ProductName", {u"ProductName"_s}, QString()},
     };

@@ -32,7 +32,8 @@ TEST(PlainText, CodePageWhereEverythingFitsElseUtf8WithMark)
         QString text;
         QByteArray expected;
     } cases[] = {
-        {"GBK", u"中文-【PDF】成功\r\n"_s, QByteArray("\xD6\xD0\xCE\xC4-\xA1\xBEPDF\xA1\xBF\xB3\xC9\xB9\xA6\r\n")},
+        {"GBK", u"中文-【PDF】成功\r\n"_s,
+         QByteArray("\xD6\xD0\xCE\xC4-\xA1\xBEPDF\xA1\xBF\xB3\xC9\xB9\xA6\r\n")},
         {"GBK", u"ｶﾀｶﾅの題名"_s, bom + u"ｶﾀｶﾅの題名"_s.toUtf8()},
         {"GBK", u"?"_s, "?"},
         {"UTF-8", u"ｶﾀｶﾅの題名"_s, u"ｶﾀｶﾅの題名"_s.toUtf8()},

@@ -19,7 +19,7 @@ void addRows(SearchList &list, int n, const QString &folder = {})
 {
     for (int i = 1; i <= n; ++i)
         list.加入LV1(u"Title %1"_s.arg(i), u"http://h/%1.pdf"_s.arg(i), u"http://h/page"_s,
-                   u"PDF"_s, folder);
+                     u"PDF"_s, folder);
 }
 
 QStringList states(const SearchList &list)
@@ -46,8 +46,8 @@ TEST(Handoff, QueueRowFromSearchRow)
          u"http://h/x.pdf"_s, u"/row/"_s, u"ABC"_s, u"/row/"_s},
         {"forbidden characters cleaned", false, u"/cur/"_s, u"a:b?c"_s, u"http://h/y.pdf"_s,
          u"/row/"_s, u"abc"_s, u"/row/"_s},
-        {"empty row folder takes the current one", false, u"/cur/"_s, u"T"_s,
-         u"http://h/z.pdf"_s, QString(), u"T"_s, u"/cur/"_s},
+        {"empty row folder takes the current one", false, u"/cur/"_s, u"T"_s, u"http://h/z.pdf"_s,
+         QString(), u"T"_s, u"/cur/"_s},
         {"name from the link, extension removed", true, u"/cur/"_s, u"T"_s,
          u"http://h/dir/paper.v2.pdf"_s, u"/row/"_s, u"paper.v2"_s, u"/row/"_s},
         {"no folder chosen in this run: the stored one", false, QString(), u"T"_s,
@@ -68,7 +68,8 @@ TEST(Handoff, QueueRowFromSearchRow)
         rig.values.NameFromLink = c.nameFromLink;
         rig.values.CurrentSaveFolder = c.currentFolder;
         EXPECT_FALSE(rig.owner.loaded);
-        EXPECT_TRUE(rig.session->加入下载列表(c.link, c.title, u"PDF"_s, c.rowFolder, u"http://h/p"_s));
+        EXPECT_TRUE(
+            rig.session->加入下载列表(c.link, c.title, u"PDF"_s, c.rowFolder, u"http://h/p"_s));
         ASSERT_TRUE(rig.owner.loaded); // the download window was loaded (hidden) for the row
         ASSERT_EQ(rig.owner.queueStore.count(), 1);
         const QueueRow &row = rig.owner.queueStore.row(1);

@@ -1,6 +1,6 @@
 // labels: unit
-#include "search/resultpage.h"
 #include "browser/staticdocument.h"
+#include "search/resultpage.h"
 #include "support/fixturesite.h"
 #include "support/htmldocument.h"
 #include "support/qtprinters.h"
@@ -30,7 +30,11 @@ TEST(ResultPage, TakesEveryOpenAccessEntryOnceWithCleanTitleAndLink)
     ASSERT_FALSE(readFixture(u"resultpages/entries.html"_s).isEmpty());
     const ResultPage page = parseFixture(u"entries.html"_s, u"/data/papers/"_s);
     EXPECT_FALSE(page.blocked);
-    struct Expected { QString title; QString link; };
+    struct Expected
+    {
+        QString title;
+        QString link;
+    };
     const QList<Expected> expected = {
         {u"Alpha: a study of wetlands"_s, u"https://ci.nii.ac.jp/lognavi?name=alpha&type=pdf"_s},
         {u"Beta results v1.2. and more"_s, u"https://repo.example.org/beta.pdf"_s},
@@ -63,7 +67,11 @@ TEST(ResultPage, BlockPageMarkerInAnyCaseTakesNothing)
 
 TEST(ResultPage, Rules)
 {
-    struct Text { QString text; bool qualifies; };
+    struct Text
+    {
+        QString text;
+        bool qualifies;
+    };
     for (const Text &t : QList<Text>{{u"Fulltext PDF Open Access"_s, true},
                                      {u"FULLTEXT pdf - open ACCESS"_s, true},
                                      {u"Open Access (Fulltext PDF)"_s, true},
@@ -75,7 +83,11 @@ TEST(ResultPage, Rules)
                                      {u""_s, false}})
         EXPECT_EQ(IsOpenAccessLinkText(t.text), t.qualifies) << t.text.toStdString();
 
-    struct Class { QString className; bool entry; };
+    struct Class
+    {
+        QString className;
+        bool entry;
+    };
     for (const Class &c : QList<Class>{{u"listitem xfolkentry"_s, true},
                                        {u"  ListItem XFolkEntry \t"_s, true},
                                        {u"listitem  xfolkentry"_s, false},

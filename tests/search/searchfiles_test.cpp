@@ -49,7 +49,9 @@ TEST_F(Files, ExportOfThreeRowsWritesThreeLinesEndingInCrLf)
     SearchFiles::导出数据(list, prompts);
 
     const QByteArray bytes = readAll(path);
-    EXPECT_EQ(bytes, "\xEF\xBB\xBF" + u"湿地ｹﾝｷｭｳ-【PDF】成功\r\nSecond-【PDF】\r\n第三-【PDF】\r\n"_s.toUtf8())
+    EXPECT_EQ(bytes,
+              "\xEF\xBB\xBF"
+                  + u"湿地ｹﾝｷｭｳ-【PDF】成功\r\nSecond-【PDF】\r\n第三-【PDF】\r\n"_s.toUtf8())
         << "half-width kana are not in GBK: the file is UTF-8 with its mark";
     EXPECT_EQ(bytes.count("\r\n"), 3);
     EXPECT_EQ(bytes.count('\n'), 3);
@@ -63,7 +65,8 @@ TEST_F(Files, ExportAddsTheDefaultExtensionAndWritesTheCodePageWhenItFits)
     list.加入LV1(u"中文标题"_s, u"http://a/1.pdf"_s, {}, u"PDF"_s, {});
     prompts.fileAnswers.push_back(dir.filePath(u"list"_s));
     SearchFiles::导出数据(list, prompts);
-    EXPECT_EQ(readAll(dir.filePath(u"list.txt"_s)), QByteArray("\xD6\xD0\xCE\xC4\xB1\xEA\xCC\xE2-\xA1\xBEPDF\xA1\xBF\r\n"));
+    EXPECT_EQ(readAll(dir.filePath(u"list.txt"_s)),
+              QByteArray("\xD6\xD0\xCE\xC4\xB1\xEA\xCC\xE2-\xA1\xBEPDF\xA1\xBF\r\n"));
 }
 
 TEST_F(Files, NothingHappensForAnEmptyListOrACancelledDialog)
@@ -86,7 +89,8 @@ TEST_F(Files, AFileThatCannotBeWrittenIsReportedWithItsNameAndReason)
     SearchFiles::导出数据(list, prompts);
     ASSERT_EQ(prompts.shown.size(), 2);
     EXPECT_EQ(prompts.shown.at(1).icon, Prompts::Icon::Error);
-    EXPECT_TRUE(prompts.shown.at(1).text.startsWith(u"保存文件失败："_s + QDir::toNativeSeparators(path)))
+    EXPECT_TRUE(
+        prompts.shown.at(1).text.startsWith(u"保存文件失败："_s + QDir::toNativeSeparators(path)))
         << prompts.shown.at(1).text.toStdString();
     EXPECT_TRUE(prompts.shown.at(1).text.contains(u"原因："_s));
 }
@@ -97,7 +101,8 @@ TEST_F(Files, PageSourceIsTheMarkupOfThePageOnShow)
     SearchFiles::网页源码保存到(&browser, prompts); // nothing loaded: no dialog
     EXPECT_TRUE(prompts.shown.isEmpty());
 
-    const QString html = u"<html><head><title>検索結果</title></head><body><p>ｶﾀｶﾅ</p></body></html>"_s;
+    const QString html =
+        u"<html><head><title>検索結果</title></head><body><p>ｶﾀｶﾅ</p></body></html>"_s;
     browser.show(u"http://site/result"_s, html);
     const QString path = dir.filePath(u"page.txt"_s);
     prompts.fileAnswers.push_back(path);

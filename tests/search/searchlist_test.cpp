@@ -32,10 +32,10 @@ void fill(SearchList &list, const QStringList &rowTitles)
 TEST(SearchList, DuplicateLinkKeepsFirstRowWhole)
 {
     SearchList list;
-    EXPECT_TRUE(list.加入LV1(u"甲"_s, u"http://a/1.pdf?x=1&y=2"_s, u"http://a/p1"_s, u"PDF"_s,
-                           u"/d/"_s));
-    EXPECT_FALSE(list.加入LV1(u"乙"_s, u"http://a/1.pdf?x=1&y=2"_s, u"http://a/p2"_s, u"PDF"_s,
-                            u"/e/"_s));
+    EXPECT_TRUE(
+        list.加入LV1(u"甲"_s, u"http://a/1.pdf?x=1&y=2"_s, u"http://a/p1"_s, u"PDF"_s, u"/d/"_s));
+    EXPECT_FALSE(
+        list.加入LV1(u"乙"_s, u"http://a/1.pdf?x=1&y=2"_s, u"http://a/p2"_s, u"PDF"_s, u"/e/"_s));
     ASSERT_EQ(list.count(), 1);
     const SearchRow &row = list.at(0);
     EXPECT_EQ(row.Title, u"甲"_s);

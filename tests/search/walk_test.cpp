@@ -29,8 +29,8 @@ QStringList links(const SearchList &list)
     return out;
 }
 
-const QStringList allSiteLinks = {u"/pdf/101.pdf"_s, u"/pdf/102.pdf?a=1&b=2"_s,
-                                  u"/pdf/201.pdf"_s, u"/pdf/202.pdf"_s, u"/pdf/301.pdf"_s};
+const QStringList allSiteLinks = {u"/pdf/101.pdf"_s, u"/pdf/102.pdf?a=1&b=2"_s, u"/pdf/201.pdf"_s,
+                                  u"/pdf/202.pdf"_s, u"/pdf/301.pdf"_s};
 
 } // namespace
 
@@ -136,6 +136,6 @@ TEST(AddAllWalk, NextPageLinkRule)
         rig.flags().setAddAllStopped(false);
         EXPECT_EQ(rig.walk->下一页(), c.found);
         EXPECT_EQ(browser.visited.size(), c.found ? 2 : 1); // the page shown, then the next one
-        EXPECT_GE(rig.list().count(), 1); // the page on show was extracted first
+        EXPECT_GE(rig.list().count(), 1);                   // the page on show was extracted first
     }
 }

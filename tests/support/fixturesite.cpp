@@ -50,7 +50,8 @@ FixtureSite::FixtureSite()
     m_server.serveFile(u"/search"_s, site + u"/search1.html"_s, "text/html; charset=utf-8");
     m_server.serveDirectory(u"/"_s, site);
     for (const char *name : {"101", "102", "103", "201", "202", "301", "401", "402"})
-        m_server.serveBody(u"/pdf/"_s + QLatin1StringView(name) + u".pdf"_s, sitePdf, "application/pdf");
+        m_server.serveBody(u"/pdf/"_s + QLatin1StringView(name) + u".pdf"_s, sitePdf,
+                           "application/pdf");
 
     m_hadBase = qEnvironmentVariableIsSet("PAPYRANT_SERVICE_BASE");
     m_previousBase = qgetenv("PAPYRANT_SERVICE_BASE");
@@ -83,8 +84,9 @@ void FixtureSite::answerLoginPage(const QString &path)
     // The login page's form: account and password "demo" open the session.
     m_server.routeHandler(u"/login"_s, [login](const RecordedRequest &r) {
         if (r.method == "POST" && r.body == "user=demo&pass=demo")
-            return Script::response(200, "<html><head><title>ログインしました</title></head></html>",
-                                    "text/html; charset=utf-8", {"Set-Cookie: session=fixture; Path=/"});
+            return Script::response(
+                200, "<html><head><title>ログインしました</title></head></html>",
+                "text/html; charset=utf-8", {"Set-Cookie: session=fixture; Path=/"});
         return Script::response(200, login, "text/html; charset=utf-8");
     });
 }

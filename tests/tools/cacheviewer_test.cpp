@@ -37,7 +37,8 @@ QByteArray entryBytes(const QByteArray &key, const QByteArray &body, const QByte
     put(out, quint32(0));
     put(out, quint32(0));
     out += key + body;
-    const auto crc = quint32(crc32(0, reinterpret_cast<const Bytef *>(body.constData()), uInt(body.size())));
+    const auto crc =
+        quint32(crc32(0, reinterpret_cast<const Bytef *>(body.constData()), uInt(body.size())));
     put(out, quint64(0xf4fa6f45970d41d8ULL));
     put(out, quint32(1));
     put(out, rightCrc ? crc : crc + 1);
@@ -47,7 +48,9 @@ QByteArray entryBytes(const QByteArray &key, const QByteArray &body, const QByte
     stream.replace('\n', '\0');
     // Two literals: written as one, "\0127" would be the octal escape "\012" and a "7", and the
     // 16 bytes read would run past the end of the literal.
-    stream += QByteArray("\0\0\x09\0\0\0" "127.0.0.1", 16);
+    stream += QByteArray("\0\0\x09\0\0\0"
+                         "127.0.0.1",
+                         16);
     out += stream;
     put(out, quint64(0xf4fa6f45970d41d8ULL));
     put(out, quint32(0));
@@ -94,9 +97,10 @@ TEST(CacheEntries, BodiesComeOutDecodedWholeOrNotAtAll)
 {
     QTemporaryDir dir;
     const QByteArray page = "<html><body>brotli page</body></html>";
-    const QByteArray brotli("\x1b\x24\x00\xf8\x8d\x94\x6e\xde\x2a\x8f\xb1\x7d\xe4\x0d\x8b\x22\x49"
-                            "\x27\x07\x92\xb2\xd0\x22\x4c\x1a\x91\x09\x30\x81\xad\x9c\xd5\xd7\x64\x12",
-                            35);
+    const QByteArray brotli(
+        "\x1b\x24\x00\xf8\x8d\x94\x6e\xde\x2a\x8f\xb1\x7d\xe4\x0d\x8b\x22\x49"
+        "\x27\x07\x92\xb2\xd0\x22\x4c\x1a\x91\x09\x30\x81\xad\x9c\xd5\xd7\x64\x12",
+        35);
     const QByteArray zlibStream = qCompress(page).mid(4); // the "deflate" of HTTP
     const QString c = dir.path() + u"/Cache/Cache_Data/"_s;
     const struct
@@ -107,17 +111,27 @@ TEST(CacheEntries, BodiesComeOutDecodedWholeOrNotAtAll)
         QByteArray expected; // empty: no body comes out
     } cases[] = {
         {"brotli", c + u"0000000000000001_0"_s,
-         entryBytes("1/0/https://ci.example/a", brotli, "HTTP/1.1 200 OK\nContent-Encoding: br\n\n"), page},
+         entryBytes("1/0/https://ci.example/a", brotli,
+                    "HTTP/1.1 200 OK\nContent-Encoding: br\n\n"),
+         page},
         {"deflate", c + u"0000000000000002_0"_s,
-         entryBytes("1/0/http://h/b", zlibStream, "HTTP/1.1 200 OK\ncontent-encoding: deflate\n\n"), page},
+         entryBytes("1/0/http://h/b", zlibStream, "HTTP/1.1 200 OK\ncontent-encoding: deflate\n\n"),
+         page},
         {"split cache key", c + u"0000000000000003_0"_s,
-         entryBytes("1/0/_dk_http://h http://h http://h/c.pdf", "%PDF-1.4", "HTTP/1.1 200 OK\n\n"), "%PDF-1.4"},
-        {"checksum wrong", c + u"0000000000000004_0"_s,
-         entryBytes("1/0/http://h/d", "body", "HTTP/1.1 200 OK\n\n", false), {}},
-        {"unknown encoding", c + u"0000000000000005_0"_s,
-         entryBytes("1/0/http://h/e", "body", "HTTP/1.1 200 OK\nContent-Encoding: zstd\n\n"), {}},
-        {"brotli cut short", c + u"0000000000000006_0"_s,
-         entryBytes("1/0/http://h/f", brotli.left(20), "HTTP/1.1 200 OK\nContent-Encoding: br\n\n"), {}},
+         entryBytes("1/0/_dk_http://h http://h http://h/c.pdf", "%PDF-1.4", "HTTP/1.1 200 OK\n\n"),
+         "%PDF-1.4"},
+        {"checksum wrong",
+         c + u"0000000000000004_0"_s,
+         entryBytes("1/0/http://h/d", "body", "HTTP/1.1 200 OK\n\n", false),
+         {}},
+        {"unknown encoding",
+         c + u"0000000000000005_0"_s,
+         entryBytes("1/0/http://h/e", "body", "HTTP/1.1 200 OK\nContent-Encoding: zstd\n\n"),
+         {}},
+        {"brotli cut short",
+         c + u"0000000000000006_0"_s,
+         entryBytes("1/0/http://h/f", brotli.left(20), "HTTP/1.1 200 OK\nContent-Encoding: br\n\n"),
+         {}},
     };
     for (const auto &t : cases)
         writeFile(t.file, t.bytes);
@@ -135,7 +149,8 @@ TEST(CacheEntries, BodiesComeOutDecodedWholeOrNotAtAll)
         SCOPED_TRACE(cases[i].what);
         const QString target = dir.filePath(u"out%1"_s.arg(i));
         EXPECT_EQ(ExtractSimpleCacheBody(entries[i], target), !cases[i].expected.isEmpty());
-        EXPECT_EQ(readFile(target), cases[i].expected.isEmpty() ? QByteArray("<missing>") : cases[i].expected);
+        EXPECT_EQ(readFile(target),
+                  cases[i].expected.isEmpty() ? QByteArray("<missing>") : cases[i].expected);
     }
 }
 
@@ -143,7 +158,8 @@ TEST(CacheViewer, AllUsersViewListsEveryUsersCacheAndDeletesAllButCookies)
 {
     Homes homes;
     const QString alice = homes.cache(u"alice"_s), bob = homes.cache(u"bob"_s);
-    writeFile(alice + u"Cache/Cache_Data/0000000000000001_0"_s, entryBytes("1/0/http://h/a.html", "a", "HTTP/1.1 200 OK\n\n"));
+    writeFile(alice + u"Cache/Cache_Data/0000000000000001_0"_s,
+              entryBytes("1/0/http://h/a.html", "a", "HTTP/1.1 200 OK\n\n"));
     writeFile(alice + u"Cache/Cache_Data/index-dir/the-real-index"_s, "i");
     writeFile(bob + u"Cache/Cache_Data/0000000000000002_0"_s, "b");
     writeFile(bob + u"Cache/Cache_Data/cookies.txt"_s, "cookie");
@@ -159,10 +175,9 @@ TEST(CacheViewer, AllUsersViewListsEveryUsersCacheAndDeletesAllButCookies)
     EXPECT_EQ(viewer.userCacheFolders()[0].name, u"alice"_s);
     EXPECT_EQ(viewer.userCacheFolders()[1].folder, homes.home(u"bob"_s) + Sub);
     EXPECT_EQ(viewer.UserFolders().size(), 3);
-    EXPECT_EQ(viewer.CacheFolders(),
-              QStringList({alice + u"Cache"_s, alice + u"Cache/Cache_Data"_s,
-                           alice + u"Cache/Cache_Data/index-dir"_s, bob + u"Cache"_s,
-                           bob + u"Cache/Cache_Data"_s}));
+    EXPECT_EQ(viewer.CacheFolders(), QStringList({alice + u"Cache"_s, alice + u"Cache/Cache_Data"_s,
+                                                  alice + u"Cache/Cache_Data/index-dir"_s,
+                                                  bob + u"Cache"_s, bob + u"Cache/Cache_Data"_s}));
     CacheList &list = viewer.list();
     EXPECT_EQ(list.tag, u"所有缓存"_s);
     EXPECT_EQ(viewer.label1(), u"共有4 个文件"_s);
@@ -186,11 +201,16 @@ TEST(CacheViewer, MyCacheRowsDeleteTheirEntryNeverCookiesAndCountWhatWasGone)
     Homes homes;
     QTemporaryDir bodies;
     const QString data = homes.cache(u"alice"_s) + u"Cache/Cache_Data/"_s;
-    writeFile(data + u"0000000000000001_0"_s, entryBytes("1/0/http://h/paper.pdf", "%PDF-1", "HTTP/1.1 200 OK\n\n"));
+    writeFile(data + u"0000000000000001_0"_s,
+              entryBytes("1/0/http://h/paper.pdf", "%PDF-1", "HTTP/1.1 200 OK\n\n"));
     writeFile(data + u"0000000000000001_s"_s, "sparse");
-    writeFile(data + u"0000000000000002_0"_s, entryBytes("1/0/http://h/", "<html>", "HTTP/1.1 200 OK\nContent-Type: text/html\n\n"));
-    writeFile(data + u"0000000000000003_0"_s, entryBytes("1/0/http://h/Cookie?id=1", "c", "HTTP/1.1 200 OK\n\n"));
-    writeFile(data + u"0000000000000004_0"_s, entryBytes("1/0/http://h/x", "bad", "HTTP/1.1 200 OK\n\n", false));
+    writeFile(
+        data + u"0000000000000002_0"_s,
+        entryBytes("1/0/http://h/", "<html>", "HTTP/1.1 200 OK\nContent-Type: text/html\n\n"));
+    writeFile(data + u"0000000000000003_0"_s,
+              entryBytes("1/0/http://h/Cookie?id=1", "c", "HTTP/1.1 200 OK\n\n"));
+    writeFile(data + u"0000000000000004_0"_s,
+              entryBytes("1/0/http://h/x", "bad", "HTTP/1.1 200 OK\n\n", false));
 
     CacheViewer viewer(homes.places(), bodies.path());
     viewer.查看我的缓存();
@@ -198,7 +218,8 @@ TEST(CacheViewer, MyCacheRowsDeleteTheirEntryNeverCookiesAndCountWhatWasGone)
     EXPECT_EQ(list.tag, u"我的缓存"_s);
     EXPECT_EQ(viewer.label1(), u"共有4 个文件"_s);
     EXPECT_EQ(column(list, CacheList::Url),
-              QStringList({u"http://h/paper.pdf"_s, u"http://h/"_s, u"http://h/Cookie?id=1"_s, u"http://h/x"_s}));
+              QStringList({u"http://h/paper.pdf"_s, u"http://h/"_s, u"http://h/Cookie?id=1"_s,
+                           u"http://h/x"_s}));
     EXPECT_EQ(column(list, CacheList::Type), QStringList({u"pdf"_s, u""_s, u""_s, u""_s}));
     EXPECT_EQ(column(list, CacheList::Size), QStringList({u"6"_s, u"6"_s, u"1"_s, u""_s}));
     // Bodies are plain files named from their URL; a damaged body has no file.
@@ -216,7 +237,8 @@ TEST(CacheViewer, MyCacheRowsDeleteTheirEntryNeverCookiesAndCountWhatWasGone)
     EXPECT_FALSE(QFileInfo::exists(data + u"0000000000000001_0"_s));
     EXPECT_FALSE(QFileInfo::exists(data + u"0000000000000001_s"_s));
     EXPECT_FALSE(QFileInfo::exists(pdfBody));
-    EXPECT_EQ(column(list, CacheList::Url), QStringList({u"http://h/Cookie?id=1"_s, u"http://h/x"_s}));
+    EXPECT_EQ(column(list, CacheList::Url),
+              QStringList({u"http://h/Cookie?id=1"_s, u"http://h/x"_s}));
 
     EXPECT_EQ(viewer.全部删除(), 0);
     EXPECT_EQ(column(list, CacheList::Url), QStringList{u"http://h/Cookie?id=1"_s});
@@ -247,7 +269,8 @@ TEST(CacheViewer, UsersRootFollowsTheSystemDescription)
         QString root;
     } cases[] = {
         {u"Windows 10 Pro 版本:2009 (内部版本:19045.3693)[64位]"_s,
-         u"C:\\Users\\bob\\AppData\\Local\\澄川文献管家\\QtWebEngine\\Papyrant\\"_s, u"C:/Users/"_s},
+         u"C:\\Users\\bob\\AppData\\Local\\澄川文献管家\\QtWebEngine\\Papyrant\\"_s,
+         u"C:/Users/"_s},
         {u"windows 7 Ultimate [32位]"_s, u"D:/Users/x/c/"_s, u"D:/Users/"_s},
         {u"Windows XP Professional Service Pack 3 [Version: 5.1.2600][32位]"_s,
          u"C:/Documents and Settings/bob/Local Settings/c/"_s, u"C:/Documents and Settings/"_s},
@@ -261,12 +284,14 @@ TEST(CacheViewer, ClearBrowserCacheTellsOnlyWhenAsked)
 {
     Homes homes;
     const QString data = homes.cache(u"alice"_s) + u"Cache/Cache_Data/"_s;
-    writeFile(data + u"0000000000000001_0"_s, entryBytes("1/0/http://h/a", "a", "HTTP/1.1 200 OK\n\n"));
+    writeFile(data + u"0000000000000001_0"_s,
+              entryBytes("1/0/http://h/a", "a", "HTTP/1.1 200 OK\n\n"));
     writeFile(data + u"index"_s, "i");
     RecordingPrompts silent;
     ClearBrowserCache(false, silent, homes.places());
     EXPECT_TRUE(silent.shown.isEmpty());
-    EXPECT_TRUE(QDir(homes.cache(u"alice"_s)).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    EXPECT_TRUE(QDir(homes.cache(u"alice"_s))
+                    .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     RecordingPrompts told;
     ClearBrowserCache(true, told, homes.places());
     EXPECT_EQ(told.messages(), QStringList{u"IE缓存清空完毕！"_s});

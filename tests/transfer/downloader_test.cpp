@@ -39,7 +39,10 @@ struct DownloaderRun
         downloader.setWatchdogTickMs(50);
     }
     QString path(const QString &name = QStringLiteral("a.pdf")) const { return dir.filePath(name); }
-    bool waitEnd() { return QTest::qWaitFor([&] { return complete.size() + error.size() > 0; }, 10000); }
+    bool waitEnd()
+    {
+        return QTest::qWaitFor([&] { return complete.size() + error.size() > 0; }, 10000);
+    }
 };
 
 } // namespace
@@ -47,8 +50,9 @@ struct DownloaderRun
 TEST(Downloader, PlaceholderAtOnceThenBodyReplacesIt)
 {
     ScriptedHttpServer server;
-    server.route(QStringLiteral("/f?a=1&b=2"),
-                 Script().delay(100).send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 5"}) + "%PDF-"));
+    server.route(
+        QStringLiteral("/f?a=1&b=2"),
+        Script().delay(100).send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 5"}) + "%PDF-"));
     DownloaderRun run;
     run.downloader.BeginDownload(server.url(QStringLiteral("/f?a=1&amp;b=2 ")), run.path(), {});
     EXPECT_EQ(readAll(run.path()), QByteArray("\x01\x00", 2));
@@ -64,7 +68,9 @@ TEST(Downloader, PlaceholderAtOnceThenBodyReplacesIt)
 TEST(Downloader, UnknownLengthCompletesOnceWithItsLengthTwice)
 {
     ScriptedHttpServer server;
-    server.route(QStringLiteral("/f"), Script::raw(Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf"}) + "0123456789"));
+    server.route(QStringLiteral("/f"),
+                 Script::raw(Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf"})
+                             + "0123456789"));
     DownloaderRun run;
     run.downloader.BeginDownload(server.url(QStringLiteral("/f")), run.path(), {});
     ASSERT_TRUE(run.waitEnd());
@@ -91,7 +97,9 @@ TEST(Downloader, FailuresLeaveNothingOfOursAndExistingFilesIntact)
         {"reset", {Script().send(ok200 + "abc").reset()}, QStringLiteral("无法下载")},
         {"empty reply", {Script::raw("")}, QStringLiteral("无法下载")},
         // the fallback counts a one-byte body as nothing
-        {"fallback one byte", {Script::response(404, "", "text/html"), Script::raw(Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf"}) + "x")},
+        {"fallback one byte",
+         {Script::response(404, "", "text/html"),
+          Script::raw(Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf"}) + "x")},
          QStringLiteral("无法下载")},
     };
     for (const Case &c : cases) {
@@ -141,8 +149,9 @@ TEST(Downloader, FallbackFollowsRedirectsAndMissingFolderFailsWithoutNetwork)
 TEST(Downloader, CancelReportsNothingAndRemovesPlaceholder)
 {
     ScriptedHttpServer server;
-    server.route(QStringLiteral("/f"),
-                 Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 100"}) + "abc").stall());
+    server.route(
+        QStringLiteral("/f"),
+        Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 100"}) + "abc").stall());
     DownloaderRun run;
     run.downloader.BeginDownload(server.url(QStringLiteral("/f")), run.path(), {});
     ASSERT_TRUE(QTest::qWaitFor([&] { return !run.progress.isEmpty(); }, 3000));

@@ -43,8 +43,11 @@ TEST(ScriptedHttpServer, PlaysRoutesKeepsAliveAndRecordsHeaders)
     QNetworkAccessManager nam;
     server.serveBody(QStringLiteral("/a"), "hello", "text/plain");
     server.route(QStringLiteral("/slow"),
-                 Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 6"})).send("abc")
-                     .delay(50).send("def"));
+                 Script()
+                     .send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 6"}))
+                     .send("abc")
+                     .delay(50)
+                     .send("def"));
 
     EXPECT_EQ(fetch(nam, server.url(QStringLiteral("/a?x=1")), "http://ref/").body, "hello");
     EXPECT_EQ(fetch(nam, server.url(QStringLiteral("/slow"))).body, "abcdef");
@@ -64,11 +67,12 @@ TEST(ScriptedHttpServer, EndsConnectionsByCloseAndReset)
     QNetworkAccessManager nam;
     server.route(QStringLiteral("/close"),
                  Script::raw(Script::head("HTTP/1.1 200 OK") + "until close"));
-    server.route(QStringLiteral("/reset"),
-                 Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 100"}) + "part")
-                     .reset());
-    server.route(QStringLiteral("/repeat"),
-                 Script().send(Script::head("HTTP/1.1 200 OK")).repeat("0123456789", 100005).close());
+    server.route(
+        QStringLiteral("/reset"),
+        Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 100"}) + "part").reset());
+    server.route(
+        QStringLiteral("/repeat"),
+        Script().send(Script::head("HTTP/1.1 200 OK")).repeat("0123456789", 100005).close());
 
     const Fetched closed = fetch(nam, server.url(QStringLiteral("/close")));
     EXPECT_EQ(closed.error, QNetworkReply::NoError);

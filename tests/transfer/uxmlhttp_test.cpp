@@ -29,7 +29,8 @@ struct Request
         http.setTimeoutMs(300);
         QObject::connect(&http, &uXMLHTTP::OnReadyStateChange, &http,
                          [this] { events << u"state "_s + QString::number(http.ReadyState()); });
-        QObject::connect(&http, &uXMLHTTP::OnDateArrived, &http, [this] { events << u"arrived"_s; });
+        QObject::connect(&http, &uXMLHTTP::OnDateArrived, &http,
+                         [this] { events << u"arrived"_s; });
         QObject::connect(&http, &uXMLHTTP::OnDateErr, &http,
                          [this](const QString &text) { events << u"err:"_s + text; });
     }
@@ -108,10 +109,12 @@ TEST(XmlHttp, FailuresEndInOneErrorWithTheStatusText)
     server.route(u"/418"_s, Script::response(418, "teapot"));
     server.route(u"/500"_s, Script::response(500, "oops"));
     server.route(u"/stall"_s, Script().stall());
-    server.route(u"/stall-body"_s,
-                 Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 100"}) + "1.6").stall());
-    server.route(u"/reset"_s,
-                 Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 100"}) + "1.6").reset());
+    server.route(
+        u"/stall-body"_s,
+        Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 100"}) + "1.6").stall());
+    server.route(
+        u"/reset"_s,
+        Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 100"}) + "1.6").reset());
     server.route(u"/endless"_s, Script().send(Script::head("HTTP/1.1 200 OK")).repeat("x", -1));
     const struct
     {
@@ -138,7 +141,8 @@ TEST(XmlHttp, FailuresEndInOneErrorWithTheStatusText)
         EXPECT_EQ(r.http.Status(), c.status) << qPrintable(c.url);
         EXPECT_TRUE(r.http.DownOK());
         if (c.status == 0) {
-            EXPECT_TRUE(r.http.ResponseBody().isEmpty()) << "half an answer kept: " << qPrintable(c.url);
+            EXPECT_TRUE(r.http.ResponseBody().isEmpty())
+                << "half an answer kept: " << qPrintable(c.url);
         }
     }
     EXPECT_EQ(uXMLHTTP::StatusDescription(0), QString());

@@ -18,7 +18,8 @@ namespace papyrant {
 
 namespace {
 
-template<typename T, typename... Args> T *named(QWidget *parent, const QString &name, Args &&...args)
+template<typename T, typename... Args>
+T *named(QWidget *parent, const QString &name, Args &&...args)
 {
     auto *w = new T(std::forward<Args>(args)..., parent);
     w->setObjectName(name);
@@ -92,8 +93,8 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     setModal(true);
 
     auto *label1 = named<QLabel>(this, u"Label1"_s, u"下载方式："_s);
-    m_option1 = named<QRadioButton>(this, u"Option1"_s,
-                                     u"下载方式一 (支持HTTP，单线程，代理服务器下载)"_s);
+    m_option1 =
+        named<QRadioButton>(this, u"Option1"_s, u"下载方式一 (支持HTTP，单线程，代理服务器下载)"_s);
     m_option2 = named<QRadioButton>(this, u"Option2"_s, u"下载方式二 (支持HTTP，多线程下载)"_s);
     // The two exclude each other; neither is selected for a method that is neither 1 nor 2.
     m_check1 = named<QCheckBox>(this, u"Check1"_s, u"下载使用代理服务器"_s);

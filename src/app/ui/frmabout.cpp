@@ -39,7 +39,8 @@ QString link(const QString &address, const QString &caption)
 QString SystemInformationProgram()
 {
     // The desktops' own system-information tools, in the order they are most telling.
-    for (const char *program : {"hardinfo", "kinfocenter", "gnome-system-monitor", "xfce4-taskmanager"}) {
+    for (const char *program :
+         {"hardinfo", "kinfocenter", "gnome-system-monitor", "xfce4-taskmanager"}) {
         const QString path = QStandardPaths::findExecutable(QString::fromLatin1(program));
         if (!path.isEmpty())
             return path;
@@ -60,23 +61,25 @@ FrmAbout::FrmAbout(Prompts &prompts, QWidget *parent) : QDialog(parent), m_promp
     big.setPointSize(big.pointSize() + 6);
     big.setBold(true);
     title->setFont(big);
-    auto *version = label(QStringLiteral("lblVersion"), QStringLiteral("版本:") + versionText(), this);
-    auto *description = label(QStringLiteral("lblDescription"),
-                              QStringLiteral("CiNii 文献检索、开放获取全文收集与批量下载工具"), this);
-    auto *pages = label(QStringLiteral("lblPages"),
-                        link(MakerSitePage(), QStringLiteral("澄川软件")) + QStringLiteral("　")
-                            + link(PartnerSitePage(), QStringLiteral("禾屿软件")) + QStringLiteral("　")
-                            + link(LatestVersionPage(), QStringLiteral("最新版本")),
-                        this);
+    auto *version =
+        label(QStringLiteral("lblVersion"), QStringLiteral("版本:") + versionText(), this);
+    auto *description =
+        label(QStringLiteral("lblDescription"),
+              QStringLiteral("CiNii 文献检索、开放获取全文收集与批量下载工具"), this);
+    auto *pages =
+        label(QStringLiteral("lblPages"),
+              link(MakerSitePage(), QStringLiteral("澄川软件")) + QStringLiteral("　")
+                  + link(PartnerSitePage(), QStringLiteral("禾屿软件")) + QStringLiteral("　")
+                  + link(LatestVersionPage(), QStringLiteral("最新版本")),
+              this);
     pages->setTextFormat(Qt::RichText);
     pages->setTextInteractionFlags(Qt::TextBrowserInteraction);
     pages->setOpenExternalLinks(false);
-    connect(pages, &QLabel::linkActivated, this, [](const QString &address) {
-        OpenWebPage(address, true);
-    });
-    auto *note = label(QStringLiteral("lblNote"),
-                       QStringLiteral("(该软件仅用于爱学习的人们辅助少量下载；请不要恶意下载和大量下载！)"),
-                       this);
+    connect(pages, &QLabel::linkActivated, this,
+            [](const QString &address) { OpenWebPage(address, true); });
+    auto *note = label(
+        QStringLiteral("lblNote"),
+        QStringLiteral("(该软件仅用于爱学习的人们辅助少量下载；请不要恶意下载和大量下载！)"), this);
     note->setWordWrap(true);
 
     auto *systemInfo = new QPushButton(QStringLiteral("系统信息(&S)..."), this);
@@ -112,7 +115,8 @@ void FrmAbout::showSystemInformation()
     const QString program = SystemInformationProgram();
     if (!program.isEmpty() && QProcess::startDetached(program, {}))
         return;
-    m_prompts.message(QStringLiteral("操作系统：") + SystemDescription(), Prompts::Icon::Information);
+    m_prompts.message(QStringLiteral("操作系统：") + SystemDescription(),
+                      Prompts::Icon::Information);
 }
 
 FUse::FUse(QWidget *parent) : QDialog(parent)

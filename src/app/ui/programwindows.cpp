@@ -35,7 +35,8 @@ bool mainWindowLoaded(const QString &name, const QWidget *closing)
     for (const QWidget *window : windows) {
         if (window == closing || window->objectName().compare(name, Qt::CaseInsensitive) != 0)
             continue;
-        if (auto *download = qobject_cast<const FFileDownload *>(window); download && download->isUnloaded())
+        if (auto *download = qobject_cast<const FFileDownload *>(window);
+            download && download->isUnloaded())
             continue;
         return true;
     }
@@ -47,7 +48,8 @@ bool mainWindowLoaded(const QString &name, const QWidget *closing)
 ProgramWindows::ProgramWindows(Prompts *prompts, QObject *parent)
     : QObject(parent), m_ownPrompts(prompts ? nullptr : std::make_unique<QtPrompts>()),
       m_prompts(prompts ? prompts : m_ownPrompts.get()),
-      m_picker(std::make_unique<QtSaveFolderPicker>(*m_prompts)), m_cover(std::make_unique<FCover>())
+      m_picker(std::make_unique<QtSaveFolderPicker>(*m_prompts)),
+      m_cover(std::make_unique<FCover>())
 {
     connect(m_cover.get(), &FCover::searchWindowRequested, this, &ProgramWindows::showSearchWindow);
     connect(m_cover.get(), &FCover::unloading, this, &ProgramWindows::endProgram);
@@ -161,14 +163,16 @@ void ProgramWindows::showCoverIfNoMainWindow(const QWidget *closing)
 {
     if (m_ending)
         return;
-    if (!mainWindowLoaded(searchWindowName, closing) && !mainWindowLoaded(downloadWindowName, closing))
+    if (!mainWindowLoaded(searchWindowName, closing)
+        && !mainWindowLoaded(downloadWindowName, closing))
         m_cover->show();
 }
 
 void ProgramWindows::showOptions(QWidget *parent)
 {
-    FOption dialog(LoadOptionValues(), *m_prompts,
-                   [this](const OptionValues &values) { applyOptions(values); }, parent);
+    FOption dialog(
+        LoadOptionValues(), *m_prompts,
+        [this](const OptionValues &values) { applyOptions(values); }, parent);
     dialog.exec();
 }
 

@@ -12,8 +12,8 @@
 #include <QTemporaryDir>
 #include <QWebEngineCookieStore>
 #include <QWebEngineHistory>
-#include <QWebEngineScript>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
@@ -76,8 +76,7 @@ private:
 
 BrowserPage::BrowserPage(QWebEngineProfile *profile, QObject *parent)
     : QWebEnginePage(profile, parent)
-{
-}
+{}
 
 bool BrowserPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame)
 {
@@ -106,7 +105,8 @@ bool BrowserPage::javaScriptConfirm(const QUrl &securityOrigin, const QString &m
 bool BrowserPage::javaScriptPrompt(const QUrl &securityOrigin, const QString &msg,
                                    const QString &defaultValue, QString *result)
 {
-    return silent ? false : QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
+    return silent ? false
+                  : QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
 }
 
 void BrowserPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,

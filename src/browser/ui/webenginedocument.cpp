@@ -91,8 +91,7 @@ class LiveHandles : public LiveElements
 public:
     LiveHandles(WebEngineBrowser *browser, QString token)
         : m_browser(browser), m_token(std::move(token))
-    {
-    }
+    {}
 
     QList<ElementData> query(qint64 handle, const QString &tag) override;
     void click(qint64 handle) override;
@@ -163,10 +162,12 @@ QList<ElementData> LiveHandles::query(qint64 handle, const QString &tag)
     const QString t = safeTag(tag);
     if (!m_browser || t.isEmpty())
         return {};
-    const QVariant v = m_browser->evaluate(script(
-        u"var e = find(%1, %2); var nodes = e ? e.getElementsByTagName(%3) : [];"_s
-            .arg(jsString(m_token)).arg(handle).arg(jsString(t))
-        + wrapAnswer(u"list(nodes, null, false)"_s)));
+    const QVariant v = m_browser->evaluate(
+        script(u"var e = find(%1, %2); var nodes = e ? e.getElementsByTagName(%3) : [];"_s
+                   .arg(jsString(m_token))
+                   .arg(handle)
+                   .arg(jsString(t))
+               + wrapAnswer(u"list(nodes, null, false)"_s)));
     return readAnswer(v).elements;
 }
 
@@ -176,7 +177,8 @@ void LiveHandles::click(qint64 handle)
         return;
     // A click that follows a link or submits a form will load a page; say so before the load
     // begins, so that Busy covers the time until it does.
-    const QVariant v = m_browser->evaluate(script(u"var el = find(%1, %2);"_s.arg(jsString(m_token)).arg(handle) + uR"JS(
+    const QVariant v = m_browser->evaluate(
+        script(u"var el = find(%1, %2);"_s.arg(jsString(m_token)).arg(handle) + uR"JS(
 if (!el) return false;
 var ev = null;
 var seen = function(e) { ev = e; };
@@ -218,7 +220,8 @@ QString WebEngineDocument::outerHTML() const
     if (!m_browser)
         return {};
     return m_browser
-        ->evaluate(u"(function(){var d = document.documentElement; return d ? d.outerHTML : '';})()"_s)
+        ->evaluate(
+            u"(function(){var d = document.documentElement; return d ? d.outerHTML : '';})()"_s)
         .toString();
 }
 
@@ -232,9 +235,9 @@ ElementCollection WebEngineDocument::getElementsByTagName(const QString &tag) co
     const QString t = safeTag(tag);
     if (!m_browser || t.isEmpty())
         return {};
-    Answer a = readAnswer(m_browser->evaluate(script(
-        u"var nodes = document.getElementsByTagName(%1);"_s.arg(jsString(t))
-        + wrapAnswer(u"list(nodes, null, true)"_s))));
+    Answer a = readAnswer(m_browser->evaluate(
+        script(u"var nodes = document.getElementsByTagName(%1);"_s.arg(jsString(t))
+               + wrapAnswer(u"list(nodes, null, true)"_s))));
     auto store = storeOf(m_browser, a);
     store->tags.insert(t.toUpper());
     store->allTags = t == u"*";
@@ -245,9 +248,9 @@ Element WebEngineDocument::getElementById(const QString &id) const
 {
     if (!m_browser || id.isEmpty())
         return {};
-    Answer a = readAnswer(m_browser->evaluate(script(
-        u"var e = document.getElementById(%1);"_s.arg(jsString(id))
-        + wrapAnswer(u"list(e ? [e] : [], null, false)"_s))));
+    Answer a = readAnswer(
+        m_browser->evaluate(script(u"var e = document.getElementById(%1);"_s.arg(jsString(id))
+                                   + wrapAnswer(u"list(e ? [e] : [], null, false)"_s))));
     if (a.elements.isEmpty())
         return {};
     return Element(storeOf(m_browser, a), 0);
@@ -268,16 +271,18 @@ std::shared_ptr<Document> WebEngineDocument::snapshotOf(const QList<SnapshotTag>
     }
     if (!m_browser)
         return {};
-    const QString select = selectors.isEmpty()
-                               ? u"[]"_s
-                               : u"document.querySelectorAll(%1)"_s.arg(jsString(selectors.join(u',')));
-    const QString fieldsOf = selectors.contains(u"*"_s)
-                                 ? u"null"_s
-                                 : QString::fromUtf8(QJsonDocument(fields).toJson(QJsonDocument::Compact));
-    Answer a = readAnswer(m_browser->evaluate(script(
-        u"var nodes = "_s + select + u"; var d = document.documentElement;"_s
-        + wrapAnswer(u"list(nodes, "_s + fieldsOf + u", true)"_s,
-                     withMarkup ? u"d ? d.outerHTML : ''"_s : u"''"_s))));
+    const QString select =
+        selectors.isEmpty()
+            ? u"[]"_s
+            : u"document.querySelectorAll(%1)"_s.arg(jsString(selectors.join(u',')));
+    const QString fieldsOf =
+        selectors.contains(u"*"_s)
+            ? u"null"_s
+            : QString::fromUtf8(QJsonDocument(fields).toJson(QJsonDocument::Compact));
+    Answer a = readAnswer(m_browser->evaluate(
+        script(u"var nodes = "_s + select + u"; var d = document.documentElement;"_s
+               + wrapAnswer(u"list(nodes, "_s + fieldsOf + u", true)"_s,
+                            withMarkup ? u"d ? d.outerHTML : ''"_s : u"''"_s))));
     auto store = storeOf(m_browser, a);
     for (const QString &s : selectors)
         store->tags.insert(s.toUpper());

@@ -21,7 +21,8 @@ public:
     QString URL() const override;
     ElementCollection getElementsByTagName(const QString &tag) const override;
     Element getElementById(const QString &id) const override;
-    std::shared_ptr<Document> snapshotOf(const QList<SnapshotTag> &tags, bool withMarkup) const override;
+    std::shared_ptr<Document> snapshotOf(const QList<SnapshotTag> &tags,
+                                         bool withMarkup) const override;
 
 private:
     QPointer<WebEngineBrowser> m_browser;

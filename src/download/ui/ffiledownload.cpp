@@ -59,8 +59,7 @@ QPixmap panelBackground()
     return picture;
 }
 
-template<typename W>
-W *named(W *widget, const QString &name)
+template<typename W> W *named(W *widget, const QString &name)
 {
     widget->setObjectName(name);
     return widget;
@@ -84,8 +83,8 @@ FFileDownload::FFileDownload(FFileDownloadHooks hooks, Prompts *prompts, QWidget
     m_one = std::make_unique<MethodOne>(*m_session, *m_prompts);
     m_two = std::make_unique<MethodTwo>(*m_session);
     m_scheduler = std::make_unique<DownloadScheduler>(*m_session, *m_one, *m_two, *m_prompts);
-    m_commands = std::make_unique<QueueCommands>(*m_session, *m_scheduler, *m_one, *m_two,
-                                                 *m_prompts);
+    m_commands =
+        std::make_unique<QueueCommands>(*m_session, *m_scheduler, *m_one, *m_two, *m_prompts);
     m_commands->showInFolder = [](const QString &path) { return ShowInFolder(path); };
 
     buildTopPanel();
@@ -129,18 +128,19 @@ void FFileDownload::buildTopPanel()
     for (int i = 0; i <= 600; ++i)
         m_combo2->addItem(QString::number(i));
     m_combo2->setMaxVisibleItems(20);
-    auto *label5 = named(new FieldLabel(u"两个文件下载间隔：        秒"_s, m_combo2, picture3),
-                         u"Label5"_s);
+    auto *label5 =
+        named(new FieldLabel(u"两个文件下载间隔：        秒"_s, m_combo2, picture3), u"Label5"_s);
 
     m_command4 = named(new QPushButton(u"开始下载"_s, picture3), u"Command4"_s);
     m_command31 = named(new QPushButton(u"停止下载"_s, picture3), u"Command31"_s);
     m_check6 = named(new QCheckBox(u"声音提示"_s, picture3), u"Check6"_s);
-    m_check5 = named(new QCheckBox(u"有5个以上下载出错或者网页文件，就停止下载"_s, picture3),
-                     u"Check5"_s);
+    m_check5 =
+        named(new QCheckBox(u"有5个以上下载出错或者网页文件，就停止下载"_s, picture3), u"Check5"_s);
     m_check4 = named(new QCheckBox(u"当有待下载项时，自动启动下载"_s, picture3), u"Check4"_s);
     m_check3 = named(new QCheckBox(u"自动重新下载："_s, picture3), u"Check3"_s);
     m_combo4 = named(new QComboBox(picture3), u"Combo4"_s);
-    m_combo4->addItems({u"出错项"_s, u"文件类型为HTM和HTML项"_s, u"出错项和文件类型为HTM和HTML项"_s});
+    m_combo4->addItems(
+        {u"出错项"_s, u"文件类型为HTM和HTML项"_s, u"出错项和文件类型为HTM和HTML项"_s});
     m_command1 = named(new QPushButton(u"网页登录"_s, picture3), u"Command1"_s);
     auto *label4 = named(new QLabel(u"下载列表："_s, picture3), u"Label4"_s);
     m_label1 = named(new QLabel(queueCountText(0), picture3), u"Label1"_s);
@@ -299,9 +299,8 @@ void FFileDownload::connectEngine()
             m_statusTimer->start();
     });
     connect(&session, &DownloadSession::soundRequested, this, &PlayNotificationSound);
-    connect(&session, &DownloadSession::rowStarted, this, [this](int position) {
-        m_listView3->scrollTo(m_model->indexOf(position));
-    });
+    connect(&session, &DownloadSession::rowStarted, this,
+            [this](int position) { m_listView3->scrollTo(m_model->indexOf(position)); });
     connect(m_scheduler.get(), &DownloadScheduler::indicatorVisibleChanged, m_shape1,
             &QWidget::setVisible);
     connect(m_scheduler.get(), &DownloadScheduler::startCommandEnabledChanged, m_menu下载全部,
@@ -312,8 +311,10 @@ void FFileDownload::connectEngine()
     });
     connect(m_queue.get(), &DownloadQueue::rowsReset, this, &FFileDownload::updateCount);
 
-    connect(m_command4, &QPushButton::clicked, m_scheduler.get(), &DownloadScheduler::startDownloads);
-    connect(m_command31, &QPushButton::clicked, m_scheduler.get(), &DownloadScheduler::stopDownloads);
+    connect(m_command4, &QPushButton::clicked, m_scheduler.get(),
+            &DownloadScheduler::startDownloads);
+    connect(m_command31, &QPushButton::clicked, m_scheduler.get(),
+            &DownloadScheduler::stopDownloads);
     connect(m_command26, &QPushButton::clicked, this, [this] {
         const MethodSwitch next = 切换下载方式(m_session->method);
         showMethod(next.method, true);
@@ -519,8 +520,8 @@ void FFileDownload::columnClick(int column)
         m_sortedColumn = column;
     // The header flips its arrow by itself; it shows the order the rows are really in.
     header->setSortIndicatorShown(m_sortedColumn >= 0);
-    header->setSortIndicator(m_sortedColumn, m_commands->descending() ? Qt::DescendingOrder
-                                                                       : Qt::AscendingOrder);
+    header->setSortIndicator(m_sortedColumn,
+                             m_commands->descending() ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void FFileDownload::statusPanelClick(int panel)

@@ -36,9 +36,9 @@ enum class SameNameRule;
 // owner. An empty call leaves its menu item disabled.
 struct FFileDownloadHooks
 {
-    std::function<void()> showSearchWindow;  // "资料检索分析窗口"
-    std::function<void()> showOptions;       // "设置" (modal)
-    std::function<void()> showAbout;         // "关于" (modal)
+    std::function<void()> showSearchWindow; // "资料检索分析窗口"
+    std::function<void()> showOptions;      // "设置" (modal)
+    std::function<void()> showAbout;        // "关于" (modal)
     std::function<void()> clearBrowserCache; // "清空IE浏览器缓存": the embedded browser's cache
     std::function<void()> showLatestVersion; // "最新版本": the product page
     std::function<void()> showCover;         // the window unloaded and no search window is loaded

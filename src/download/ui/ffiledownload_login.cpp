@@ -20,8 +20,7 @@ namespace papyrant {
 
 namespace {
 
-template<typename W>
-W *named(W *widget, const QString &name)
+template<typename W> W *named(W *widget, const QString &name)
 {
     widget->setObjectName(name);
     return widget;

@@ -61,9 +61,11 @@ void FFileDownload::buildMenus()
 
     // 列表操作: also the pop-up menu of the list.
     QMenu *list = m_menu下载 = topMenu(bar, u"menu下载"_s, u"列表操作(&D)"_s);
-    m_menu全选 = command(list, u"menu全选专利列表"_s, u"全选"_s, [this] { m_listView3->selectAll(); });
+    m_menu全选 =
+        command(list, u"menu全选专利列表"_s, u"全选"_s, [this] { m_listView3->selectAll(); });
     command(list, u"menu全不选"_s, u"全不选"_s, [this] { m_listView3->clearSelection(); });
-    command(list, u"menu随机排序列表"_s, u"随机排序列表(打乱)"_s, [&commands] { commands.随机排序列表(); });
+    command(list, u"menu随机排序列表"_s, u"随机排序列表(打乱)"_s,
+            [&commands] { commands.随机排序列表(); });
     command(list, u"menu自动列宽"_s, u"自动调整列宽"_s, [this] { autoFitColumns(); });
     list->addSeparator();
 
@@ -82,7 +84,8 @@ void FFileDownload::buildMenus()
     m_menu清除 = submenu(list, u"menu清除"_s, u"清除"_s);
     command(m_menu清除, u"menu清除选中项"_s, u"选中项"_s,
             [this, &commands] { commands.清除选中项(selectedPositions()); });
-    command(m_menu清除, u"menu清除全部出错项"_s, u"全部出错项"_s, [&commands] { commands.清除全部出错项(); });
+    command(m_menu清除, u"menu清除全部出错项"_s, u"全部出错项"_s,
+            [&commands] { commands.清除全部出错项(); });
     command(m_menu清除, u"menu清除完成项"_s, u"完成项"_s, [&commands] { commands.清除完成项(); });
     m_menu清空 = command(list, u"menu清空"_s, u"清空"_s, [&commands] { commands.清空(); });
     QMenu *remove = submenu(list, u"menu删除"_s, u"删除文件"_s);
@@ -92,8 +95,10 @@ void FFileDownload::buildMenus()
     list->addSeparator();
 
     DownloadScheduler *scheduler = m_scheduler.get();
-    m_menu下载全部 = command(list, u"menu下载全部"_s, u"开始下载"_s, [scheduler] { scheduler->startDownloads(); });
-    m_menu停止下载 = command(list, u"menu停止下载"_s, u"停止下载"_s, [scheduler] { scheduler->stopDownloads(); });
+    m_menu下载全部 = command(list, u"menu下载全部"_s, u"开始下载"_s,
+                             [scheduler] { scheduler->startDownloads(); });
+    m_menu停止下载 = command(list, u"menu停止下载"_s, u"停止下载"_s,
+                             [scheduler] { scheduler->stopDownloads(); });
     command(list, u"menu取消下载选中项"_s, u"取消下载选中项"_s,
             [this, &commands] { commands.取消下载选中项(selectedPositions()); });
     list->addSeparator();
@@ -110,7 +115,8 @@ void FFileDownload::buildMenus()
     command(list, u"menu批量替换网址"_s, u"批量替换网址"_s, [this] { replaceUrls(); });
     QMenu *names = submenu(list, u"menu导出名称"_s, u"导出名称"_s);
     command(names, u"menu导出全部名称"_s, u"全部"_s, [&commands] { commands.导出名称(false); });
-    command(names, u"menu导出未完成项名称"_s, u"未完成项"_s, [&commands] { commands.导出名称(true); });
+    command(names, u"menu导出未完成项名称"_s, u"未完成项"_s,
+            [&commands] { commands.导出名称(true); });
     list->addSeparator();
     command(list, u"menu退出本下载窗口"_s, u"关闭本下载窗口"_s, [this] { close(); });
 
@@ -123,7 +129,8 @@ void FFileDownload::buildMenus()
     m_menu自动定位到下载项->setEnabled(true);
     m_menu自动定位到下载项->setCheckable(true);
     tools->addSeparator();
-    command(tools, u"menu检查文件是否存在"_s, u"检查文件是否存在"_s, [&queue] { 检查文件是否存在(queue); });
+    command(tools, u"menu检查文件是否存在"_s, u"检查文件是否存在"_s,
+            [&queue] { 检查文件是否存在(queue); });
     command(tools, u"menu检查并纠正磁盘文件类型"_s, u"检查并纠正磁盘文件类型"_s,
             [&queue, &prompts, scheduler] {
                 检查并纠正磁盘文件类型(queue, prompts, scheduler->downloadsActive());
@@ -137,13 +144,15 @@ void FFileDownload::buildMenus()
         };
     }
     command(tools, u"menu清空IE浏览器缓存"_s, u"清空IE浏览器缓存"_s, clearCache);
-    command(tools, u"menu打开文件判断类型"_s, u"打开文件判断类型"_s, [&prompts] { 打开文件判断类型(prompts); });
+    command(tools, u"menu打开文件判断类型"_s, u"打开文件判断类型"_s,
+            [&prompts] { 打开文件判断类型(prompts); });
 
     QMenu *help = topMenu(bar, u"menu帮助"_s, u"帮助(&H)"_s);
     command(help, u"关于"_s, u"关于"_s, m_hooks.showAbout);
     help->addSeparator();
     command(help, u"menu最新版本"_s, u"最新版本"_s, m_hooks.showLatestVersion);
-    command(help, u"menu软件主页"_s, u"软件主页"_s, [] { OpenWebPage(MakerWebSite.toString(), false); });
+    command(help, u"menu软件主页"_s, u"软件主页"_s,
+            [] { OpenWebPage(MakerWebSite.toString(), false); });
     command(help, u"menu给软件作者建议"_s, u"给软件作者建议"_s, [] { MailSuggestion(); });
 }
 

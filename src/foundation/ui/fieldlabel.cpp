@@ -65,8 +65,8 @@ void FieldLabel::placeField()
 void FieldLabel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                   foregroundRole()));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, foregroundRole()));
     const Parts p = parts();
     const QFontMetrics fm = fontMetrics();
     const QRect line = rect();

@@ -1,5 +1,6 @@
 #include "search/ui/fwebsearch.h"
 
+#include "browser/ui/webenginebrowser.h"
 #include "foundation/makerpages.h"
 #include "foundation/prompts.h"
 #include "foundation/settings.h"
@@ -13,7 +14,6 @@
 #include "search/searchfiles.h"
 #include "search/searchsession.h"
 #include "search/serviceaddress.h"
-#include "browser/ui/webenginebrowser.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,12 +21,12 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QGridLayout>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -42,7 +42,10 @@ namespace papyrant {
 namespace {
 
 // 15 twips to a screen pixel, as the window's designed sizes count them.
-constexpr int twips(int value) { return value / 15; }
+constexpr int twips(int value)
+{
+    return value / 15;
+}
 
 QPushButton *button(const QString &name, const QString &caption, QWidget *parent)
 {
@@ -106,7 +109,8 @@ void FWebSearch::buildControls()
     label4->setObjectName(QStringLiteral("Label4"));
     m_text1 = new QPlainTextEdit(frame1);
     m_text1->setObjectName(QStringLiteral("Text1"));
-    m_command1 = button(QStringLiteral("Command1"), BatchSearch::caption(RunButtonState::Idle), frame1);
+    m_command1 =
+        button(QStringLiteral("Command1"), BatchSearch::caption(RunButtonState::Idle), frame1);
     auto *label6 = new QLabel(QStringLiteral("已经完成："), frame1);
     label6->setObjectName(QStringLiteral("Label6"));
     m_text2 = new QLineEdit(frame1);
@@ -174,7 +178,8 @@ void FWebSearch::buildControls()
 
     // The command row under the panels.
     m_command9 = button(QStringLiteral("Command9"), QStringLiteral("加入本页到列表"), central);
-    m_command4 = button(QStringLiteral("Command4"), AddAllWalk::caption(RunButtonState::Idle), central);
+    m_command4 =
+        button(QStringLiteral("Command4"), AddAllWalk::caption(RunButtonState::Idle), central);
     m_combo1 = new QComboBox;
     m_combo1->setObjectName(QStringLiteral("Combo1"));
     m_combo1->setEditable(true);
@@ -241,21 +246,23 @@ void FWebSearch::buildMenus()
 
     QMenu *browse = menuBar()->addMenu(QStringLiteral("浏览(&B)"));
     browse->setObjectName(QStringLiteral("menu浏览"));
-    connect(menuItem(browse, QStringLiteral("menu打开CINII查询首页"), QStringLiteral("打开CINII搜索首页")),
+    connect(menuItem(browse, QStringLiteral("menu打开CINII查询首页"),
+                     QStringLiteral("打开CINII搜索首页")),
             &QAction::triggered, this, [this] { m_browser->Navigate(ServiceHomePage()); });
     connect(menuItem(browse, QStringLiteral("menu打开指定网址"), QStringLiteral("打开指定网址")),
             &QAction::triggered, this, [this] {
-                const std::optional<QString> answer = m_prompts.input(
-                    QStringLiteral("请输入需要打开的网址："), QString(), QStringLiteral("请输入..."));
+                const std::optional<QString> answer =
+                    m_prompts.input(QStringLiteral("请输入需要打开的网址："), QString(),
+                                    QStringLiteral("请输入..."));
                 const QString address = answer.value_or(QString()).trimmed();
                 if (!address.isEmpty())
                     m_browser->Navigate(address);
             });
     browse->addSeparator();
-    connect(menuItem(browse, QStringLiteral("menu后退"), QStringLiteral("后退")), &QAction::triggered,
-            this, [this] { m_browser->GoBack(); });
-    connect(menuItem(browse, QStringLiteral("menu前进"), QStringLiteral("前进")), &QAction::triggered,
-            this, [this] { m_browser->GoForward(); });
+    connect(menuItem(browse, QStringLiteral("menu后退"), QStringLiteral("后退")),
+            &QAction::triggered, this, [this] { m_browser->GoBack(); });
+    connect(menuItem(browse, QStringLiteral("menu前进"), QStringLiteral("前进")),
+            &QAction::triggered, this, [this] { m_browser->GoForward(); });
     browse->addSeparator();
     connect(menuItem(browse, QStringLiteral("menu关闭本窗口"), QStringLiteral("关闭本窗口")),
             &QAction::triggered, this, &QWidget::close);
@@ -268,8 +275,10 @@ void FWebSearch::buildMenus()
                                                   selectedPositions()))
                     m_label1->setText(QString::number(m_session->list().count()));
             });
-    connect(menuItem(m_menu清除, QStringLiteral("menu清除分析成功项"), QStringLiteral("清除分析成功项")),
-            &QAction::triggered, this, [this] { runClearCommand(&ClearCommands::menu清除分析成功项); });
+    connect(menuItem(m_menu清除, QStringLiteral("menu清除分析成功项"),
+                     QStringLiteral("清除分析成功项")),
+            &QAction::triggered, this,
+            [this] { runClearCommand(&ClearCommands::menu清除分析成功项); });
     connect(menuItem(m_menu清除, QStringLiteral("menu清除标题含指定字符项"),
                      QStringLiteral("清除标题含指定字符项")),
             &QAction::triggered, this,
@@ -283,7 +292,8 @@ void FWebSearch::buildMenus()
 
     QMenu *tools = menuBar()->addMenu(QStringLiteral("工具(&T)"));
     tools->setObjectName(QStringLiteral("menu工具"));
-    enableFor(menuItem(tools, QStringLiteral("menu设置"), QStringLiteral("设置")), m_calls.showOptions);
+    enableFor(menuItem(tools, QStringLiteral("menu设置"), QStringLiteral("设置")),
+              m_calls.showOptions);
     enableFor(menuItem(tools, QStringLiteral("menu打开下载窗口"), QStringLiteral("打开下载窗口")),
               m_calls.showDownloadWindow);
     tools->addSeparator();
@@ -291,15 +301,19 @@ void FWebSearch::buildMenus()
             &QAction::triggered, this,
             [this] { SearchFiles::网页源码保存到(m_browser, m_prompts); });
     tools->addSeparator();
-    enableFor(menuItem(tools, QStringLiteral("menu查看IE浏览器缓存"), QStringLiteral("查看IE浏览器缓存")),
-              m_calls.showCacheViewer);
-    enableFor(menuItem(tools, QStringLiteral("menu清空IE浏览器缓存"), QStringLiteral("清空IE浏览器缓存")),
-              m_calls.clearBrowserCache);
+    enableFor(
+        menuItem(tools, QStringLiteral("menu查看IE浏览器缓存"), QStringLiteral("查看IE浏览器缓存")),
+        m_calls.showCacheViewer);
+    enableFor(
+        menuItem(tools, QStringLiteral("menu清空IE浏览器缓存"), QStringLiteral("清空IE浏览器缓存")),
+        m_calls.clearBrowserCache);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     help->setObjectName(QStringLiteral("menu帮助"));
-    enableFor(menuItem(help, QStringLiteral("menu关于"), QStringLiteral("关于(&A)")), m_calls.showAbout);
-    enableFor(menuItem(help, QStringLiteral("menu使用说明"), QStringLiteral("使用说明")), m_calls.showUsage);
+    enableFor(menuItem(help, QStringLiteral("menu关于"), QStringLiteral("关于(&A)")),
+              m_calls.showAbout);
+    enableFor(menuItem(help, QStringLiteral("menu使用说明"), QStringLiteral("使用说明")),
+              m_calls.showUsage);
     help->addSeparator();
     enableFor(menuItem(help, QStringLiteral("menu最新版本"), QStringLiteral("最新版本")),
               m_calls.showLatestVersion);
@@ -361,7 +375,8 @@ void FWebSearch::wireCommands()
 
     connect(m_command2, &QPushButton::clicked, this,
             [this] { m_analysis->Command2Click(selectedPositions()); });
-    connect(m_analysis, &AnalysisCommands::command2EnabledChanged, m_command2, &QWidget::setEnabled);
+    connect(m_analysis, &AnalysisCommands::command2EnabledChanged, m_command2,
+            &QWidget::setEnabled);
     connect(m_analysis, &AnalysisCommands::menuRequested, this,
             [this] { m_menu加入->exec(QCursor::pos()); });
     connect(m_analysis, &AnalysisCommands::progressPanelChanged, this,
@@ -387,9 +402,8 @@ void FWebSearch::wireCommands()
     connect(m_picBar, &QSplitter::splitterMoved, this, &FWebSearch::splitterReleased);
 
     // The browser's events.
-    connect(m_browser, &Browser::BeforeNavigate2, this, [this](const QString &address) {
-        statusBar()->setVisible(!IsMakerAddress(address));
-    });
+    connect(m_browser, &Browser::BeforeNavigate2, this,
+            [this](const QString &address) { statusBar()->setVisible(!IsMakerAddress(address)); });
     connect(m_browser, &Browser::StatusTextChange, m_statusText, &QLabel::setText);
 }
 
@@ -404,8 +418,8 @@ void FWebSearch::load()
     m_session->flags().setAddAllStopped(true);
     m_session->flags().setBatchStopped(true);
     // The box shows lines as the editor does; the store keeps them ending in CR LF.
-    m_text1->setPlainText(GetSetting(setting::BatchKeywords).replace(QStringLiteral("\r\n"),
-                                                                     QStringLiteral("\n")));
+    m_text1->setPlainText(
+        GetSetting(setting::BatchKeywords).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     for (int i = 0; i <= 120; ++i)
         m_combo1->addItem(QString::number(i));
     m_combo1->setCurrentText(QStringLiteral("0"));
@@ -415,7 +429,8 @@ void FWebSearch::load()
     const QRect screen = QApplication::primaryScreen()->availableGeometry();
     resize(qMin(1100, screen.width() * 9 / 10), qMin(780, screen.height() * 9 / 10));
     // The browser takes the larger part at first.
-    const int room = height() - menuBar()->sizeHint().height() - statusBar()->sizeHint().height() - 40;
+    const int room =
+        height() - menuBar()->sizeHint().height() - statusBar()->sizeHint().height() - 40;
     m_picBar->setSizes({room * 3 / 5, room * 2 / 5});
 }
 
@@ -431,9 +446,10 @@ QList<int> FWebSearch::selectedPositions() const
 void FWebSearch::showRunButton(QPushButton *button, const QString &caption, RunButtonState state)
 {
     button->setText(caption);
-    button->setStyleSheet(state == RunButtonState::Idle
-                              ? QString()
-                              : QStringLiteral("QPushButton { background-color: rgb(255, 0, 0); }"));
+    button->setStyleSheet(
+        state == RunButtonState::Idle
+            ? QString()
+            : QStringLiteral("QPushButton { background-color: rgb(255, 0, 0); }"));
     button->setEnabled(state != RunButtonState::StopRequested);
 }
 

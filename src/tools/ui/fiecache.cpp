@@ -63,9 +63,8 @@ FIEcache::FIEcache(const CacheViewerPlaces &places, Prompts &prompts, QWidget *p
     m_listView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_listView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listView1->header()->setSectionsClickable(true);
-    connect(m_listView1->header(), &QHeaderView::sectionClicked, this, [this](int column) {
-        m_viewer.list().sortByClick(column);
-    });
+    connect(m_listView1->header(), &QHeaderView::sectionClicked, this,
+            [this](int column) { m_viewer.list().sortByClick(column); });
 
     m_listView2 = smallList(this, u"ListView2"_s, {u"用户名"_s, u"文件夹"_s});
     m_listView3 = smallList(this, u"ListView3"_s, {u"文件夹"_s});

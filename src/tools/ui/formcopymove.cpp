@@ -127,8 +127,8 @@ FormCopyMove::~FormCopyMove()
 
 void FormCopyMove::command3Click()
 {
-    const QString chosen = BrowseForFolder(m_prompts, QDir::fromNativeSeparators(m_combo1->currentText()),
-                                           u"请选择要浏览的文件夹:"_s);
+    const QString chosen = BrowseForFolder(
+        m_prompts, QDir::fromNativeSeparators(m_combo1->currentText()), u"请选择要浏览的文件夹:"_s);
     m_combo1->setEditText(QDir::toNativeSeparators(chosen.isEmpty() ? chosen : withSlash(chosen)));
 }
 

@@ -16,7 +16,9 @@ TEST(Cover, ShowsTitleVersionAndNote)
     EXPECT_EQ(cover.windowTitle(), QStringLiteral("澄川文献管家"));
     auto *version = cover.findChild<QLabel *>(QStringLiteral("Label2"));
     ASSERT_TRUE(version);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^版本:\\d+\\.\\d+\\.\\d+$")).match(version->text()).hasMatch())
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^版本:\\d+\\.\\d+\\.\\d+$"))
+                    .match(version->text())
+                    .hasMatch())
         << version->text().toStdString();
     auto *note = cover.findChild<QLabel *>(QStringLiteral("Label4"));
     ASSERT_TRUE(note);

@@ -67,10 +67,18 @@ int main(int argc, char **argv)
 
     QTemporaryDir folder(QDir::tempPath() + u"/papers-XXXXXX"_s);
     ScriptedHttpServer server;
-    struct Item { const char16_t *title; QByteArray path; QByteArray body; QByteArray type; };
-    const QByteArray png = QByteArray::fromHex("89504e470d0a1a0a0000000d49484452") + QByteArray(3000, 'x');
-    const QByteArray login = "<html><head><title>Login</title></head><body>"
-                             "<form><input name=user><input name=pass type=password></form></body></html>";
+    struct Item
+    {
+        const char16_t *title;
+        QByteArray path;
+        QByteArray body;
+        QByteArray type;
+    };
+    const QByteArray png =
+        QByteArray::fromHex("89504e470d0a1a0a0000000d49484452") + QByteArray(3000, 'x');
+    const QByteArray login =
+        "<html><head><title>Login</title></head><body>"
+        "<form><input name=user><input name=pass type=password></form></body></html>";
     const Item items[] = {
         {u"近世日本における書物の流通と読者", "/a/1", pdf(412000), "application/pdf"},
         {u"明治期の翻訳語と科学教育", "/a/2", pdf(188500), "application/octet-stream"},
@@ -98,9 +106,11 @@ int main(int argc, char **argv)
         if (r.body != "UserName=demo&PassWord=demo")
             return Script::response(200, "<html><head><title>ログイン失敗</title></head></html>",
                                     "text/html; charset=UTF-8");
-        return Script::response(200, "<html><head><meta charset=utf-8><title>ログインしました</title>"
-                                     "</head><body>ようこそ</body></html>",
-                                "text/html; charset=UTF-8", {"Set-Cookie: member=1; Path=/members"});
+        return Script::response(200,
+                                "<html><head><meta charset=utf-8><title>ログインしました</title>"
+                                "</head><body>ようこそ</body></html>",
+                                "text/html; charset=UTF-8",
+                                {"Set-Cookie: member=1; Path=/members"});
     });
     const QByteArray members = pdf(120500);
     server.routeHandler(u"/members/paper"_s, [loginPage, members](const RecordedRequest &r) {
@@ -120,17 +130,19 @@ int main(int argc, char **argv)
     // A path the server does not serve stands for a host that cannot be reached.
     for (const Item &item : items) {
         const QString path = QString::fromLatin1(item.path);
-        session.加入下载列表(item.body.isEmpty() ? ScriptedHttpServer::closedPortUrl(path) : server.url(path),
-                         QString::fromUtf16(item.title), u"PDF"_s, {}, server.url(u"/search?q=1"_s));
+        session.加入下载列表(
+            item.body.isEmpty() ? ScriptedHttpServer::closedPortUrl(path) : server.url(path),
+            QString::fromUtf16(item.title), u"PDF"_s, {}, server.url(u"/search?q=1"_s));
     }
     session.加入下载列表(server.url(u"/members/paper"_s), u"会員限定の研究報告"_s, u"PDF"_s, {},
-                     server.url(u"/search?q=1"_s));
+                         server.url(u"/search?q=1"_s));
     session.显示下载窗口(true);
     FFileDownload *window = windows.downloadWindow();
     if (args.contains(u"--panel"_s)) {
         window->findChild<QLineEdit *>(u"Text1"_s)->setText(loginUrl);
         window->findChild<QPushButton *>(u"Command1"_s)->click();
-        QTimer::singleShot(0, window, [window] { window->findChild<QPushButton *>(u"Command2"_s)->click(); });
+        QTimer::singleShot(0, window,
+                           [window] { window->findChild<QPushButton *>(u"Command2"_s)->click(); });
     }
     if (args.contains(u"--start"_s))
         window->findChild<QPushButton *>(u"Command4"_s)->click();

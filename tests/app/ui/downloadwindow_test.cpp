@@ -29,10 +29,10 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTableView>
 #include <gtest/gtest.h>
 
 using namespace papyrant;
@@ -41,8 +41,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-template<typename T>
-T *child(const QWidget *window, const QString &name)
+template<typename T> T *child(const QWidget *window, const QString &name)
 {
     T *found = window->findChild<T *>(name);
     EXPECT_TRUE(found) << name.toStdString();
@@ -119,8 +118,10 @@ TEST(DownloadWindow, HandOffDownloadAndTheCloseQuestion)
     RecordingPrompts prompts;
     ScriptedHttpServer server;
     const QByteArray article = pdf(30000);
-    const QByteArray png = QByteArray::fromHex("89504e470d0a1a0a0000000d49484452") + QByteArray(700, 'p');
-    const QByteArray login = "<html><head><title>Login</title></head><body>please log in</body></html>";
+    const QByteArray png =
+        QByteArray::fromHex("89504e470d0a1a0a0000000d49484452") + QByteArray(700, 'p');
+    const QByteArray login =
+        "<html><head><title>Login</title></head><body>please log in</body></html>";
     server.serveBody(u"/a"_s, article, "application/octet-stream");
     server.serveBody(u"/b"_s, png, "application/pdf");
     server.serveBody(u"/c"_s, login, "text/html; charset=UTF-8");
@@ -145,22 +146,28 @@ TEST(DownloadWindow, HandOffDownloadAndTheCloseQuestion)
     auto *list = child<QTableView>(window, u"ListView3"_s);
     ASSERT_EQ(list->model()->rowCount(), 3);
     // Rows handed over in a burst are drawn, and counted, together a moment later.
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        return child<QLabel>(window, u"Label1"_s)->text() == u"3条"_s && list->updatesEnabled();
-    }, 2000)) << child<QLabel>(window, u"Label1"_s)->text().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return child<QLabel>(window, u"Label1"_s)->text() == u"3条"_s && list->updatesEnabled();
+        },
+        2000))
+        << child<QLabel>(window, u"Label1"_s)->text().toStdString();
 
     QTest::mouseClick(child<QPushButton>(window, u"Command4"_s), Qt::LeftButton);
     QAbstractItemModel *model = list->model();
     const auto shown = [&](int row, QueueColumn column) {
         return model->index(row, int(column)).data().toString();
     };
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        for (int r = 0; r < 3; ++r)
-            if (shown(r, QueueColumn::Percent) != u"100%"_s
-                || window->queue().row(r + 1).State != QueueRow::Finished)
-                return false;
-        return true;
-    }, 20000)) << window->queue().ShowQueueCounts().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (int r = 0; r < 3; ++r)
+                if (shown(r, QueueColumn::Percent) != u"100%"_s
+                    || window->queue().row(r + 1).State != QueueRow::Finished)
+                    return false;
+            return true;
+        },
+        20000))
+        << window->queue().ShowQueueCounts().toStdString();
     EXPECT_EQ(shown(0, QueueColumn::Size), QString::number(article.size()));
     EXPECT_EQ(shown(1, QueueColumn::Type), u"png"_s);
     EXPECT_EQ(shown(2, QueueColumn::Type), u"htm"_s);
@@ -169,9 +176,10 @@ TEST(DownloadWindow, HandOffDownloadAndTheCloseQuestion)
     EXPECT_EQ(fileBytes(folder + u"论文 甲.PDF"_s), article);
     EXPECT_EQ(fileBytes(folder + u"图.png"_s), png);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->scheduler().isOn(); }, 3000));
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        return window->statusPanelText(4) == u"总数:3 正在下载:0 等待:0 已完成:3 失败:0"_s;
-    }, 3000)) << window->statusPanelText(4).toStdString();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window->statusPanelText(4) == u"总数:3 正在下载:0 等待:0 已完成:3 失败:0"_s; },
+        3000))
+        << window->statusPanelText(4).toStdString();
     EXPECT_TRUE(window->statusPanelText(2).startsWith(u"完成下载:"_s));
 
     // A waiting row: the close asks, and No keeps window and rows.
@@ -228,7 +236,8 @@ TEST(DownloadWindow, LoadReadsTheStoredChoices)
         {u"7"_s, u"0"_s, u"重命名"_s, u"下载方式：2"_s, u"1"_s, true, u"Option3"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.method.toStdString() + "/" + c.thread.toStdString() + "/" + c.rule.toStdString());
+        SCOPED_TRACE(c.method.toStdString() + "/" + c.thread.toStdString() + "/"
+                     + c.rule.toStdString());
         WindowRig rig;
         if (!c.method.isEmpty())
             SaveSetting(setting::DownloadMethod, c.method);
@@ -524,8 +533,9 @@ TEST(DownloadWindow, ListClicksDoubleClicksColumnClicksAndStatusPanels)
     // A click on the header "名称" sorts; the first click descending.
     QHeaderView *header = rig.list()->horizontalHeader();
     const auto clickHeader = [&](int column) {
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                          QPoint(header->sectionViewportPosition(column) + 10, header->height() / 2));
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(column) + 10, header->height() / 2));
     };
     clickHeader(0);
     EXPECT_EQ(w->queue().row(1).Name, u"failed"_s);
@@ -664,7 +674,9 @@ TEST(DownloadWindow, EveryMenuItemReachesItsCommand)
         f.write(bytes);
     };
     const auto select = [](WindowRig &rig, int position) { rig.clickRow(position); };
-    const auto state = [](WindowRig &rig, int position) { return rig.window->queue().row(position).State; };
+    const auto state = [](WindowRig &rig, int position) {
+        return rig.window->queue().row(position).State;
+    };
     const QString longName(80, u'长');
     const QByteArray png = QByteArray::fromHex("89504e470d0a1a0a") + QByteArray(64, 'p');
     OpenerLog log;
@@ -674,15 +686,22 @@ TEST(DownloadWindow, EveryMenuItemReachesItsCommand)
          [](WindowRig &r) { EXPECT_EQ(r.prompts.last(), u"随机排序完成！"_s); }},
         {u"menu自动列宽", [&](WindowRig &r) { r.add(longName, QueueRow::Waiting); },
          [&](WindowRig &r) {
-             EXPECT_GE(r.list()->columnWidth(0), r.list()->fontMetrics().horizontalAdvance(longName));
+             EXPECT_GE(r.list()->columnWidth(0),
+                       r.list()->fontMetrics().horizontalAdvance(longName));
          }},
-        {u"menu重新下载选中项", [&](WindowRig &r) { r.add(u"a"_s, QueueRow::Failed); select(r, 1); },
+        {u"menu重新下载选中项",
+         [&](WindowRig &r) {
+             r.add(u"a"_s, QueueRow::Failed);
+             select(r, 1);
+         },
          [&](WindowRig &r) { EXPECT_EQ(state(r, 1), QueueRow::Waiting); }},
         {u"menu重新下载出错项", [](WindowRig &r) { r.add(u"a"_s, QueueRow::Failed); },
          [&](WindowRig &r) { EXPECT_EQ(state(r, 1), QueueRow::Waiting); }},
-        {u"menu重新下载文件类型为HTM和HTML项", [](WindowRig &r) { r.add(u"a"_s, QueueRow::Finished, u"xml"_s); },
+        {u"menu重新下载文件类型为HTM和HTML项",
+         [](WindowRig &r) { r.add(u"a"_s, QueueRow::Finished, u"xml"_s); },
          [&](WindowRig &r) { EXPECT_EQ(r.window->queue().row(1).Type, u"xxx"_s); }},
-        {u"menu重新下载出错项和网页项", [](WindowRig &r) { r.add(u"a"_s, QueueRow::Finished, u"html"_s); },
+        {u"menu重新下载出错项和网页项",
+         [](WindowRig &r) { r.add(u"a"_s, QueueRow::Finished, u"html"_s); },
          [&](WindowRig &r) { EXPECT_EQ(state(r, 1), QueueRow::Waiting); }},
         {u"menu重新下载文件大小小于指定数字的项",
          [](WindowRig &r) {
@@ -722,7 +741,9 @@ TEST(DownloadWindow, EveryMenuItemReachesItsCommand)
              file(r, u"a.pdf"_s);
              select(r, 1);
          },
-         [&](WindowRig &r) { EXPECT_EQ(log.desktop.last().toLocalFile(), r.folder() + u"a.pdf"_s); }},
+         [&](WindowRig &r) {
+             EXPECT_EQ(log.desktop.last().toLocalFile(), r.folder() + u"a.pdf"_s);
+         }},
         {u"menu打开文件所在文件夹",
          [&](WindowRig &r) {
              r.add(u"a"_s, QueueRow::Finished);
@@ -747,14 +768,18 @@ TEST(DownloadWindow, EveryMenuItemReachesItsCommand)
              r.add(u"b"_s, QueueRow::Failed);
              r.prompts.fileAnswers = {r.folder() + u"names.txt"_s};
          },
-         [](WindowRig &r) { EXPECT_EQ(fileBytes(r.folder() + u"names.txt"_s), QByteArray("a\r\nb\r\n")); }},
+         [](WindowRig &r) {
+             EXPECT_EQ(fileBytes(r.folder() + u"names.txt"_s), QByteArray("a\r\nb\r\n"));
+         }},
         {u"menu导出未完成项名称",
          [](WindowRig &r) {
              r.add(u"a"_s, QueueRow::Finished);
              r.add(u"b"_s, QueueRow::Failed);
              r.prompts.fileAnswers = {r.folder() + u"names.txt"_s};
          },
-         [](WindowRig &r) { EXPECT_EQ(fileBytes(r.folder() + u"names.txt"_s), QByteArray("b\r\n")); }},
+         [](WindowRig &r) {
+             EXPECT_EQ(fileBytes(r.folder() + u"names.txt"_s), QByteArray("b\r\n"));
+         }},
         {u"menu检查文件是否存在", [](WindowRig &r) { r.add(u"a"_s, QueueRow::Finished); },
          [](WindowRig &r) { EXPECT_EQ(r.window->queue().row(1).Percent, u"不存在"_s); }},
         {u"menu检查并纠正磁盘文件类型",
@@ -798,8 +823,10 @@ TEST(DownloadWindow, ClosingDuringAMethodOneTransfer)
 {
     WindowRig rig;
     ScriptedHttpServer server;
-    server.route(u"/slow"_s, Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 90000"})
-                                           + pdf(3000)).stall());
+    server.route(u"/slow"_s,
+                 Script()
+                     .send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 90000"}) + pdf(3000))
+                     .stall());
     SaveSetting(setting::DownloadMethod, u"1"_s);
     rig.make();
     QPointer<FFileDownload> w = rig.window;

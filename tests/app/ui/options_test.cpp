@@ -32,7 +32,10 @@ struct Options
     }
     template<typename T> T *child(const QString &name) { return dialog.findChild<T *>(name); }
     void type(const QString &box, const QString &text) { child<QLineEdit>(box)->setText(text); }
-    void press(const QString &button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+    void press(const QString &button)
+    {
+        QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
+    }
 };
 
 QString stored(const SettingKey &key)
@@ -51,7 +54,8 @@ TEST(Options, ShowsTheValuesAndSavesEveryControl)
         EXPECT_EQ(o.dialog.objectName(), u"fOption"_s);
         EXPECT_EQ(o.dialog.windowTitle(), u"设置-澄川文献管家"_s);
         EXPECT_EQ(o.child<QLabel>(u"Label2"_s)->text(), u"下载文件大小不超过：       MB"_s);
-        EXPECT_EQ(o.child<QRadioButton>(u"Option1"_s)->text(), u"下载方式一 (支持HTTP，单线程，代理服务器下载)"_s);
+        EXPECT_EQ(o.child<QRadioButton>(u"Option1"_s)->text(),
+                  u"下载方式一 (支持HTTP，单线程，代理服务器下载)"_s);
         EXPECT_TRUE(o.child<QRadioButton>(u"Option2"_s)->isChecked());
         EXPECT_FALSE(o.child<QCheckBox>(u"Check1"_s)->isChecked());
         EXPECT_EQ(o.child<QLineEdit>(u"Text1"_s)->text(), u"10"_s);
@@ -140,7 +144,8 @@ TEST(Options, ASizeLimitThatIsNoNumberIsRefusedBeforeAnythingIsStored)
         o.child<QCheckBox>(u"Check1"_s)->click();
         o.type(u"Text1"_s, text);
         o.press(u"Command1"_s);
-        EXPECT_EQ(o.prompts.messages(), QStringList{u"下载文件大小必须是大于0的数字！"_s}) << qPrintable(text);
+        EXPECT_EQ(o.prompts.messages(), QStringList{u"下载文件大小必须是大于0的数字！"_s})
+            << qPrintable(text);
         EXPECT_TRUE(o.dialog.isVisible());
         EXPECT_TRUE(o.applied.isEmpty());
         EXPECT_EQ(stored(setting::ProxyEnabled), u"0"_s);

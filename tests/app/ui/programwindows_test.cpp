@@ -1,6 +1,7 @@
 // labels: gui browser
 #include "app/ui/fcover.h"
 #include "app/ui/programwindows.h"
+#include "browser/ui/webenginebrowser.h"
 #include "download/downloadqueue.h"
 #include "download/ui/ffiledownload.h"
 #include "foundation/programvalues.h"
@@ -8,7 +9,6 @@
 #include "foundation/systeminfo.h"
 #include "search/serviceaddress.h"
 #include "search/ui/fwebsearch.h"
-#include "browser/ui/webenginebrowser.h"
 #include "support/fixturesite.h"
 #include "support/recordingprompts.h"
 #include "support/tempsettings.h"
@@ -102,9 +102,9 @@ TEST_F(Program, Command1HidesTheCoverAndClosingTheSearchWindowBringsItBack)
     QPointer<FWebSearch> search = windows->searchWindow();
     EXPECT_FALSE(cover()->isVisible());
     EXPECT_TRUE(search->isVisible());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return search->browser()->URL() == ServiceHomePage()
-                                             && !search->browser()->Busy(); },
-                                pageLimitMs));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return search->browser()->URL() == ServiceHomePage() && !search->browser()->Busy(); },
+        pageLimitMs));
     EXPECT_TRUE(search->windowIcon().cacheKey() != 0 && !search->windowIcon().isNull());
 
     search->close();

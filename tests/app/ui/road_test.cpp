@@ -90,14 +90,14 @@ TEST(Road, FromAKeywordToFilesOnDiskAndBackToTheCover)
     ASSERT_TRUE(search);
     EXPECT_FALSE(windows.cover()->isVisible());
     WebEngineBrowser *browser = search->browser();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return browser->URL() == ServiceHomePage() && !browser->Busy(); },
-                                pageLimitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return browser->URL() == ServiceHomePage() && !browser->Busy(); }, pageLimitMs));
 
     // 2. A keyword typed into the service's form; "加入全部到列表" walks every page.
     browser->Document()->getElementById(u"q"_s).setValue(u"wetland"_s);
     browser->Document()->getElementById(u"go"_s).click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return browser->URL().contains(u"q=wetland"_s) && !browser->Busy(); },
-                                pageLimitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return browser->URL().contains(u"q=wetland"_s) && !browser->Busy(); }, pageLimitMs));
     child<QComboBox>(search, u"Combo1"_s)->setCurrentText(u"0"_s);
     int pickers = 0;
     confirmPickerWhenShown(QDir::toNativeSeparators(folder), &pickers);
@@ -120,20 +120,25 @@ TEST(Road, FromAKeywordToFilesOnDiskAndBackToTheCover)
     // 4. "开始下载": every row ends finished, named from its title, typed by its first bytes.
     QTest::mouseClick(child<QPushButton>(download, u"Command4"_s), Qt::LeftButton);
     const DownloadQueue &queue = download->queue();
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        for (int p = 1; p <= queue.count(); ++p)
-            if (queue.row(p).State != QueueRow::Finished)
-                return false;
-        return true;
-    }, 30000)) << queue.ShowQueueCounts().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (int p = 1; p <= queue.count(); ++p)
+                if (queue.row(p).State != QueueRow::Finished)
+                    return false;
+            return true;
+        },
+        30000))
+        << queue.ShowQueueCounts().toStdString();
     QStringList files = QDir(folder).entryList(QDir::Files);
     files.sort();
-    EXPECT_EQ(files, QStringList({u"Page one second article.PDF"_s, u"Page one, first article.PDF"_s,
-                                  u"Page three, only article.PDF"_s, u"Page two  second article.htm"_s,
-                                  u"Page two, first article.PDF"_s}))
+    EXPECT_EQ(files,
+              QStringList({u"Page one second article.PDF"_s, u"Page one, first article.PDF"_s,
+                           u"Page three, only article.PDF"_s, u"Page two  second article.htm"_s,
+                           u"Page two, first article.PDF"_s}))
         << files.join(u" | "_s).toStdString();
     for (const QString &file : files)
-        EXPECT_EQ(head(folder + file, 5), file.endsWith(u".htm"_s) ? QByteArray("<!DOC") : QByteArray("%PDF-"))
+        EXPECT_EQ(head(folder + file, 5),
+                  file.endsWith(u".htm"_s) ? QByteArray("<!DOC") : QByteArray("%PDF-"))
             << file.toStdString();
 
     // 5. The web page where a full text was expected: "网页登录", the site's login page and
@@ -148,8 +153,8 @@ TEST(Road, FromAKeywordToFilesOnDiskAndBackToTheCover)
     QTest::mouseClick(child<QPushButton>(download, u"Command3"_s), Qt::LeftButton);
     child<QAction>(download, u"menu重新下载文件类型为HTM和HTML项"_s)->trigger();
     QTest::mouseClick(child<QPushButton>(download, u"Command4"_s), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return queue.统计未下载项数目() == 0 && !download->scheduler().isOn(); },
-                                30000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return queue.统计未下载项数目() == 0 && !download->scheduler().isOn(); }, 30000));
     EXPECT_EQ(head(folder + u"Page two  second article.pdf"_s, 5), QByteArray("%PDF-"));
     EXPECT_FALSE(QFile::exists(folder + u"Page two  second article.htm"_s));
 
@@ -163,14 +168,16 @@ TEST(Road, FromAKeywordToFilesOnDiskAndBackToTheCover)
     EXPECT_EQ(list.at(5).Link, site.url(u"/pdf/401.pdf"_s));
     EXPECT_EQ(list.at(6).Title, u"Marsh soils, second study"_s);
     EXPECT_EQ(child<QLabel>(search, u"Label1"_s)->text(), u"7"_s);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return browser->URL() == ServiceHomePage() && !browser->Busy(); },
-                                pageLimitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return browser->URL() == ServiceHomePage() && !browser->Busy(); }, pageLimitMs));
     // The search window's browser knows the login made in the download window's.
     const QList<RecordedRequest> requests = site.server().requests();
-    const auto marsh = std::find_if(requests.begin(), requests.end(),
-                                    [](const RecordedRequest &r) { return r.target.contains("marsh"); });
+    const auto marsh = std::find_if(requests.begin(), requests.end(), [](const RecordedRequest &r) {
+        return r.target.contains("marsh");
+    });
     ASSERT_NE(marsh, requests.end());
-    EXPECT_TRUE(marsh->header("Cookie").contains("session=fixture")) << marsh->header("Cookie").constData();
+    EXPECT_TRUE(marsh->header("Cookie").contains("session=fixture"))
+        << marsh->header("Cookie").constData();
 
     // 7. Both main windows closed: the cover is back; closing it ends the program.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !download->scheduler().isOn(); }, 5000));

@@ -5,16 +5,16 @@
 #include "download/downloadsession.h"
 #include "download/methodone.h"
 #include "download/ui/ffiledownload.h"
-#include "search/ui/fwebsearch.h"
 #include "foundation/settings.h"
+#include "search/ui/fwebsearch.h"
 #include "support/openerlog.h"
 #include "support/recordingprompts.h"
 #include "support/tempsettings.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>

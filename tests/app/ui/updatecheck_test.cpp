@@ -57,7 +57,8 @@ struct Program
 
 TEST(UpdateCheck, AnswersOfTheSite)
 {
-    ASSERT_LT(*VersionValue(versionText()), *VersionValue(u"1.6.0"_s)) << "the cases assume an older own version";
+    ASSERT_LT(*VersionValue(versionText()), *VersionValue(u"1.6.0"_s))
+        << "the cases assume an older own version";
     const QString product = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     const QString versionFile = u"/"_s + product + u"/newver.txt"_s;
     const struct
@@ -67,13 +68,23 @@ TEST(UpdateCheck, AnswersOfTheSite)
         QString announcement; // empty: nothing shown
         QStringList messages;
     } cases[] = {
-        {"newer", Script::response(200, "1.6.0", "text/plain"), u"有最新版本：V1.6.0可以下载升级"_s, {}},
+        {"newer",
+         Script::response(200, "1.6.0", "text/plain"),
+         u"有最新版本：V1.6.0可以下载升级"_s,
+         {}},
         {"our own", Script::response(200, versionText().toLatin1(), "text/plain"), {}, {}},
         {"two parts", Script::response(200, "1.5", "text/plain"), {}, {}},
-        {"spaces and a line break", Script::response(200, " 2.0.0 \r\n", "text/plain"),
-         u"有最新版本：V2.0.0可以下载升级"_s, {}},
-        {"a web page", Script::response(200, "<html><body>1.6.0</body></html>", "text/html"), {}, {}},
-        {"not found", Script::response(404, "<html>not found</html>", "text/html"), {},
+        {"spaces and a line break",
+         Script::response(200, " 2.0.0 \r\n", "text/plain"),
+         u"有最新版本：V2.0.0可以下载升级"_s,
+         {}},
+        {"a web page",
+         Script::response(200, "<html><body>1.6.0</body></html>", "text/html"),
+         {},
+         {}},
+        {"not found",
+         Script::response(404, "<html>not found</html>", "text/html"),
+         {},
          {u"请保持网络畅通！"_s}},
     };
     for (const auto &c : cases) {
@@ -130,9 +141,15 @@ TEST(UpdateCheck, VersionTexts)
         QString text;
         std::optional<qint64> value;
     } cases[] = {
-        {u"1.5.119"_s, 10050119},    {u"1.6.0"_s, 10060000},   {u" 2 . 0 . 0 "_s, 20000000},
-        {u"1.5"_s, std::nullopt},     {u"1.5.119.1"_s, std::nullopt}, {u"1.a.0"_s, std::nullopt},
-        {u"1..0"_s, std::nullopt},    {u"-1.0.0"_s, std::nullopt},    {u"99999999999.0.0"_s, std::nullopt},
+        {u"1.5.119"_s, 10050119},
+        {u"1.6.0"_s, 10060000},
+        {u" 2 . 0 . 0 "_s, 20000000},
+        {u"1.5"_s, std::nullopt},
+        {u"1.5.119.1"_s, std::nullopt},
+        {u"1.a.0"_s, std::nullopt},
+        {u"1..0"_s, std::nullopt},
+        {u"-1.0.0"_s, std::nullopt},
+        {u"99999999999.0.0"_s, std::nullopt},
     };
     for (const auto &c : cases)
         EXPECT_EQ(VersionValue(c.text), c.value) << qPrintable(c.text);

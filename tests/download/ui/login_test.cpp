@@ -104,8 +104,7 @@ QString inputValues(WebEngineBrowser &browser)
         .toString();
 }
 
-template<typename T>
-T *child(const QObject *parent, const QString &name)
+template<typename T> T *child(const QObject *parent, const QString &name)
 {
     T *found = parent->findChild<T *>(name);
     EXPECT_TRUE(found) << name.toStdString();
@@ -131,27 +130,41 @@ TEST(LoginForm, FilledAndSubmittedAsThePageAsks)
     const Case cases[] = {
         {"UserName and PassWord, then submit",
          "<input name=UserName><input name=PassWord type=password><input type=submit value=Go>",
-         false, userAndPass, {}},
+         false,
+         userAndPass,
+         {}},
         {"other names of the lists",
-         "<input name=USERID><input name=passwd type=password><input type=submit>", false,
-         "USERID=alice-7Q&passwd=pw-s3cret-9Z", {}},
+         "<input name=USERID><input name=passwd type=password><input type=submit>",
+         false,
+         "USERID=alice-7Q&passwd=pw-s3cret-9Z",
+         {}},
         {"submit before the password field: filled, not submitted",
          "<input id=u name=UserName><input id=s type=submit value=Go>"
          "<input id=p name=PassWord type=password>",
-         false, {}, u"u=alice-7Q&s=Go&p=pw-s3cret-9Z"_s},
+         false,
+         {},
+         u"u=alice-7Q&s=Go&p=pw-s3cret-9Z"_s},
         {"an early submit is passed by, the one after the fields submits",
          "<input type=submit name=early value=e><input name=user><input name=pass type=password>"
          "<input type=submit name=late value=l>",
-         false, "user=alice-7Q&pass=pw-s3cret-9Z&late=l", {}},
+         false,
+         "user=alice-7Q&pass=pw-s3cret-9Z&late=l",
+         {}},
         {"two account fields and no password are two filled fields",
-         "<input name=UserName><input name=useruid><input type=submit>", false,
-         "UserName=alice-7Q&useruid=alice-7Q", {}},
+         "<input name=UserName><input name=useruid><input type=submit>",
+         false,
+         "UserName=alice-7Q&useruid=alice-7Q",
+         {}},
         {"IP登录 clicks submitip and fills nothing",
          "<input name=UserName><input type=submit name=other value=o>"
          "<input id=submitip type=submit name=ip value=1>",
-         true, "UserName=&ip=1", {}},
+         true,
+         "UserName=&ip=1",
+         {}},
         {"IP登录 without submitip only waits",
-         "<input id=u name=UserName><input id=s type=submit value=Go>", true, {},
+         "<input id=u name=UserName><input id=s type=submit value=Go>",
+         true,
+         {},
          u"u=&s=Go"_s},
     };
     QWebEngineProfile profile; // off the record
@@ -202,13 +215,14 @@ TEST(LoginForm, ASecondAttemptWhileOneRunsReturnsAtOnce)
     login.fields = {site.url(u"/login.html"_s), account, password, false, false};
     bool secondReturned = false;
     bool firstStillRunning = false;
-    QObject::connect(&site.server, &ScriptedHttpServer::requestReceived, &login, [&](const RecordedRequest &r) {
-        if (r.path != "/login.html" || secondReturned)
-            return;
-        login.FillAndSubmitLogin(false);
-        secondReturned = true;
-        firstStillRunning = !login.testLoginEnabled();
-    });
+    QObject::connect(&site.server, &ScriptedHttpServer::requestReceived, &login,
+                     [&](const RecordedRequest &r) {
+                         if (r.path != "/login.html" || secondReturned)
+                             return;
+                         login.FillAndSubmitLogin(false);
+                         secondReturned = true;
+                         firstStillRunning = !login.testLoginEnabled();
+                     });
     login.FillAndSubmitLogin(true);
     EXPECT_TRUE(secondReturned);
     EXPECT_TRUE(firstStillRunning);
@@ -234,11 +248,7 @@ struct WindowRig
     }
     ~WindowRig() { delete window.data(); }
 
-    template<typename T>
-    T *get(const QString &name) const
-    {
-        return child<T>(window, name);
-    }
+    template<typename T> T *get(const QString &name) const { return child<T>(window, name); }
     void click(const QString &name) const
     {
         QTest::mouseClick(get<QAbstractButton>(name), Qt::LeftButton);
@@ -279,8 +289,10 @@ TEST(LoginPanelWindow, BrowserEventsRefreshAndClose)
                      "<html><head><title>Links page</title></head><body>"
                      "<a id=nw href=/other.html target=_blank>new window</a></body></html>",
                      "text/html");
-    server.serveBody(u"/other.html"_s, "<html><head><title>Other page</title></head></html>", "text/html");
-    server.serveBody(u"/row.html"_s, "<html><head><title>Row page</title></head></html>", "text/html");
+    server.serveBody(u"/other.html"_s, "<html><head><title>Other page</title></head></html>",
+                     "text/html");
+    server.serveBody(u"/row.html"_s, "<html><head><title>Row page</title></head></html>",
+                     "text/html");
     auto *panel = rig.get<QWidget>(u"PicWebBK"_s);
 
     // No address: "自动登录" is refused and stays clear.
@@ -296,7 +308,8 @@ TEST(LoginPanelWindow, BrowserEventsRefreshAndClose)
     ASSERT_TRUE(rig.web1At(server.url(u"/links.html"_s)));
     EXPECT_TRUE(rig.get<QPushButton>(u"Command2"_s)->isEnabled());
     EXPECT_EQ(panel->findChildren<QWebEngineView *>().size(), 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.window->statusPanelText(3) == u"Links page"; }, 5000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return rig.window->statusPanelText(3) == u"Links page"; }, 5000));
 
     const auto windowsBefore = QApplication::topLevelWidgets().size();
     rig.web1()->Document()->getElementById(u"nw"_s).click();
@@ -313,7 +326,8 @@ TEST(LoginPanelWindow, BrowserEventsRefreshAndClose)
     const int loads = server.requestCount(u"/other.html"_s);
     rig.click(u"Command3"_s);
     EXPECT_FALSE(panel->isVisible());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return server.requestCount(u"/other.html"_s) >= loads + 2; }, 5000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return server.requestCount(u"/other.html"_s) >= loads + 2; }, 5000));
     EXPECT_EQ(rig.web1()->URL(), server.url(u"/other.html"_s));
 
     // With the refresh on, "网页登录" leaves the page as it is even with a row selected.
@@ -439,7 +453,8 @@ TEST(LoginPanelWindow, AutomaticLoginAdmitsTheReDownloadInBothMethods)
             },
             30000));
         ASSERT_FALSE(ends.isEmpty());
-        EXPECT_EQ(ends.first(), qMakePair(int(QueueRow::Finished), u"htm"_s)) << "a web-page row first";
+        EXPECT_EQ(ends.first(), qMakePair(int(QueueRow::Finished), u"htm"_s))
+            << "a web-page row first";
         EXPECT_EQ(site.posts(), QList<QByteArray>{"UserName=alice-7Q&PassWord=pw-s3cret-9Z"});
         QFile saved(rig->dir.filePath(u"paper.pdf"_s));
         ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
@@ -470,9 +485,8 @@ TEST(LoginPanelWindow, ClosingTheWindowEndsAWaitingLogin)
     rig.click(u"Command1"_s);
     rig.type(u"Text1"_s, server.url(u"/slow.html"_s));
     rig.click(u"Option5"_s); // IP登录: no account needed
-    QObject::connect(&server, &ScriptedHttpServer::requestReceived, rig.window, [&] {
-        QTimer::singleShot(0, rig.window, [&] { rig.window->close(); });
-    });
+    QObject::connect(&server, &ScriptedHttpServer::requestReceived, rig.window,
+                     [&] { QTimer::singleShot(0, rig.window, [&] { rig.window->close(); }); });
     QElapsedTimer clock;
     clock.start();
     rig.click(u"Command5"_s); // returns once the attempt has ended

@@ -127,8 +127,8 @@ TEST(FolderList, DropDownFitsTheWidestEntryWithScrollBarRoomFromNineEntries)
     EXPECT_EQ(list.view()->minimumWidth(), eight);
 
     list.addItem(u"/b"_s);
-    const int scrollBar
-        = list.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list.view());
+    const int scrollBar =
+        list.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list.view());
     EXPECT_EQ(FitDropDownWidth(&list), eight + scrollBar);
     EXPECT_LE(list.width(), QApplication::primaryScreen()->geometry().width());
 }

@@ -1,8 +1,8 @@
 // labels: gui browser
+#include "browser/ui/webenginebrowser.h"
 #include "foundation/settings.h"
 #include "search/serviceaddress.h"
 #include "search/ui/fwebsearch.h"
-#include "browser/ui/webenginebrowser.h"
 #include "support/fixturesite.h"
 #include "support/searchrig.h"
 #include "support/tempsettings.h"
@@ -58,10 +58,7 @@ protected:
         window->show();
         return window;
     }
-    template<typename T> T *find(const QString &name) const
-    {
-        return window->findChild<T *>(name);
-    }
+    template<typename T> T *find(const QString &name) const { return window->findChild<T *>(name); }
     QAction *action(const QString &name) const { return window->findChild<QAction *>(name); }
     bool settlesAt(const QString &address) const
     {
@@ -69,7 +66,10 @@ protected:
             [&] { return window->browser()->URL() == address && !window->browser()->Busy(); },
             pageLimitMs);
     }
-    void click(const QString &buttonName) { QTest::mouseClick(find<QPushButton>(buttonName), Qt::LeftButton); }
+    void click(const QString &buttonName)
+    {
+        QTest::mouseClick(find<QPushButton>(buttonName), Qt::LeftButton);
+    }
 };
 
 } // namespace
@@ -117,9 +117,12 @@ TEST_F(SearchWindow, ButtonsDriveTheWalkTheHandOverAndTheExport)
     window->session().limits.msPerDelaySecond = 10;
     find<QComboBox>(u"Combo1"_s)->setCurrentText(u"1"_s);
     window->browser()->Navigate(ServiceSearchPage(u"wetland"_s));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->browser()->URL().contains(u"/search?q=wetland"_s)
-                                             && !window->browser()->Busy(); },
-                                pageLimitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return window->browser()->URL().contains(u"/search?q=wetland"_s)
+                   && !window->browser()->Busy();
+        },
+        pageLimitMs));
 
     click(u"Command9"_s); // this page only
     EXPECT_EQ(find<QLabel>(u"Label1"_s)->text(), u"2"_s);
@@ -178,13 +181,16 @@ TEST_F(SearchWindow, ClosingDuringAnAddAllWalkEndsTheWalk)
     window->session().limits.msPerDelaySecond = 1000;
     find<QComboBox>(u"Combo1"_s)->setCurrentText(u"120"_s);
     window->browser()->Navigate(ServiceSearchPage(u"wetland"_s));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->browser()->URL().contains(u"wetland"_s)
-                                             && !window->browser()->Busy(); },
-                                pageLimitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return window->browser()->URL().contains(u"wetland"_s) && !window->browser()->Busy();
+        },
+        pageLimitMs));
     // Page 2 on show, the walk in its two-minute delay: the user closes the window.
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (window && window->browser()->URL() == site.url(u"/search2.html"_s) && !window->browser()->Busy()) {
+        if (window && window->browser()->URL() == site.url(u"/search2.html"_s)
+            && !window->browser()->Busy()) {
             poll.stop();
             window->close();
         }

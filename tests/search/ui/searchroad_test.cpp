@@ -1,6 +1,6 @@
 // labels: browser
-#include "search/serviceaddress.h"
 #include "browser/ui/webenginebrowser.h"
+#include "search/serviceaddress.h"
 #include "support/fixturesite.h"
 #include "support/searchrig.h"
 

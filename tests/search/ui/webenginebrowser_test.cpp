@@ -1,20 +1,20 @@
 // labels: browser
+#include "browser/staticdocument.h"
+#include "browser/ui/webenginebrowser.h"
 #include "search/resultpage.h"
 #include "search/serviceaddress.h"
-#include "browser/ui/webenginebrowser.h"
-#include "transfer/sharednetwork.h"
-#include "browser/staticdocument.h"
 #include "support/fixturesite.h"
 #include "support/htmldocument.h"
 #include "support/qtprinters.h"
+#include "transfer/sharednetwork.h"
 
-#include <QNetworkCookie>
 #include <QNetworkAccessManager>
+#include <QNetworkCookie>
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
-#include <QWebEngineCookieStore>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <gtest/gtest.h>
@@ -45,8 +45,7 @@ protected:
     void TearDown() override { browser.reset(); }
 
     // Starts a navigation (or a click) and waits for its top-level document.
-    template<typename Start>
-    bool loads(Start start)
+    template<typename Start> bool loads(Start start)
     {
         QSignalSpy done(browser.get(), &Browser::DocumentComplete);
         start();
@@ -84,7 +83,8 @@ TEST_F(BrowserTest, WalksTheFixtureSiteByItsNextLinks)
 
     ResultPage first = ExtractPage(*browser, u"/tmp/papers/"_s);
     EXPECT_FALSE(first.blocked);
-    EXPECT_EQ(links(first), QStringList({site.url(u"/pdf/101.pdf"_s), site.url(u"/pdf/102.pdf?a=1&b=2"_s)}));
+    EXPECT_EQ(links(first),
+              QStringList({site.url(u"/pdf/101.pdf"_s), site.url(u"/pdf/102.pdf?a=1&b=2"_s)}));
     ASSERT_EQ(first.entries.size(), 2);
     EXPECT_EQ(first.entries.at(1).title, u"Page one: second article"_s);
     EXPECT_EQ(first.entries.at(1).page, browser->URL());
@@ -126,8 +126,8 @@ TEST_F(BrowserTest, ExtractsTheEdgeCasePageAsTheStaticParserDoes)
                             "text/html; charset=utf-8");
     ASSERT_TRUE(open(site.url(u"/entries.html"_s)));
     const ResultPage live = ExtractPage(*browser, {});
-    const auto parsed = test::parseHtml(readFixture(u"resultpages/entries.html"_s),
-                                        site.url(u"/entries.html"_s));
+    const auto parsed =
+        test::parseHtml(readFixture(u"resultpages/entries.html"_s), site.url(u"/entries.html"_s));
     const ResultPage fromText = ParseResultPage(parsed.get(), {});
     ASSERT_EQ(live.entries.size(), 5);
     ASSERT_EQ(live.entries.size(), fromText.entries.size());
@@ -167,7 +167,8 @@ TEST_F(BrowserTest, ReportsNavigationTitleAndOnlyTopLevelCompletion)
     EXPECT_EQ(titles.last().at(0).toString(), u"Events page"_s);
 
     byId(u"retitle"_s).click();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return titles.last().at(0).toString() == u"新しい題名"_s; }, 5000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return titles.last().at(0).toString() == u"新しい題名"_s; }, 5000));
 
     ASSERT_TRUE(open(u"about:blank"_s));
     const auto blank = browser->Document();
@@ -194,7 +195,8 @@ TEST_F(BrowserTest, NewWindowsOpenInTheSameBrowserAndCloseRequestsAreRefused)
 
     ASSERT_TRUE(open(site.url(u"/events.html"_s)));
     QSignalSpy closing(browser.get(), &Browser::WindowClosing);
-    byId(u"closer"_s).click(); // the engine itself ignores this one (the page was not opened by script)
+    byId(u"closer"_s)
+        .click(); // the engine itself ignores this one (the page was not opened by script)
     QTest::qWait(300);
     emit browser->page()->windowCloseRequested(); // as for a window a script may close
     EXPECT_EQ(closing.size(), 1);
@@ -231,7 +233,8 @@ TEST_F(BrowserTest, FormValuesAreSettableAndClickSubmits)
     field.setValue(u"湿地 & 論文"_s);
     EXPECT_EQ(byId(u"kw"_s).value(), u"湿地 & 論文"_s); // read again from the page
     ASSERT_TRUE(loads([&] { byId(u"go"_s).click(); }));
-    EXPECT_EQ(browser->URL(), site.url(u"/search2.html?q=%E6%B9%BF%E5%9C%B0+%26+%E8%AB%96%E6%96%87"_s));
+    EXPECT_EQ(browser->URL(),
+              site.url(u"/search2.html?q=%E6%B9%BF%E5%9C%B0+%26+%E8%AB%96%E6%96%87"_s));
     // An element of the page before is gone: clicking it does nothing.
     QSignalSpy before(browser.get(), &Browser::BeforeNavigate2);
     field.click();
@@ -275,7 +278,8 @@ TEST_F(BrowserTest, EveryNavigationEndsBusy)
     // A link whose click is cancelled by the page never loads: Busy lets go after the grace.
     browser->setClickNavigationGrace(300);
     ASSERT_TRUE(open(site.url(u"/events.html"_s)));
-    browser->evaluate(u"document.getElementById('newwindow').addEventListener('click', function(e) { e.preventDefault(); });"_s);
+    browser->evaluate(
+        u"document.getElementById('newwindow').addEventListener('click', function(e) { e.preventDefault(); });"_s);
     byId(u"newwindow"_s).click();
     EXPECT_FALSE(browser->Busy()); // the click saw the cancel: no navigation expected
 
@@ -295,28 +299,34 @@ TEST_F(BrowserTest, CookiesGoBothWaysBetweenTheBrowserAndTheTransfers)
     auto *jar = new TransferCookieJar; // the manager takes it
     transfers.setCookieJar(jar);
     CookieBridge bridge(&profile, jar);
-    site.server().route(u"/login"_s, Script::response(200, "<html><body>ok</body></html>", "text/html",
-                                                       {"Set-Cookie: sid=abc123; Path=/"}));
+    site.server().route(u"/login"_s,
+                        Script::response(200, "<html><body>ok</body></html>", "text/html",
+                                         {"Set-Cookie: sid=abc123; Path=/"}));
     ASSERT_TRUE(open(site.url(u"/login"_s)));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return cookieValue(*jar, site.url(u"/pdf/101.pdf"_s), "sid") == "abc123"; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return cookieValue(*jar, site.url(u"/pdf/101.pdf"_s), "sid") == "abc123"; }, 5000));
 
     // No domain and no path: a cookie of this host under /pdf only.
-    site.server().routeSequence(u"/pdf/ticket.pdf"_s,
-                                {Script::response(200, "%PDF-1.4", "application/pdf", {"Set-Cookie: ticket=t-42"}),
-                                 Script::response(200, "%PDF-1.4", "application/pdf",
-                                                  {"Set-Cookie: ticket=gone; Max-Age=0"})});
+    site.server().routeSequence(
+        u"/pdf/ticket.pdf"_s,
+        {Script::response(200, "%PDF-1.4", "application/pdf", {"Set-Cookie: ticket=t-42"}),
+         Script::response(200, "%PDF-1.4", "application/pdf",
+                          {"Set-Cookie: ticket=gone; Max-Age=0"})});
     site.server().serveBody(u"/pdf/view.html"_s, "<html><body>view</body></html>", "text/html");
     const auto transfer = [&](auto storeSignal) {
         QSignalSpy told(profile.cookieStore(), storeSignal);
-        std::unique_ptr<QNetworkReply> reply(transfers.get(QNetworkRequest(QUrl(site.url(u"/pdf/ticket.pdf"_s)))));
+        std::unique_ptr<QNetworkReply> reply(
+            transfers.get(QNetworkRequest(QUrl(site.url(u"/pdf/ticket.pdf"_s)))));
         QSignalSpy finished(reply.get(), &QNetworkReply::finished);
         EXPECT_TRUE(finished.wait(5000));
-        return QTest::qWaitFor([&] {
-            for (const QList<QVariant> &args : told)
-                if (args.at(0).value<QNetworkCookie>().name() == "ticket")
-                    return true;
-            return false;
-        }, 5000);
+        return QTest::qWaitFor(
+            [&] {
+                for (const QList<QVariant> &args : told)
+                    if (args.at(0).value<QNetworkCookie>().name() == "ticket")
+                        return true;
+                return false;
+            },
+            5000);
     };
     const auto cookiesSentTo = [&](const QString &path) {
         site.server().clearRequests();
@@ -343,21 +353,25 @@ TEST_F(BrowserTest, CookiesGoBothWaysBetweenTheBrowserAndTheTransfers)
 TEST(ProgramBrowser, SharesItsCookiesWithTheTransfers)
 {
     FixtureSite site;
-    site.server().route(u"/session"_s, Script::response(200, "<html><body>ok</body></html>", "text/html",
-                                                         {"Set-Cookie: session=s-77; Path=/"}));
+    site.server().route(u"/session"_s,
+                        Script::response(200, "<html><body>ok</body></html>", "text/html",
+                                         {"Set-Cookie: session=s-77; Path=/"}));
     site.server().route(u"/pdf/given.pdf"_s, Script::response(200, "%PDF-1.4", "application/pdf",
-                                                               {"Set-Cookie: given=g-5; Path=/"}));
+                                                              {"Set-Cookie: given=g-5; Path=/"}));
     auto browser = std::make_unique<WebEngineBrowser>(); // the program's own profile
     QSignalSpy done(browser.get(), &Browser::DocumentComplete);
     browser->Navigate(site.url(u"/session"_s));
     ASSERT_TRUE(done.wait(pageLimitMs));
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return cookieValue(SharedCookieJar(), site.url(u"/pdf/101.pdf"_s), "session") == "s-77"; }, 5000));
+        [&] {
+            return cookieValue(SharedCookieJar(), site.url(u"/pdf/101.pdf"_s), "session") == "s-77";
+        },
+        5000));
     EXPECT_EQ(programBrowserProfile(), programBrowserProfile());
 
     QSignalSpy added(programBrowserProfile()->cookieStore(), &QWebEngineCookieStore::cookieAdded);
-    std::unique_ptr<QNetworkReply> reply(
-        SharedNetworkManager().get(MakeTransferRequest(QUrl(site.url(u"/pdf/given.pdf"_s)), {}, false)));
+    std::unique_ptr<QNetworkReply> reply(SharedNetworkManager().get(
+        MakeTransferRequest(QUrl(site.url(u"/pdf/given.pdf"_s)), {}, false)));
     QSignalSpy finished(reply.get(), &QNetworkReply::finished);
     ASSERT_TRUE(finished.wait(5000));
     EXPECT_TRUE(QTest::qWaitFor(

@@ -62,9 +62,18 @@ struct CopyTool
         form.show();
     }
     template<typename T> T *child(const QString &name) { return form.findChild<T *>(name); }
-    void setDestination(const QString &folder) { child<QComboBox>(u"Combo1"_s)->setEditText(folder); }
-    void pickRule(int index) { child<QRadioButton>(u"Option1("_s + QString::number(index) + u')')->click(); }
-    void press(const QString &button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+    void setDestination(const QString &folder)
+    {
+        child<QComboBox>(u"Combo1"_s)->setEditText(folder);
+    }
+    void pickRule(int index)
+    {
+        child<QRadioButton>(u"Option1("_s + QString::number(index) + u')')->click();
+    }
+    void press(const QString &button)
+    {
+        QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
+    }
     // Starts a run and waits for its end, told by the completion message.
     bool runToEnd()
     {
@@ -93,7 +102,11 @@ TEST(CopyTool, FiveClashRules)
         {"rename", 3, "new", T1, {{u"a.pdf"_s, "old"}, {u"a[001].pdf"_s, "new"}}},
         {"4: same size, same time", 4, "NEW", T1, {{u"a.pdf"_s, "NEW"}}},
         {"4: same size, other time", 4, "NEW", T2, {{u"a.pdf"_s, "old"}, {u"a[001].pdf"_s, "NEW"}}},
-        {"4: other size, same time", 4, "newer", T1, {{u"a.pdf"_s, "old"}, {u"a[001].pdf"_s, "newer"}}},
+        {"4: other size, same time",
+         4,
+         "newer",
+         T1,
+         {{u"a.pdf"_s, "old"}, {u"a[001].pdf"_s, "newer"}}},
         {"5: same size, other time", 5, "NEW", T2, {{u"a.pdf"_s, "NEW"}}},
         {"5: other size", 5, "newer", T1, {{u"a.pdf"_s, "old"}, {u"a[001].pdf"_s, "newer"}}},
     };
@@ -128,11 +141,13 @@ TEST(CopyTool, CopiesKeepTheirTimeSoACopyAgainIsOverwrittenByRuleFour)
         CopyTool tool(sources);
         tool.setDestination(QDir::toNativeSeparators(dst));
         ASSERT_TRUE(tool.runToEnd()); // the default rule, 4
-        EXPECT_EQ(tool.child<QComboBox>(u"Combo1"_s)->currentText(), QDir::toNativeSeparators(dst + u'/'));
+        EXPECT_EQ(tool.child<QComboBox>(u"Combo1"_s)->currentText(),
+                  QDir::toNativeSeparators(dst + u'/'));
     }
     // The first x.pdf's copy kept its source's time, so the second x.pdf, of the same size and
     // time, replaced it under rule 4 instead of taking a numbered name.
-    EXPECT_EQ(contents(dst), (std::map<QString, QByteArray>{{u"x.pdf"_s, "other"}, {u"notes"_s, "n"}}));
+    EXPECT_EQ(contents(dst),
+              (std::map<QString, QByteArray>{{u"x.pdf"_s, "other"}, {u"notes"_s, "n"}}));
     EXPECT_EQ(QFileInfo(dst + u"/x.pdf"_s).lastModified(), T2);
     EXPECT_EQ(GetSetting(setting::CopyDestination), dst + u'/');
     EXPECT_EQ(ReadFolderHistory(FolderHistoryPath()).value_or(QStringList()),
@@ -141,7 +156,8 @@ TEST(CopyTool, CopiesKeepTheirTimeSoACopyAgainIsOverwrittenByRuleFour)
     // The next window remembers the folder and the rule; a source inside the destination is
     // passed over, not numbered.
     CopyTool again({dst + u"/x.pdf"_s});
-    EXPECT_EQ(again.child<QComboBox>(u"Combo1"_s)->currentText(), QDir::toNativeSeparators(dst + u'/'));
+    EXPECT_EQ(again.child<QComboBox>(u"Combo1"_s)->currentText(),
+              QDir::toNativeSeparators(dst + u'/'));
     EXPECT_TRUE(again.child<QRadioButton>(u"Option1(4)"_s)->isChecked());
     again.pickRule(3);
     ASSERT_TRUE(again.runToEnd());
@@ -159,15 +175,19 @@ TEST(CopyTool, WindowLoadsItsControlsAndRefusesAFolderItCannotMake)
     EXPECT_EQ(tool.child<QLabel>(u"Label1"_s)->text(), u"目的文件夹："_s);
     EXPECT_EQ(tool.child<QPushButton>(u"Command3"_s)->text(), u"浏览"_s);
     EXPECT_EQ(tool.child<QPushButton>(u"Command2"_s)->text(), u"关闭"_s);
-    EXPECT_EQ(tool.child<QRadioButton>(u"Option1(5)"_s)->text(), u"文件大小相同：覆盖；否则：自动重命名"_s);
+    EXPECT_EQ(tool.child<QRadioButton>(u"Option1(5)"_s)->text(),
+              u"文件大小相同：覆盖；否则：自动重命名"_s);
     // The default destination is the program's folder; a stored rule outside 1..5 picks none.
-    EXPECT_EQ(tool.child<QComboBox>(u"Combo1"_s)->currentText(), QDir::toNativeSeparators(ProgramDataFolder()));
+    EXPECT_EQ(tool.child<QComboBox>(u"Combo1"_s)->currentText(),
+              QDir::toNativeSeparators(ProgramDataFolder()));
     for (int i = 1; i <= 5; ++i)
-        EXPECT_FALSE(tool.child<QRadioButton>(u"Option1("_s + QString::number(i) + u')')->isChecked());
+        EXPECT_FALSE(
+            tool.child<QRadioButton>(u"Option1("_s + QString::number(i) + u')')->isChecked());
 
     tool.prompts.folderAnswers = {u"/chosen"_s};
     tool.press(u"Command3"_s);
-    EXPECT_EQ(tool.child<QComboBox>(u"Combo1"_s)->currentText(), QDir::toNativeSeparators(u"/chosen/"_s));
+    EXPECT_EQ(tool.child<QComboBox>(u"Combo1"_s)->currentText(),
+              QDir::toNativeSeparators(u"/chosen/"_s));
     EXPECT_EQ(tool.prompts.last(), u"请选择要浏览的文件夹:"_s);
 
     tool.setDestination(u"relative/folder"_s);
@@ -245,5 +265,6 @@ TEST(CopyTool, SourcesGoneBeforeTheirTurnAreCountedInTheEndMessage)
     CopyTool none({root.filePath(u"src/gone.pdf"_s)});
     none.setDestination(root.filePath(u"dst"_s));
     none.press(u"Command1"_s);
-    EXPECT_EQ(none.prompts.messages(), QStringList{u"复制文件完成！\n有 1 个文件已不存在，已跳过。"_s});
+    EXPECT_EQ(none.prompts.messages(),
+              QStringList{u"复制文件完成！\n有 1 个文件已不存在，已跳过。"_s});
 }

@@ -32,7 +32,7 @@ namespace {
 
 QByteArray gzip(const QByteArray &data)
 {
-    z_stream z {};
+    z_stream z{};
     deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
     QByteArray out(int(deflateBound(&z, uLong(data.size()))) + 32, Qt::Uninitialized);
     z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
@@ -48,7 +48,8 @@ QByteArray gzip(const QByteArray &data)
 int entryFileCount(const QString &folder)
 {
     int n = 0;
-    for (QDirIterator it(folder, {u"*_0"_s}, QDir::Files, QDirIterator::Subdirectories); it.hasNext(); it.next())
+    for (QDirIterator it(folder, {u"*_0"_s}, QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext(); it.next())
         ++n;
     return n;
 }
@@ -142,7 +143,8 @@ TEST(CacheViewerWindow, ListsCopiesAndDeletesWhatTheBrowserFetched)
     CacheViewerPlaces places;
     places.cacheFolder = cacheFolder;
     places.homeFolder = QDir::homePath();
-    places.systemDescription = u"Debian GNU/Linux 12 (bookworm) 版本:12 (内部版本:6.1.0-27)[64位]"_s;
+    places.systemDescription =
+        u"Debian GNU/Linux 12 (bookworm) 版本:12 (内部版本:6.1.0-27)[64位]"_s;
     RecordingPrompts prompts;
     FIEcache window(places, prompts);
     window.show();

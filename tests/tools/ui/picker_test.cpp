@@ -22,8 +22,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-template<typename T>
-T *child(QWidget &w, const char *name)
+template<typename T> T *child(QWidget &w, const char *name)
 {
     return w.findChild<T *>(QString::fromLatin1(name));
 }
@@ -31,10 +30,7 @@ T *child(QWidget &w, const char *name)
 // Opens the picker, types a folder, picks a naming mode and presses a button.
 struct PickerRun
 {
-    PickerRun(SavePathValues &values, Prompts &prompts) : picker(values, prompts)
-    {
-        picker.show();
-    }
+    PickerRun(SavePathValues &values, Prompts &prompts) : picker(values, prompts) { picker.show(); }
     QStringList history()
     {
         QStringList out;
@@ -44,7 +40,10 @@ struct PickerRun
         return out;
     }
     void type(const QString &folder) { child<QComboBox>(picker, "Combo1")->setEditText(folder); }
-    void press(const char *button) { QTest::mouseClick(child<QPushButton>(picker, button), Qt::LeftButton); }
+    void press(const char *button)
+    {
+        QTest::mouseClick(child<QPushButton>(picker, button), Qt::LeftButton);
+    }
 
     FSeleFileSavePath picker;
 };
@@ -78,7 +77,8 @@ TEST(SaveFolderPicker, WindowAndFirstUse)
     // Browsing puts the chosen folder in the box; a cancelled browser keeps what was typed.
     prompts.folderAnswers = {u"/chosen/place"_s, QString()};
     run.press("Command1");
-    EXPECT_EQ(child<QComboBox>(w, "Combo1")->currentText(), QDir::toNativeSeparators(u"/chosen/place/"_s));
+    EXPECT_EQ(child<QComboBox>(w, "Combo1")->currentText(),
+              QDir::toNativeSeparators(u"/chosen/place/"_s));
     EXPECT_EQ(prompts.last(), u"请选择要浏览的文件夹:"_s);
     run.type(u"/typed/"_s);
     run.press("Command1");
@@ -121,7 +121,8 @@ TEST(SaveFolderPicker, OkCreatesTheCleanedFolderAndKeepsItInTheHistory)
     EXPECT_EQ(file.readAll().count(made.toUtf8()), 2);
     PickerRun again(values, prompts);
     EXPECT_EQ(again.history(), QStringList({u"/old/one"_s, made}));
-    EXPECT_EQ(child<QComboBox>(again.picker, "Combo1")->currentText(), QDir::toNativeSeparators(made + u'/'));
+    EXPECT_EQ(child<QComboBox>(again.picker, "Combo1")->currentText(),
+              QDir::toNativeSeparators(made + u'/'));
     EXPECT_TRUE(child<QRadioButton>(again.picker, "Option1")->isChecked());
 }
 
