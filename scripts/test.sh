@@ -3,7 +3,8 @@
 #   1. the whole suite of build/ (GCC; warnings are errors when PAPYRANT_WERROR=ON, as in CI);
 #   2. the logic tests under AddressSanitizer and UndefinedBehaviorSanitizer (clang, build-asan/);
 #   3. every fuzz target for FUZZ_SECONDS (20) over its seed corpus;
-#   4. the Debian package: made, installed into a temporary root, its program started.
+#   4. the Debian package: made, installed into a temporary root, its program started;
+#   5. the layout of every C++ file against .clang-format (the format-check target).
 # With arguments, only step 1 runs and they go to ctest: bash scripts/test.sh -L unit
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -40,5 +41,6 @@ stage "suite" suite
 stage "sanitizers" bash "$root/scripts/sanitize.sh"
 stage "fuzzing" bash "$root/scripts/fuzz.sh" "${FUZZ_SECONDS:-20}" "$root/build-asan"
 stage "package" bash "$root/scripts/package-test.sh"
+stage "format" cmake --build "$root/build" --target format-check
 echo "stages: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
