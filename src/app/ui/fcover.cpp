@@ -116,6 +116,10 @@ FCover::FCover(QWidget *parent) : QWidget(parent)
         emit updateCheckDue();
     });
 
+    // Room around the captions: the default button's frame would otherwise touch its text.
+    for (QPushButton *button : {m_command1, m_command3})
+        button->setMinimumWidth(button->sizeHint().width() + 24);
+
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_command1);

@@ -32,6 +32,10 @@ void prepareProcess()
             qputenv("QTWEBENGINE_CHROMIUM_FLAGS", QByteArray(flags + " --disable-gpu").trimmed());
         if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
             qputenv("QT_XCB_GL_INTEGRATION", "none");
+        // The engine then reports its GL set-up at every start, meant for finding driver
+        // faults; with GL off on purpose it is only noise on the terminal.
+        if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+            qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
