@@ -10,6 +10,7 @@
 #include "download/scheduler.h"
 #include "download/ui/ffiledownload.h"
 #include "foundation/settings.h"
+#include "support/findchild.h"
 #include "support/openerlog.h"
 #include "support/qtprinters.h"
 #include "support/scriptedhttpserver.h"
@@ -40,13 +41,6 @@ using namespace papyrant::test;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-template<typename T> T *child(const QWidget *window, const QString &name)
-{
-    T *found = window->findChild<T *>(name);
-    EXPECT_TRUE(found) << name.toStdString();
-    return found;
-}
 
 QAction *action(const QWidget *window, const QString &name)
 {

@@ -14,6 +14,7 @@
 #include "search/searchsession.h"
 #include "search/serviceaddress.h"
 #include "search/ui/fwebsearch.h"
+#include "support/findchild.h"
 #include "support/fixturesite.h"
 #include "support/recordingprompts.h"
 #include "support/tempsettings.h"
@@ -40,13 +41,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 constexpr int pageLimitMs = 20000;
-
-template<typename T> T *child(const QObject *window, const QString &name)
-{
-    T *found = window->findChild<T *>(name);
-    EXPECT_TRUE(found) << name.toStdString();
-    return found;
-}
 
 // Answers the save-folder picker as a user does once it shows: the folder typed, "确定".
 void confirmPickerWhenShown(const QString &folder, int *shown)

@@ -7,6 +7,7 @@
 #include "download/ui/ffiledownload.h"
 #include "foundation/settings.h"
 #include "search/ui/fwebsearch.h"
+#include "support/findchild.h"
 #include "support/openerlog.h"
 #include "support/recordingprompts.h"
 #include "support/tempsettings.h"
@@ -31,13 +32,6 @@ using namespace papyrant::test;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-template<typename T> T *child(const QWidget *window, const QString &name)
-{
-    T *found = window->findChild<T *>(name);
-    EXPECT_TRUE(found) << name.toStdString();
-    return found;
-}
 
 // The program with its download window open, and a browser cache of its own.
 struct Program

@@ -6,6 +6,7 @@
 #include "download/downloadsession.h"
 #include "download/loginpanel.h"
 #include "download/ui/ffiledownload.h"
+#include "support/findchild.h"
 #include "support/qtprinters.h"
 #include "support/recordingprompts.h"
 #include "support/scriptedhttpserver.h"
@@ -102,13 +103,6 @@ QString inputValues(WebEngineBrowser &browser)
         .evaluate(u"Array.prototype.map.call(document.querySelectorAll('input[id]'),"
                   u" function(e) { return e.id + '=' + e.value; }).join('&')"_s)
         .toString();
-}
-
-template<typename T> T *child(const QObject *parent, const QString &name)
-{
-    T *found = parent->findChild<T *>(name);
-    EXPECT_TRUE(found) << name.toStdString();
-    return found;
 }
 
 } // namespace
