@@ -152,11 +152,11 @@ TEST(TransferScheduler, OneStartAndOneEndPathForBothMethods)
     }
 }
 
-// The queue is cleared while a transfer of each method runs, and new rows take the old
-// positions: the transfers end without touching the new rows.
-TEST(TransferScheduler, RowsClearedWhileTransfersRun)
+// "/slow" answers a PDF of 1000 bytes in ten pieces 30 ms apart, long enough for the queue to
+// change under both methods' transfers; no time limit ends them first.
+namespace {
+void routeSlowPdf(TransferHarness &h)
 {
-    TransferHarness h;
     h.session.limits.noProgressMs = 20000;
     h.session.limits.downloaderStallMs = 20000;
     const QByteArray body = pdfBody(1000);
@@ -166,6 +166,15 @@ TEST(TransferScheduler, RowsClearedWhileTransfersRun)
     for (int i = 0; i < 1000; i += 100)
         slow.delay(30).send(body.mid(i, 100));
     h.server.route(QStringLiteral("/slow"), slow);
+}
+} // namespace
+
+// The queue is cleared while a transfer of each method runs, and new rows take the old
+// positions: the transfers end without touching the new rows.
+TEST(TransferScheduler, RowsClearedWhileTransfersRun)
+{
+    TransferHarness h;
+    routeSlowPdf(h);
     const int p1 = h.addRow(h.server.url(QStringLiteral("/slow?1")), QStringLiteral("a"));
     const int p2 = h.addRow(h.server.url(QStringLiteral("/slow?2")), QStringLiteral("b"));
     h.startTwo(p1, 1);
@@ -191,15 +200,7 @@ TEST(TransferScheduler, RowsClearedWhileTransfersRun)
 TEST(TransferScheduler, KeysReplacedWhileTransfersRun)
 {
     TransferHarness h;
-    h.session.limits.noProgressMs = 20000;
-    h.session.limits.downloaderStallMs = 20000;
-    const QByteArray body = pdfBody(1000);
-    Script slow;
-    slow.send(
-        Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf", "Content-Length: 1000"}));
-    for (int i = 0; i < 1000; i += 100)
-        slow.delay(30).send(body.mid(i, 100));
-    h.server.route(QStringLiteral("/slow"), slow);
+    routeSlowPdf(h);
     const int p1 = h.addRow(h.server.url(QStringLiteral("/slow?one")), QStringLiteral("a"));
     const int p2 = h.addRow(h.server.url(QStringLiteral("/slow?two")), QStringLiteral("b"));
     h.one.Inet下载当前文件(p2);
