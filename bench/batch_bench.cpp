@@ -7,7 +7,6 @@
 #include "batchdriver.h"
 
 #include <QCoreApplication>
-#include <cstdio>
 
 using namespace papyrant;
 using namespace papyrant::bench;
@@ -15,26 +14,15 @@ using namespace papyrant::bench;
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() < 5 || (args[1] != u"method1" && args[1] != u"method2")) {
-        std::fprintf(stderr,
-                     "usage: batch_bench method1|method2 urls.txt source-folder save-folder\n");
+    const std::optional<BatchArguments> batch =
+        ReadBatchArguments(app.arguments(), "batch_bench", "method1", "method2");
+    if (!batch)
         return 2;
-    }
-    const QList<BatchFile> files = ReadBatchList(args[2]);
-    if (files.isEmpty()) {
-        std::fprintf(stderr, "no URLs in %s\n", qPrintable(args[2]));
-        return 2;
-    }
-    QString folder = args[4];
-    if (!folder.endsWith(u'/'))
-        folder += u'/';
 
-    HeadlessEngine engine(args[1] == u"method1" ? 1 : 2);
-    AppendRows(engine.queue, files, folder, QStringLiteral("http://127.0.0.1/list.html"));
+    HeadlessEngine engine(batch->mode == u"method1" ? 1 : 2);
+    AppendRows(engine.queue, batch->files, batch->saveFolder,
+               QStringLiteral("http://127.0.0.1/list.html"));
     const qint64 ms = RunBatch(engine.queue, engine.scheduler, 600000);
-    std::printf("ms: %lld\nrows: %d\nfinished: %d\nidentical: %d\n", ms, engine.queue.count(),
-                engine.queue.countInState(QueueRow::Finished),
-                CountIdentical(engine.queue, args[3]));
+    PrintBatchResult(ms, engine.queue, batch->sourceFolder);
     return ms >= 0 ? 0 : 1;
 }

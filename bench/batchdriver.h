@@ -19,6 +19,8 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <QUrl>
+#include <cstdio>
+#include <optional>
 
 namespace papyrant::bench {
 
@@ -104,6 +106,42 @@ inline int CountIdentical(const DownloadQueue &queue, const QString &sourceFolde
             ++identical;
     }
     return identical;
+}
+
+// The arguments of both batch benchmarks, "<mode> <url list> <source folder> <save folder>"
+// with the mode one of two words. Wrong arguments or an empty list print why and give nothing.
+struct BatchArguments
+{
+    QString mode;
+    QList<BatchFile> files;
+    QString sourceFolder;
+    QString saveFolder; // ends in "/"
+};
+
+inline std::optional<BatchArguments> ReadBatchArguments(const QStringList &args,
+                                                        const char *program, const char *modeA,
+                                                        const char *modeB)
+{
+    if (args.size() < 5 || (args[1] != QLatin1String(modeA) && args[1] != QLatin1String(modeB))) {
+        std::fprintf(stderr, "usage: %s %s|%s urls.txt source-folder save-folder\n", program, modeA,
+                     modeB);
+        return std::nullopt;
+    }
+    BatchArguments batch{args[1], ReadBatchList(args[2]), args[3], args[4]};
+    if (batch.files.isEmpty()) {
+        std::fprintf(stderr, "no URLs in %s\n", qPrintable(args[2]));
+        return std::nullopt;
+    }
+    if (!batch.saveFolder.endsWith(u'/'))
+        batch.saveFolder += u'/';
+    return batch;
+}
+
+// The lines bench/batch.sh reads: "ms", "rows", "finished" and "identical".
+inline void PrintBatchResult(qint64 ms, const DownloadQueue &queue, const QString &sourceFolder)
+{
+    std::printf("ms: %lld\nrows: %d\nfinished: %d\nidentical: %d\n", ms, queue.count(),
+                queue.countInState(QueueRow::Finished), CountIdentical(queue, sourceFolder));
 }
 
 // What the download window holds of the engine, without the window: the model over the queue

@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QRadioButton>
-#include <cstdio>
 
 using namespace papyrant;
 using namespace papyrant::bench;
@@ -21,20 +20,10 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(appTitle());
-    const QStringList args = app.arguments();
-    if (args.size() < 5 || (args[1] != u"shown" && args[1] != u"hidden")) {
-        std::fprintf(stderr,
-                     "usage: batchwindow_bench shown|hidden urls.txt source-folder save-folder\n");
+    const std::optional<BatchArguments> batch =
+        ReadBatchArguments(app.arguments(), "batchwindow_bench", "shown", "hidden");
+    if (!batch)
         return 2;
-    }
-    const QList<BatchFile> files = ReadBatchList(args[2]);
-    if (files.isEmpty()) {
-        std::fprintf(stderr, "no URLs in %s\n", qPrintable(args[2]));
-        return 2;
-    }
-    QString folder = args[4];
-    if (!folder.endsWith(u'/'))
-        folder += u'/';
 
     SilentPrompts prompts;
     ProgramWindows windows(&prompts);
@@ -45,17 +34,16 @@ int main(int argc, char **argv)
     window->findChild<QComboBox *>(QStringLiteral("Combo1"))->setCurrentIndex(5);
     window->findChild<QComboBox *>(QStringLiteral("Combo2"))->setCurrentIndex(0);
     window->findChild<QRadioButton *>(QStringLiteral("Option3"))->setChecked(true);
-    if (args[1] == u"shown") {
+    if (batch->mode == u"shown") {
         windows.showDownloadWindow();
         // The window is on screen before the clock starts.
         QEventLoop settle;
         QTimer::singleShot(300, &settle, &QEventLoop::quit);
         settle.exec();
     }
-    AppendRows(window->queue(), files, folder, QStringLiteral("http://127.0.0.1/list.html"));
+    AppendRows(window->queue(), batch->files, batch->saveFolder,
+               QStringLiteral("http://127.0.0.1/list.html"));
     const qint64 ms = RunBatch(window->queue(), window->scheduler(), 600000);
-    std::printf("ms: %lld\nrows: %d\nfinished: %d\nidentical: %d\n", ms, window->queue().count(),
-                window->queue().countInState(QueueRow::Finished),
-                CountIdentical(window->queue(), args[3]));
+    PrintBatchResult(ms, window->queue(), batch->sourceFolder);
     return ms >= 0 ? 0 : 1;
 }
