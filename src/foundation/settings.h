@@ -39,6 +39,8 @@ inline constexpr SettingKey PageDelay{u"fWebSearch", u"Combo1", u"5"};
 inline constexpr SettingKey CopyDestination{u"Form_Copy_Move", u"目的文件夹", u"",
                                             &defaultCopyDestination};
 inline constexpr SettingKey CopyRule{u"Form_Copy_Move", u"OpIndex", u"4"};
+// The literature service the search window works on: the id of a service profile.
+inline constexpr SettingKey ServiceProfileId{u"设置", u"检索服务", u"cinii-research"};
 // The maker's site root for the update check; empty: no check at start-up.
 inline constexpr SettingKey UpdateSiteRoot{u"设置", u"更新网址", u""};
 // Window placement; the section is the window's object name (only fFileDownload keeps one).
@@ -53,7 +55,7 @@ inline constexpr const SettingKey *All[] = {
     &ProxyAddress,  &ProxyPort,      &ProxyEnabled,        &PromptSavePathOnExtract,
     &SaveFolder,    &BatchKeywords,  &PageDelay,           &CopyDestination,
     &CopyRule,      &UpdateSiteRoot, &PlacementResolution, &PlacementTop,
-    &PlacementLeft, &PlacementWidth, &PlacementHeight,
+    &PlacementLeft, &PlacementWidth, &PlacementHeight,     &ServiceProfileId,
 };
 
 } // namespace setting
@@ -80,5 +82,8 @@ template<std::integral T> void SaveSetting(const SettingKey &key, T value)
 
 // Where the store keeps its values (a file on this platform; the registry on Windows).
 QString settingsLocation();
+// The folder of the program's settings, for the files that go with them (the service profiles):
+// the store's own folder where it is a file, else the per-user configuration folder.
+QString settingsFolder();
 
 } // namespace papyrant

@@ -9,8 +9,11 @@
 #include "browser/ui/webenginebrowser.h"
 #include "download/ui/ffiledownload.h"
 #include "foundation/programvalues.h"
+#include "foundation/settings.h"
 #include "foundation/systeminfo.h"
 #include "foundation/ui/qtprompts.h"
+#include "search/searchsession.h"
+#include "search/serviceprofile.h"
 #include "search/ui/fwebsearch.h"
 #include "tools/ui/fiecache.h"
 #include "tools/ui/fselefilesavepath.h"
@@ -180,6 +183,11 @@ void ProgramWindows::applyOptions(const OptionValues &values)
 {
     setMaxFileSizeMB(values.maxFileSizeMB);
     m_savePath.PromptSavePathOnExtract = values.promptSavePathOnExtract;
+    // The search window reads the chosen service's rules, as the file has them now, from its
+    // next page on.
+    if (FWebSearch *search = searchWindow())
+        search->session().setProfile(
+            LoadServiceProfiles(settingsFolder()).chosen(values.serviceProfile));
     if (FFileDownload *download = downloadWindow()) {
         download->setDownloadMethod(values.downloadMethod);
         download->setProxy(values.proxy);

@@ -47,8 +47,10 @@ struct SearchWindowCalls
 };
 
 // The search window fWebSearch: the embedded browser above the splitter, the search list and
-// the commands below it. The commands themselves are SearchSession's and its command objects';
-// this window builds the controls and wires them. It is deleted when it closes.
+// the commands below it. It works on the service of the profile chosen in the options, and its
+// status bar names that service, or says why the last page read gave nothing. The commands
+// themselves are SearchSession's and its command objects'; this window builds the controls and
+// wires them. It is deleted when it closes.
 class FWebSearch : public QMainWindow
 {
     Q_OBJECT
@@ -83,6 +85,7 @@ private:
     void splitterReleased();
     void centreProgressPanel();
     void saveSettings();
+    void showServiceNote();
 
     Prompts &m_prompts;
     SearchWindowCalls m_calls;
@@ -112,6 +115,7 @@ private:
     QPushButton *m_command1 = nullptr;
     QLineEdit *m_text2 = nullptr;
     QLabel *m_statusText = nullptr;
+    QLabel *m_serviceText = nullptr;
     QMenu *m_menu清除 = nullptr;
     QMenu *m_menu加入 = nullptr;
 };
