@@ -25,6 +25,9 @@ int main(int argc, char **argv)
     site.routeKeyword(u"marsh"_s, u"cir/other1.html"_s, papyrant::test::researchProfile());
     site.answerLoginPage(u"/pdf/202.pdf"_s);
     site.answerLoginPage(u"/pdf/602.pdf"_s);
+    // Today's service saying why a search gives nothing: no hits, or a refusal (HTTP 429).
+    site.routeKeyword(u"nothing"_s, u"cir/noresults.html"_s, papyrant::test::researchProfile());
+    site.routeKeyword(u"busy"_s, u"cir/toomany.html"_s, papyrant::test::researchProfile(), 429);
     QTextStream(stdout) << site.baseUrl() << Qt::endl;
     return app.exec();
 }

@@ -445,11 +445,16 @@ void FWebSearch::load()
     const int room =
         height() - menuBar()->sizeHint().height() - statusBar()->sizeHint().height() - 40;
     m_picBar->setSizes({room * 3 / 5, room * 2 / 5});
+    m_profileFault = profiles.error;
+}
 
-    // A faulty profile file is left out as a whole: said once, here, where the user opened the
-    // window, never from a page load or a timer.
-    if (!profiles.error.isEmpty())
-        m_prompts.message(profiles.error, Prompts::Icon::Warning);
+void FWebSearch::setVisible(bool visible)
+{
+    QMainWindow::setVisible(visible);
+    // A faulty profile file is left out as a whole: said once, over the window the user has
+    // just opened, never from a page load or a timer.
+    if (visible && !m_profileFault.isEmpty())
+        m_prompts.message(std::exchange(m_profileFault, {}), Prompts::Icon::Warning);
 }
 
 void FWebSearch::showServiceNote()

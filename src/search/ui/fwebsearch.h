@@ -68,6 +68,8 @@ public:
     WebEngineBrowser *browser() const { return m_browser; }
     // True once the window has been closed (it is deleted soon after).
     bool isClosed() const { return m_closed; }
+    // Shows the window; the first time, says that the profile file was left out, if it was.
+    void setVisible(bool visible) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -95,6 +97,7 @@ private:
     AnalysisCommands *m_analysis = nullptr;
     BatchSearch *m_batch = nullptr;
     bool m_closed = false;
+    QString m_profileFault; // the profile file's fault, until it has been said
 
     QSplitter *m_picBar = nullptr;
     QWidget *m_picPanWeb = nullptr;
