@@ -178,15 +178,19 @@ ResultPage ParseResultPage(const Document *document, const ServiceProfile &profi
         result.reason = reason;
         return result;
     };
-    if (profile.blocked.statuses.contains(httpStatus))
+    const QString pageUrl = page->URL();
+    // The refusal statuses count on the service's search pages (on any page when the profile
+    // names none): a publisher's 403 says nothing about the service.
+    const bool searchPage = IsServiceSearchAddress(profile, pageUrl);
+    if (profile.blocked.statuses.contains(httpStatus)
+        && (searchPage || profile.blocked.searchPaths.isEmpty()))
         return blocked(u"HTTP %1"_s.arg(httpStatus));
     if (facts.holdsAny(profile.blocked.markers))
         return blocked(u"页面含拦截标记"_s);
-    const QString pageUrl = page->URL();
     // A search address that answers something other than a result list: the refusal pages of
     // such services come with a plain 200. (A failed load is no refusal.)
-    if (httpStatus >= 0 && httpStatus < 400 && IsServiceSearchAddress(profile, pageUrl)
-        && !facts.holdsAny(profile.resultList) && !facts.holdsAny(profile.noResults))
+    if (httpStatus >= 0 && httpStatus < 400 && searchPage && !facts.holdsAny(profile.resultList)
+        && !facts.holdsAny(profile.noResults))
         return blocked(u"页面不是检索结果"_s);
 
     QSet<QString> seen;

@@ -142,7 +142,7 @@ TEST(ResultPage, NothingLoadedGivesNothing)
 TEST(ResultPage, TableOfPagesAndProfilesOnTheStaticDocument)
 {
     const QString base = u"http://site.test"_s;
-    qputenv("PAPYRANT_SERVICE_BASE", base.toUtf8());
+    const ServiceBase site(base);
     auto onSite = [&](const QString &path) {
         return path.isEmpty() || path.startsWith(u"http"_s) ? path : base + path;
     };
@@ -172,7 +172,6 @@ TEST(ResultPage, TableOfPagesAndProfilesOnTheStaticDocument)
         EXPECT_EQ(page.blocked, c.blocked);
         EXPECT_EQ(ResultPageNote(page, profile), c.note);
     }
-    qunsetenv("PAPYRANT_SERVICE_BASE");
 }
 
 TEST(ResultPage, RulesOfOtherServices)

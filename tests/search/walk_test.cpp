@@ -142,6 +142,7 @@ TEST(AddAllWalk, NextPageLinkRule)
 
 TEST(AddAllWalk, WalksTodaysServiceByPageNumbersUntilTheHitCountIsReached)
 {
+    const ServiceBase site(base);
     StaticBrowser browser;
     const QString first = loadResearchResultPages(browser, base);
     SearchRig rig(&browser, researchProfile());
@@ -162,6 +163,7 @@ TEST(AddAllWalk, WalksTodaysServiceByPageNumbersUntilTheHitCountIsReached)
 
 TEST(AddAllWalk, ARefusalOnTheWayEndsTheWalkAndSaysWhy)
 {
+    const ServiceBase site(base);
     StaticBrowser browser;
     const QString first = loadResearchResultPages(browser, base);
     browser.setStatus(first + u"&page=2"_s, 429);

@@ -27,4 +27,30 @@ inline const ServiceProfile &legacyProfile()
     return builtInProfile(QStringLiteral("cinii-articles"));
 }
 
+// Puts a site in place of the service (PAPYRANT_SERVICE_BASE) while it lives, as the fixture
+// site does for its server, for tests over pages held in memory.
+class ServiceBase
+{
+public:
+    explicit ServiceBase(const QString &base)
+        : m_had(qEnvironmentVariableIsSet("PAPYRANT_SERVICE_BASE")),
+          m_previous(qgetenv("PAPYRANT_SERVICE_BASE"))
+    {
+        qputenv("PAPYRANT_SERVICE_BASE", base.toUtf8());
+    }
+    ~ServiceBase()
+    {
+        if (m_had)
+            qputenv("PAPYRANT_SERVICE_BASE", m_previous);
+        else
+            qunsetenv("PAPYRANT_SERVICE_BASE");
+    }
+    ServiceBase(const ServiceBase &) = delete;
+    ServiceBase &operator=(const ServiceBase &) = delete;
+
+private:
+    bool m_had;
+    QByteArray m_previous;
+};
+
 } // namespace papyrant::test
