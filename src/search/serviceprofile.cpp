@@ -381,7 +381,7 @@ bool ProfileReader::marker(const QJsonValue &v, const QString &path, ServiceProf
     if (!v.isObject())
         return fail(path, u"应为对象 {...}"_s);
     const QJsonObject o = v.toObject();
-    auto rel = [&](const QString &key) { return path + u'.' + key; };
+    auto rel = [&](const QString &key) -> QString { return path + u'.' + key; };
     if (!text(o, u"markup"_s, path, out.markup) || !text(o, u"text"_s, path, out.text)
         || !text(o, u"tag"_s, path, out.tag) || !text(o, u"classWord"_s, path, out.classWord))
         return false;

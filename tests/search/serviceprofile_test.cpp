@@ -117,6 +117,10 @@ TEST(ServiceProfiles, AFaultyFileIsLeftOutAndNamedWithItsLine)
          u"“profiles[1].id”与前面的配置重复"_s},
         {"a list at the top", "[]", 1, u"应为一个对象"_s},
         {"a later format", "{\"format\": 2, \"profiles\": []}", 1, u"只认格式 1"_s},
+        {"a marker's class word without its tag",
+         "{\"profiles\": [{\"id\": \"cinii-research\",\n \"resultList\": [\n  {\"classWord\": "
+         "\"result_list\"}]}]}",
+         3, u"“profiles[0].resultList[0].classWord”须同时给出 tag"_s},
         {"an empty marker", "{\"profiles\": [{\"id\": \"cinii-research\",\n \"noResults\": [{}]}]}",
          2, u"“profiles[0].noResults[0]”至少要有一项检验"_s},
     };
