@@ -162,19 +162,28 @@ Opened openGuarded(const GuardedFolder &folder)
     return {std::move(at), GuardedResult::Done};
 }
 
-// The folder that holds the last of `names`, opened through the others.
-Opened openParent(const GuardedFolder &folder, const QStringList &names)
+// The folder that holds the entry at `relative`, opened through the folders on its way, and the
+// entry's own name in it.
+struct Place
 {
+    Handle folder;
+    QByteArray leaf;
+    GuardedResult result = GuardedResult::Failed;
+};
+
+Place openPlace(const GuardedFolder &folder, const QString &relative)
+{
+    const QStringList names = namesOf(relative);
     if (names.isEmpty())
-        return failure(GuardedResult::Refused);
+        return {Handle(), {}, GuardedResult::Refused};
     Opened at = openGuarded(folder);
     for (qsizetype i = 0; at.result == GuardedResult::Done && i + 1 < names.size(); ++i) {
         Handle next(::openat(at.handle.fd(), encoded(names[i]).constData(), FolderFlags));
         if (!next.valid())
-            return failure(resultOf(errno));
+            return {Handle(), {}, resultOf(errno)};
         at.handle = std::move(next);
     }
-    return at;
+    return {std::move(at.handle), encoded(names.last()), at.result};
 }
 
 void walkLevel(int fd, const QString &prefix, bool recursive, int depth, QList<GuardedEntry> &out)
@@ -239,32 +248,28 @@ QList<GuardedEntry> WalkGuardedFolder(const GuardedFolder &folder, bool recursiv
 
 GuardedResult RemoveFileBelow(const GuardedFolder &folder, const QString &relative)
 {
-    const QStringList names = namesOf(relative);
-    const Opened parent = openParent(folder, names);
-    if (parent.result != GuardedResult::Done)
-        return parent.result;
-    const QByteArray leaf = encoded(names.last());
+    const Place place = openPlace(folder, relative);
+    if (place.result != GuardedResult::Done)
+        return place.result;
     struct stat status
     {};
-    if (::fstatat(parent.handle.fd(), leaf.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+    if (::fstatat(place.folder.fd(), place.leaf.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         return resultOf(errno);
     if (S_ISDIR(status.st_mode))
         return GuardedResult::Refused;
     beforeRemove(folder, relative);
     // A link at the name is removed itself; unlinkat never touches what it points to.
-    if (::unlinkat(parent.handle.fd(), leaf.constData(), 0) != 0)
+    if (::unlinkat(place.folder.fd(), place.leaf.constData(), 0) != 0)
         return errno == EISDIR ? GuardedResult::Refused : resultOf(errno);
     return GuardedResult::Done;
 }
 
 GuardedResult RemoveEmptyFolderBelow(const GuardedFolder &folder, const QString &relative)
 {
-    const QStringList names = namesOf(relative);
-    const Opened parent = openParent(folder, names);
-    if (parent.result != GuardedResult::Done)
-        return parent.result;
-    const QByteArray leaf = encoded(names.last());
-    const Handle self(::openat(parent.handle.fd(), leaf.constData(), FolderFlags));
+    const Place place = openPlace(folder, relative);
+    if (place.result != GuardedResult::Done)
+        return place.result;
+    const Handle self(::openat(place.folder.fd(), place.leaf.constData(), FolderFlags));
     if (!self.valid())
         return resultOf(errno);
     struct stat status
@@ -275,19 +280,18 @@ GuardedResult RemoveEmptyFolderBelow(const GuardedFolder &folder, const QString 
     if (status.st_uid == ::geteuid())
         ::fchmod(self.fd(), (status.st_mode & 07777) | S_IRWXU);
     beforeRemove(folder, relative);
-    if (::unlinkat(parent.handle.fd(), leaf.constData(), AT_REMOVEDIR) != 0)
+    if (::unlinkat(place.folder.fd(), place.leaf.constData(), AT_REMOVEDIR) != 0)
         return resultOf(errno);
     return GuardedResult::Done;
 }
 
 GuardedFile OpenFileBelow(const GuardedFolder &folder, const QString &relative, QFile &file)
 {
-    const QStringList names = namesOf(relative);
-    const Opened parent = openParent(folder, names);
-    if (parent.result != GuardedResult::Done)
-        return {parent.result, {}};
+    const Place place = openPlace(folder, relative);
+    if (place.result != GuardedResult::Done)
+        return {place.result, {}};
     // Not blocking: a named pipe planted under the name must not hang the program.
-    Handle fd(::openat(parent.handle.fd(), encoded(names.last()).constData(),
+    Handle fd(::openat(place.folder.fd(), place.leaf.constData(),
                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd.valid())
         return {resultOf(errno), {}};
