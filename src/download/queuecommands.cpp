@@ -355,7 +355,9 @@ bool QueueCommands::导出名称(bool unfinishedOnly)
     DownloadQueue &queue = m_session.queue();
     if (queue.isEmpty())
         return false;
-    const QString path = m_prompts.saveFile({}, u"*.txt (*.txt)"_s);
+    // ".txt" for a name without extension, added by the dialog before its question about a
+    // file of that name.
+    const QString path = m_prompts.saveFile({}, u"*.txt (*.txt)"_s, {}, u"txt"_s);
     if (path.trimmed().isEmpty())
         return false;
     QString text;

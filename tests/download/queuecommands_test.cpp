@@ -334,14 +334,27 @@ TEST_F(QueueCommandsTest, ExportNames)
     add(u"三"_s, QueueRow::Failed);
     EXPECT_TRUE(commands.导出名称(true));
     EXPECT_EQ(read(), toCodePage(u"论文二\r\n三\r\n"));
-    prompts.fileAnswers = {file};
+    EXPECT_EQ(prompts.shown.last().defaultSuffix, u"txt"_s);
+
+    // A name typed without extension gets ".txt" in the dialog, which then asks about the file
+    // that is there: No keeps it, Yes replaces it.
+    prompts.fileAnswers = {h.folder() + u"names"_s};
+    prompts.yesNoAnswers = {false};
+    EXPECT_FALSE(commands.导出名称(false));
+    EXPECT_EQ(prompts.shown.last().kind, u"replace"_s);
+    EXPECT_EQ(prompts.shown.last().text, file);
+    EXPECT_EQ(read(), toCodePage(u"论文二\r\n三\r\n"));
+    prompts.fileAnswers = {h.folder() + u"names"_s};
+    prompts.yesNoAnswers = {true};
     EXPECT_TRUE(commands.导出名称(false));
     EXPECT_EQ(read(), toCodePage(u"论文一\r\n论文二\r\n三\r\n"));
+    EXPECT_FALSE(QFile::exists(h.folder() + u"names"_s));
 
     // A Korean title, which GBK cannot hold, keeps every character: the file is UTF-8 behind a
     // byte-order mark.
     add(u"한국 근대 문학의 형성"_s, QueueRow::Failed);
     prompts.fileAnswers = {file};
+    prompts.yesNoAnswers = {true};
     EXPECT_TRUE(commands.导出名称(true));
     EXPECT_EQ(read(),
               QByteArray("\xEF\xBB\xBF") + u"论文二\r\n三\r\n한국 근대 문학의 형성\r\n"_s.toUtf8());
