@@ -529,9 +529,8 @@ void FFileDownload::statusPanelClick(int panel)
     if (panel == 1) {
         OpenWebPage(MakerWebSite.toString(), false);
     } else if (panel == 2) {
-        const QString text = m_panels[1]->text();
-        if (!text.trimmed().isEmpty())
-            OpenWebPage(text, true);
+        // A row's key shows its links joined by "|": the current one opens.
+        OpenLinkOrFile(选择url(m_panels[1]->text()));
     }
 }
 
