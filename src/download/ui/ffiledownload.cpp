@@ -373,6 +373,9 @@ void FFileDownload::showMethod(int method, bool resetThreads)
 
 void FFileDownload::setDownloadMethod(int method)
 {
+    // The method in force keeps its thread box as the user set it.
+    if (method == m_session->method)
+        return;
     if (method == 1) {
         // The thread box keeps its text; it only goes grey.
         m_session->method = 1;
