@@ -45,6 +45,12 @@ protected:
         return f.fileName();
     }
     bool exists(const QString &file) const { return QFile::exists(h.folder() + file); }
+    // A transfer that runs until it is unloaded (slot 6), in a row of its own.
+    void startStalledTransfer()
+    {
+        h.server.route(u"/stall"_s, Script().stall());
+        h.startTwo(h.addRow(u"/stall"_s, u"stalled"_s), 6);
+    }
     QStringList names() const
     {
         QStringList out;
@@ -220,13 +226,13 @@ TEST_F(QueueCommandsTest, CancelSelectedWaitingRows)
     add(u"w2"_s, QueueRow::Waiting);
     add(u"w3"_s, QueueRow::Waiting);
 
-    h.session.Transferring = true;
+    startStalledTransfer();
     EXPECT_EQ(commands.取消下载选中项({1, 3}), 0);
     EXPECT_EQ(prompts.last(), u"停止下载后方可设置！"_s);
     EXPECT_EQ(prompts.shown.last().icon, Prompts::Icon::Error);
     EXPECT_EQ(queue.countInState(QueueRow::Waiting), 3);
 
-    h.session.Transferring = false;
+    h.two.unload(6);
     EXPECT_EQ(commands.取消下载选中项({1, 2, 3}), 2);
     EXPECT_EQ(queue.row(1).State, QueueRow::Failed);
     EXPECT_EQ(queue.row(2).State, QueueRow::Finished);
@@ -402,9 +408,11 @@ TEST_F(QueueCommandsTest, ColumnSort)
     EXPECT_EQ(prompts.last(), u"停止下载后方可排序！"_s);
     EXPECT_EQ(prompts.shown.last().icon, Prompts::Icon::Information);
     scheduler.Timer_Down().stop();
-    h.session.Transferring = true;
-    EXPECT_EQ(commands.排序(0), std::nullopt);
     EXPECT_EQ(names(), before);
+    startStalledTransfer();
+    const QStringList busyBefore = names();
+    EXPECT_EQ(commands.排序(0), std::nullopt);
+    EXPECT_EQ(names(), busyBefore);
     EXPECT_FALSE(commands.descending()) << "a refused click leaves the order";
 }
 
@@ -462,9 +470,7 @@ TEST_F(QueueCommandsTest, CloseQuestionAndListMenuFollowTheEngine)
     EXPECT_TRUE(commands.closeNeedsQuestion());
     EXPECT_EQ(menu(), busy);
     scheduler.Timer_Down().stop();
-    h.session.Transferring = true;
-    EXPECT_EQ(menu(), busy);
-    h.session.Transferring = false;
+    EXPECT_EQ(menu(), idle);
 
     h.server.route(u"/slow"_s, Script()
                                    .send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 9000"})
@@ -474,8 +480,10 @@ TEST_F(QueueCommandsTest, CloseQuestionAndListMenuFollowTheEngine)
     h.startTwo(p);
     queue.setState(p, QueueRow::Failed); // only the loaded Downloader is left to tell
     EXPECT_TRUE(commands.closeNeedsQuestion());
+    EXPECT_EQ(menu(), busy);
     h.two.unload(1);
     EXPECT_FALSE(commands.closeNeedsQuestion());
+    EXPECT_EQ(menu(), idle);
 }
 
 TEST_F(QueueCommandsTest, ItemClickShowsTheFileOnlyWhenItIsThere)

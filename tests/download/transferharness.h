@@ -28,7 +28,7 @@ struct TransferHarness
     DownloadQueue queue;
     DownloadSession session{queue};
     RecordingPrompts prompts;
-    MethodOne one{session, prompts};
+    MethodOne one{session};
     MethodTwo two{session};
     ScriptedHttpServer server;
 

@@ -80,7 +80,7 @@ FFileDownload::FFileDownload(FFileDownloadHooks hooks, Prompts *prompts, QWidget
 
     m_queue = std::make_unique<DownloadQueue>();
     m_session = std::make_unique<DownloadSession>(*m_queue);
-    m_one = std::make_unique<MethodOne>(*m_session, *m_prompts);
+    m_one = std::make_unique<MethodOne>(*m_session);
     m_two = std::make_unique<MethodTwo>(*m_session);
     m_scheduler = std::make_unique<DownloadScheduler>(*m_session, *m_one, *m_two, *m_prompts);
     m_commands =

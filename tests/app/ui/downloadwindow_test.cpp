@@ -5,6 +5,7 @@
 #include "download/downloadqueue.h"
 #include "download/downloadsession.h"
 #include "download/methodone.h"
+#include "download/methodtwo.h"
 #include "download/queuecommands.h"
 #include "download/queuemodel.h"
 #include "download/scheduler.h"
@@ -469,9 +470,13 @@ TEST(DownloadWindow, RightClickSetsFourItemsAndShowsTheListMenu)
     EXPECT_EQ(rightClick(), (QList<bool>{false, false, true, false}));
     w->scheduler().Timer_Down().stop();
     EXPECT_EQ(rightClick(), (QList<bool>{true, true, false, true}));
-    w->session().Transferring = true;
+    // A transfer still runs with the scheduler off.
+    ScriptedHttpServer server;
+    server.route(u"/stall"_s, Script().stall());
+    w->methodTwo().多线程下载(1, 1, server.url(u"/stall"_s), rig.folder() + u"a.pdf"_s);
     EXPECT_EQ(rightClick(), (QList<bool>{false, false, true, false}));
-    w->session().Transferring = false;
+    w->methodTwo().unload(1);
+    EXPECT_EQ(rightClick(), (QList<bool>{true, true, false, true}));
 }
 
 TEST(DownloadWindow, ListClicksDoubleClicksColumnClicksAndStatusPanels)
