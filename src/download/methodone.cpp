@@ -211,6 +211,8 @@ void MethodOne::openStream(bool followRedirects)
     options.referer = m_referer;
     options.followRedirects = followRedirects;
     options.chunkSize = 2048;
+    // The proxy as the options say now, for this request alone.
+    options.proxy = TransferProxy(proxy);
     m_stream.reset(new HttpStream(m_url, options));
     connect(m_stream.get(), &HttpStream::headersReady, this, [this] {
         if (m_phase == Phase::Headers)
@@ -236,7 +238,6 @@ void MethodOne::Inet下载文件(int position)
     const QString url = 选择url(m_key);
     m_url = 连接设置(url, proxy).requestUrl;
     m_referer = RefererFor(row.Referer, url).toUtf8();
-    ApplyProxy(proxy);
     emit m_session.statusText(2, u"正在下载:"_s + row.Name);
     m_phase = Phase::Headers;
     openStream(false); // a redirect goes to the fallback fetch
