@@ -217,45 +217,39 @@ void LoginPanel::fillAndSubmit(Document &document, const std::function<bool()> &
 {
     // The elements are read first: they belong to the page they were read from, and a click or
     // a value given later reaches only that page. Then that page's address is checked.
-    if (!fields.ipLogin) {
-        const ElementCollection inputs = document.getElementsByTagName(u"INPUT"_s);
-        if (over())
-            return;
-        if (!onLoginSite(document)) {
-            if (!over())
-                emit m_session.statusText(3, notOnLoginSite());
-            return;
-        }
-        int filled = 0;
-        for (int i = 0; i < inputs.length() && !over(); ++i) {
-            Element input = inputs.item(i);
-            const QString name = input.name().toLower();
-            if (isAccountField(name)) {
-                ++filled;
-                input.setValue(fields.account.trimmed());
-            }
-            if (!over() && isPasswordField(name)) {
-                ++filled;
-                input.setValue(fields.password.trimmed());
-            }
-            // A submit button before two filled fields is passed by; the first one after them
-            // ends the walk.
-            if (!over() && input.type().toLower() == u"submit" && filled > 1) {
-                submitAndWait(input);
-                return;
-            }
-        }
-    } else {
-        Element button = document.getElementById(u"submitip"_s);
-        if (over())
-            return;
-        if (!onLoginSite(document)) {
-            if (!over())
-                emit m_session.statusText(3, notOnLoginSite());
-            return;
-        }
+    const ElementCollection inputs =
+        fields.ipLogin ? ElementCollection() : document.getElementsByTagName(u"INPUT"_s);
+    Element button = fields.ipLogin ? document.getElementById(u"submitip"_s) : Element();
+    if (over())
+        return;
+    if (!onLoginSite(document)) {
+        if (!over())
+            emit m_session.statusText(3, notOnLoginSite());
+        return;
+    }
+    if (fields.ipLogin) {
         if (button && !over())
             submitAndWait(button);
+        return;
+    }
+    int filled = 0;
+    for (int i = 0; i < inputs.length() && !over(); ++i) {
+        Element input = inputs.item(i);
+        const QString name = input.name().toLower();
+        if (isAccountField(name)) {
+            ++filled;
+            input.setValue(fields.account.trimmed());
+        }
+        if (!over() && isPasswordField(name)) {
+            ++filled;
+            input.setValue(fields.password.trimmed());
+        }
+        // A submit button before two filled fields is passed by; the first one after them ends
+        // the walk.
+        if (!over() && input.type().toLower() == u"submit" && filled > 1) {
+            submitAndWait(input);
+            return;
+        }
     }
 }
 
