@@ -23,6 +23,10 @@ protected:
     DownloadQueue &queue = h.queue;
     RecordingPrompts &prompts = h.prompts;
 
+    // The commands are the user's, where a box may open: they answer at once here, so that a
+    // case sees the queue it set up rather than what the scheduler did during a box.
+    void SetUp() override { prompts.modalMs = -1; }
+
     int add(const QString &name, QueueRow::StateValue state, const QString &type = u"pdf"_s,
             const QString &size = {}, const QString &received = {}, const QString &percent = {})
     {

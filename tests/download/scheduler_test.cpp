@@ -105,6 +105,7 @@ protected:
         session.clock = [this] { return time; };
         session.LastEndTime = 0;
         session.options.sameName = SameNameRule::Rename;
+        prompts.modalMs = 200; // a prompt waits as a real dialog does
     }
     QString folder() const { return dir.path() + u'/'; }
     int add(const QString &key, const QString &name, const QString &type = u"pdf"_s,
