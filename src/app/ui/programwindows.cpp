@@ -7,6 +7,8 @@
 #include "app/updatecheck.h"
 #include "app/version.h"
 #include "browser/ui/webenginebrowser.h"
+#include "download/downloadsession.h"
+#include "download/methodone.h"
 #include "download/ui/ffiledownload.h"
 #include "foundation/programvalues.h"
 #include "foundation/settings.h"
@@ -173,9 +175,16 @@ void ProgramWindows::showCoverIfNoMainWindow(const QWidget *closing)
 
 void ProgramWindows::showOptions(QWidget *parent)
 {
+    // The open download window's values are the ones in force; the store has them only from
+    // its last close (the method switch and the thread box are saved there).
+    OptionValues values = LoadOptionValues();
+    if (FFileDownload *download = downloadWindow()) {
+        values.downloadMethod = download->session().method;
+        values.proxy = download->methodOne().proxy;
+        values.maxFileSizeMB = download->session().options.maxFileSizeMB;
+    }
     FOption dialog(
-        LoadOptionValues(), *m_prompts,
-        [this](const OptionValues &values) { applyOptions(values); }, parent);
+        values, *m_prompts, [this](const OptionValues &v) { applyOptions(v); }, parent);
     dialog.exec();
 }
 
@@ -218,13 +227,11 @@ void ProgramWindows::endProgram()
     m_ending = true;
     m_cover->hide();
     clearBrowserCache(false);
-    // The engine clears in the background and may not be done when the program ends; what is
-    // left goes with the folder once the profile, the last user of its files, is gone.
-    QWebEngineProfile *profile = programBrowserProfile();
-    connect(profile, &QObject::destroyed, [folder = profile->cachePath()] {
-        if (!folder.isEmpty())
-            QDir(folder).removeRecursively();
-    });
+    // The engine may still write entries while the program ends; what is left goes once the
+    // profile, the last user of its files, is gone. The same guarded clearing: a cache folder
+    // that has become a link is not followed.
+    connect(programBrowserProfile(), &QObject::destroyed,
+            [places = cachePlaces()] { ClearOwnBrowserCache(places); });
     if (m_search)
         m_search->close();
     if (m_download)
