@@ -29,7 +29,8 @@ bool usable(const QString &path)
 
 bool IsDownloadLeftover(const QString &path)
 {
-    if (EntryAt(path) != EntryKind::File)
+    const std::optional<FileIdentity> found = IdentifyFile(path);
+    if (!found || found->size > 2)
         return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

@@ -515,10 +515,12 @@ TEST_F(SchedulerTest, RequeueRowAndTheTwoWalks)
     queue.setState(1, QueueRow::Failed);
     queue.setProgress(1, u"100"_s, u"40"_s, u"40%"_s);
     touch(u"a.html"_s);
+    session.fileCommitted(1, folder() + u"a.html"_s); // as a transfer of the row left it
     touch(u"a.xxx"_s);
     add(u"x1|x2|x3"_s, u"feed"_s, u"xml"_s, folder());
     queue.setState(2, QueueRow::Finished);
     touch(u"feed.xml"_s);
+    session.fileCommitted(2, folder() + u"feed.xml"_s);
     add(u"single"_s, u"doc"_s, u"pdf"_s, folder());
     queue.setState(3, QueueRow::Finished);
     touch(u"doc.pdf"_s);
@@ -534,7 +536,8 @@ TEST_F(SchedulerTest, RequeueRowAndTheTwoWalks)
     EXPECT_TRUE(a.Size.isEmpty() && a.Received.isEmpty() && a.Percent.isEmpty());
     EXPECT_EQ(a.Urls, u"u2|u1"_s);
     EXPECT_FALSE(QFile::exists(folder() + u"a.html"));
-    EXPECT_FALSE(QFile::exists(folder() + u"a.xxx")) << "deleted again under the new type";
+    EXPECT_FALSE(a.Committed);
+    EXPECT_TRUE(QFile::exists(folder() + u"a.xxx")) << "a file the program did not write";
     EXPECT_EQ(queue.row(5).Urls, u"v2|v1"_s) << "a rotated key held by another row stays";
     EXPECT_EQ(queue.row(5).State, QueueRow::Waiting);
 
