@@ -107,7 +107,7 @@ SaveNames::OnDisk SaveNames::onDisk(const QString &path)
 bool SaveNames::isReserved(const QString &path) const
 {
     const Split s = split(path);
-    return m_reserved.contains(s.key + s.name.toCaseFolded());
+    return m_reserved->contains(s.key + s.name.toCaseFolded());
 }
 
 bool SaveNames::isTaken(const QString &path)
@@ -122,24 +122,17 @@ SaveNames::Reservation SaveNames::reserve(const QString &path)
 {
     const Split s = split(path);
     Reservation r;
-    r.m_names = this;
+    r.m_reserved = m_reserved;
     r.m_key = s.key + s.name.toCaseFolded();
-    ++m_reserved[r.m_key];
+    ++(*m_reserved)[r.m_key];
     return r;
-}
-
-void SaveNames::unreserve(const QString &key)
-{
-    const auto it = m_reserved.find(key);
-    if (it != m_reserved.end() && --*it <= 0)
-        m_reserved.erase(it);
 }
 
 SaveNames::Reservation &SaveNames::Reservation::operator=(Reservation &&other) noexcept
 {
     if (this != &other) {
         release();
-        m_names = std::exchange(other.m_names, nullptr);
+        m_reserved = std::exchange(other.m_reserved, {});
         m_key = std::exchange(other.m_key, QString());
     }
     return *this;
@@ -147,9 +140,12 @@ SaveNames::Reservation &SaveNames::Reservation::operator=(Reservation &&other) n
 
 void SaveNames::Reservation::release()
 {
-    if (m_names)
-        m_names->unreserve(m_key);
-    m_names = nullptr;
+    if (const std::shared_ptr<QHash<QString, int>> reserved = m_reserved.lock()) {
+        const auto it = reserved->find(m_key);
+        if (it != reserved->end() && --*it <= 0)
+            reserved->erase(it);
+    }
+    m_reserved.reset();
     m_key.clear();
 }
 

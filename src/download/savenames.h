@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <utility>
 
 namespace papyrant {
@@ -41,7 +42,8 @@ public:
     // stands there.
     bool isTaken(const QString &path);
 
-    // Holds a name while a transfer runs; the name is free again when the holder goes.
+    // Holds a name while a transfer runs; the name is free again when the holder goes. A holder
+    // may outlive the SaveNames it came from.
     class Reservation
     {
     public:
@@ -53,7 +55,7 @@ public:
 
     private:
         friend class SaveNames;
-        SaveNames *m_names = nullptr;
+        std::weak_ptr<QHash<QString, int>> m_reserved;
         QString m_key;
     };
     Reservation reserve(const QString &path);
@@ -70,10 +72,10 @@ private:
         QHash<QString, QStringList> names; // case-folded name -> names on disk
     };
     Listing &listing(const QString &folder);
-    void unreserve(const QString &key);
 
     QHash<QString, Listing> m_folders; // by folder path, ending in "/"
-    QHash<QString, int> m_reserved;    // folder + case-folded name -> holders
+    // folder + case-folded name -> holders
+    std::shared_ptr<QHash<QString, int>> m_reserved = std::make_shared<QHash<QString, int>>();
 };
 
 } // namespace papyrant

@@ -117,4 +117,12 @@ TEST_F(SaveNamesTest, ReservedNamesAreTakenUntilTheirHoldersGo)
     }
     EXPECT_FALSE(names.isReserved(at(u"a.pdf"_s)));
     EXPECT_FALSE(names.isTaken(at(u"a.pdf"_s)));
+
+    // A holder may outlive the names (a transfer whose window went first).
+    SaveNames::Reservation outliving;
+    {
+        SaveNames gone;
+        outliving = gone.reserve(at(u"b.pdf"_s));
+    }
+    outliving.release();
 }
