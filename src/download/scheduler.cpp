@@ -7,6 +7,7 @@
 #include "foundation/filenames.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 
 namespace papyrant {
@@ -80,6 +81,15 @@ DownloadScheduler::DownloadScheduler(DownloadSession &session, MethodOneTransfer
     m_refill.setTimerType(Qt::PreciseTimer);
     connect(&m_refill, &QTimer::timeout, this, &DownloadScheduler::refill);
     connect(&session, &DownloadSession::rowEnded, this, &DownloadScheduler::scheduleRefill);
+    // A row that becomes waiting ahead of the mark moves it back.
+    DownloadQueue &queue = session.queue();
+    connect(&queue, &DownloadQueue::rowChanged, this, [this, &queue](int position) {
+        if (queue.row(position).State == QueueRow::Waiting)
+            m_firstWaiting = std::min(m_firstWaiting, position);
+    });
+    connect(&queue, &DownloadQueue::rowsAppended, this,
+            [this](int first, int) { m_firstWaiting = std::min(m_firstWaiting, first); });
+    connect(&queue, &DownloadQueue::rowsReset, this, [this] { m_firstWaiting = 1; });
 }
 
 // Seconds since the last end, as the interval rule measures them.
@@ -225,9 +235,16 @@ bool DownloadScheduler::确定是需要下载(int position)
 int DownloadScheduler::pickRow(bool createFolders)
 {
     DownloadQueue &queue = m_session.queue();
-    for (int p = 1; p <= queue.count(); ++p) {
+    if (queue.countInState(QueueRow::Waiting) == 0)
+        return 0;
+    // The walk starts at the first row that may be waiting and moves that mark on past the rows
+    // that are not, so that a long queue is not walked from its top for every start.
+    int firstWaiting = 0;
+    for (int p = std::max(m_firstWaiting, 1); p <= queue.count(); ++p) {
         if (queue.row(p).State != QueueRow::Waiting)
             continue;
+        if (!firstWaiting)
+            firstWaiting = p;
         QString name = CleanFileName(queue.row(p).Name);
         // A title of forbidden characters only would leave ".pdf" for every such row, each
         // overwriting the last under "覆盖": name the file after its link instead.
@@ -253,9 +270,12 @@ int DownloadScheduler::pickRow(bool createFolders)
         if (m_session.options.sameName != SameNameRule::Rename
             && m_session.names.isReserved(RowFilePath(queue.row(p))))
             continue;
-        if (确定是需要下载(p))
+        if (确定是需要下载(p)) {
+            m_firstWaiting = firstWaiting;
             return p;
+        }
     }
+    m_firstWaiting = firstWaiting ? firstWaiting : queue.count() + 1;
     return 0;
 }
 

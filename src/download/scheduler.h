@@ -94,7 +94,8 @@ private:
     Prompts &m_prompts;
     QTimer m_timerDown;
     QTimer m_timer1;
-    QTimer m_refill; // takes a free slot as soon as the interval allows
+    QTimer m_refill;        // takes a free slot as soon as the interval allows
+    int m_firstWaiting = 1; // no waiting row stands before this position
     bool m_indicatorVisible = false;
     bool m_startEnabled = true;
 };

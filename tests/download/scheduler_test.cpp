@@ -56,11 +56,13 @@ struct FakeMethodTwo : MethodTwoTransfers
     };
     QList<Start> started;
     std::array<bool, 7> loaded{};
+    std::array<SaveNames::Reservation, 7> names; // held while a slot runs, as MethodTwo does
     QList<int> unloaded;
     void 多线程下载(int slot, int position, const QString &url, const QString &path) override
     {
         started.append({slot, position, url, path});
         loaded[size_t(slot)] = true;
+        names[size_t(slot)] = session.names.reserve(path);
         session.Transferring = true;
         session.beginRow(slot, position);
     }
@@ -71,6 +73,7 @@ struct FakeMethodTwo : MethodTwoTransfers
     void unload(int slot) override
     {
         loaded[size_t(slot)] = false;
+        names[size_t(slot)].release();
         unloaded << slot;
     }
 };
@@ -114,6 +117,7 @@ protected:
     void finishSlot(int slot, QueueRow::StateValue state = QueueRow::Finished)
     {
         two.loaded[size_t(slot)] = false;
+        two.names[size_t(slot)].release();
         const int position = session.SlotRows[size_t(slot)];
         queue.setState(position, state);
         session.endRow(queue.row(position).Urls, false, 2);
@@ -187,6 +191,27 @@ TEST_F(SchedulerTest, NamesDifferingOnlyInLetterCaseAreOneName)
     EXPECT_EQ(queue.row(1).Size, u"5"_s);
     ASSERT_EQ(two.started.size(), 1);
     EXPECT_EQ(two.started[0].position, 2);
+}
+
+// The walk for the next row does not start at the top every time; a row put back to waiting
+// ahead of the rows started since is still found first.
+TEST_F(SchedulerTest, ARowPutBackAheadIsPickedFirst)
+{
+    session.method = 2;
+    session.options.threadCount = 2;
+    for (int i = 1; i <= 4; ++i)
+        add(QStringLiteral("k%1").arg(i), QStringLiteral("f%1").arg(i));
+    scheduler.tickDownload();
+    finishSlot(1);
+    finishSlot(2);
+    time += 1;
+    scheduler.tickDownload();                                          // rows 3 and 4
+    queue.update(1, [](QueueRow &r) { r.State = QueueRow::Waiting; }); // as the double click
+    finishSlot(1);
+    time += 1;
+    scheduler.tickDownload();
+    ASSERT_EQ(two.started.size(), 5);
+    EXPECT_EQ(two.started[4].position, 1);
 }
 
 TEST_F(SchedulerTest, IntervalIsStrictAndDelaysEveryFreeSlot)
