@@ -245,7 +245,8 @@ bool AddBaseLink(const QueueRow &row)
     if (row.BaseFlag != u"Y" || (type != u"htm" && type != u"html"))
         return false;
     const QString path = row.SaveFolder + row.Name + u'.' + type;
-    if (!FileExists(path))
+    // The page itself, never a file a link at its name points to (QSaveFile would write there).
+    if (EntryAt(path) != EntryKind::File)
         return false;
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
