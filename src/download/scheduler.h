@@ -46,7 +46,8 @@ public:
     bool indicatorVisible() const { return m_indicatorVisible; }
     bool startCommandEnabled() const { return m_startEnabled; }
 
-    // Start command (Command4, menu下载全部): switches the scheduler tick on.
+    // Start command (Command4, menu下载全部): switches the scheduler tick on. Waiting rows whose
+    // folder cannot be made fail first, named in one message.
     void startDownloads();
     // Stop command (Command31, menu停止下载, closing the window): ends every transfer.
     void stopDownloads();
@@ -62,6 +63,10 @@ public:
     // leftover of an interrupted run is no file); false (and the row failed as "无法替换") when
     // under "跳过" or "覆盖" something that is no file stands at the name, a link included.
     bool 确定是需要下载(int position);
+
+    // A transfer runs: method one's, or a Downloader of method two. Worked out from the transfer
+    // objects each time, so that nothing is left "busy" after a switch of the method.
+    bool Transferring() const;
 
     // The stopped guard of the queue commands: no tick, method one idle, at most one
     // Downloader left.
@@ -84,7 +89,10 @@ private:
     void refill();
     void startMethodOne();
     void startMethodTwo();
-    int pickRow(bool createFolders);
+    int pickRow();
+    // Fails the waiting rows whose folder cannot be made; the message naming those folders, or
+    // "" when every folder is there.
+    QString failRowsWithoutFolder();
     void setIndicator(bool visible);
     void setStartEnabled(bool enabled);
 
