@@ -92,17 +92,16 @@ RenameResult RenameNoReplace(const QString &from, const QString &to)
                                                                        : RenameResult::Failed;
 }
 
-RenameResult RenameReplacingFile(const QString &from, const QString &to)
+namespace {
+
+RenameResult replacingRename(const QString &from, const QString &to)
 {
-    if (!usable(from) || !usable(to))
-        return RenameResult::Failed;
-    const EntryKind kind = EntryAt(to);
-    if (kind != EntryKind::None && kind != EntryKind::File)
-        return RenameResult::Taken;
     return MoveFileExW(native(from).c_str(), native(to).c_str(), MOVEFILE_REPLACE_EXISTING)
                ? RenameResult::Done
                : RenameResult::Failed;
 }
+
+} // namespace
 
 bool SameFolder(const QString &a, const QString &b)
 {
@@ -200,19 +199,18 @@ RenameResult RenameNoReplace(const QString &from, const QString &to)
                                                                  : failure(errno);
 }
 
-RenameResult RenameReplacingFile(const QString &from, const QString &to)
+namespace {
+
+RenameResult replacingRename(const QString &from, const QString &to)
 {
-    if (!usable(from) || !usable(to))
-        return RenameResult::Failed;
-    const EntryKind kind = EntryAt(to);
-    if (kind != EntryKind::None && kind != EntryKind::File)
-        return RenameResult::Taken;
     // rename(2) replaces the entry itself: even if a link took the name after the check, the
     // link goes and nothing is written where it pointed.
     return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0
                ? RenameResult::Done
                : failure(errno);
 }
+
+} // namespace
 
 bool SameFolder(const QString &a, const QString &b)
 {
@@ -225,5 +223,15 @@ bool SameFolder(const QString &a, const QString &b)
 }
 
 #endif
+
+RenameResult RenameReplacingFile(const QString &from, const QString &to)
+{
+    if (!usable(from) || !usable(to))
+        return RenameResult::Failed;
+    const EntryKind kind = EntryAt(to);
+    if (kind != EntryKind::None && kind != EntryKind::File)
+        return RenameResult::Taken;
+    return replacingRename(from, to);
+}
 
 } // namespace papyrant
