@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/fileentry.h"
+
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -26,6 +28,9 @@ struct QueueRow
     QString BaseFlag;   // "B": "Y" asks for the base link in saved web pages
     QString Referer;    // the page the link was found on; sent as "Referer: "
     StateValue State = Waiting;
+    // The file this program committed for the row, as it wrote it: the only file a clean-up of
+    // the row may remove, and only while it is still that file.
+    std::optional<FileIdentity> Committed;
 };
 
 // The texts the program writes into a row's columns.

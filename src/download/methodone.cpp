@@ -5,6 +5,7 @@
 #include "download/scheduler.h"
 #include "foundation/contenttype.h"
 #include "foundation/encoding.h"
+#include "foundation/fileentry.h"
 #include "foundation/filenames.h"
 
 #include <QDir>
@@ -318,12 +319,13 @@ void MethodOne::onHeaders()
         if (!extension.isEmpty())
             queue.setType(p, extension);
     }
+    const SameNameRule rule = m_session.options.sameName;
+    SaveNames &names = m_session.names;
     {
         const int p = pos();
         const QueueRow &row = queue.row(p);
-        if (m_session.options.sameName == SameNameRule::Rename) {
-            const SavePath free =
-                重命名保存路径(row.SaveFolder, row.Name, row.Type, m_session.options.sameName);
+        if (rule == SameNameRule::Rename) {
+            const SavePath free = 重命名保存路径(row.SaveFolder, row.Name, row.Type, rule, names);
             queue.setName(p, free.name);
             m_target = free.path;
         } else {
@@ -338,20 +340,36 @@ void MethodOne::onHeaders()
         || QFileInfo(m_target).fileName().isEmpty())
         return fail(QueueWords::sizeFailed());
 
-    // An existing file is replaced only by a finished body, in one rename; here we only make
-    // sure it can be replaced at all.
-    const QFileInfo existing(m_target);
-    if (existing.exists()) {
-        const bool replaceable = existing.isFile() && existing.isWritable()
-                                 && QFileInfo(existing.absolutePath()).isWritable();
+    // The type from the answer may give a name whose file is there: "跳过" holds for it too.
+    if (rule == SameNameRule::Skip) {
+        const SaveNames::OnDisk found = names.onDisk(m_target);
+        if (found.found == SaveNames::Found::File) {
+            const int p = pos();
+            const QString length = QString::number(QFileInfo(found.path).size());
+            queue.setProgress(p, length, length, QueueWords::percentExists());
+            queue.setState(p, QueueRow::Finished);
+            return finish(false);
+        }
+    }
+
+    // An existing file is replaced only by a finished body, in one rename, and only under
+    // "覆盖" (or a leftover of an interrupted run); here we only make sure it can be replaced at
+    // all. A link, even to a file, is never replaced nor written through.
+    const EntryKind existing = EntryAt(m_target);
+    if (existing != EntryKind::None) {
+        const QFileInfo info(m_target);
+        const bool replaceable = existing == EntryKind::File && info.isWritable()
+                                 && QFileInfo(info.absolutePath()).isWritable();
         if (!replaceable) {
             const int p = pos();
-            queue.setProgress(p, QString::number(existing.size()), QString::number(existing.size()),
-                              QueueWords::percentCannotReplace());
+            const QString length =
+                existing == EntryKind::File ? QString::number(info.size()) : QString();
+            queue.setProgress(p, length, length, QueueWords::percentCannotReplace());
             queue.setState(p, QueueRow::Failed);
             return finish(false);
         }
     }
+    m_targetName = names.reserve(m_target);
 
     if (!(m_expected > 0) && !answerOk)
         return startFallback();
@@ -420,7 +438,7 @@ void MethodOne::endBody(BodyEnd end)
     switch (end) {
     case BodyEnd::Complete: {
         showState(12);
-        if (!m_stream->commit())
+        if (!commit())
             return fail(QueueWords::sizeFailed());
         const int p = pos();
         queue.setState(p, QueueRow::Finished);
@@ -471,7 +489,7 @@ void MethodOne::endFallback(BodyEnd end)
     DownloadQueue &queue = m_session.queue();
     const qint64 written = m_stream->written();
     const int p = pos();
-    if (end == BodyEnd::Complete && written >= 2 && m_stream->commit()) {
+    if (end == BodyEnd::Complete && written >= 2 && commit()) {
         showState(12);
         queue.setProgress(p, QString::number(QFileInfo(m_target).size()), QString::number(written),
                           QueueWords::percentComplete());
@@ -508,12 +526,23 @@ void MethodOne::failWithReason(const QString &reason)
     finish(false);
 }
 
+bool MethodOne::commit()
+{
+    const bool replace = m_session.options.sameName == SameNameRule::Overwrite;
+    if (!m_stream->commit(replace ? ReplacingFile::Existing::ReplaceFile
+                                  : ReplacingFile::Existing::KeepUnlessLeftover))
+        return false;
+    m_session.fileCommitted(pos(), m_target);
+    return true;
+}
+
 // Every end passes here, once.
 void MethodOne::finish(bool delivered)
 {
     m_phase = Phase::Idle;
     m_watch.stop();
     m_stream.reset();
+    m_targetName.release();
     // Nothing of this object is used after the end path: a slot there may delete it.
     const QString key = m_key;
     m_session.endRow(key, delivered, 1);

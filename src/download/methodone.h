@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/savenames.h"
 #include "download/transfermethods.h"
 #include "transfer/httpstream.h"
 #include "transfer/sharednetwork.h"
@@ -73,6 +74,7 @@ private:
     void startFallback();
     void onFallbackHeaders();
     void endFallback(BodyEnd end);
+    bool commit(); // the finished body under m_target, by the same-name rule
     void finish(bool delivered);
     void fail(const QString &sizeWord);
     void failWithReason(const QString &reason);
@@ -87,8 +89,9 @@ private:
     QUrl m_url;
     QByteArray m_referer;
     QString m_target;
-    qint64 m_expected = 0;  // the announced length; 0 when unknown
-    QElapsedTimer m_waited; // since the request went out (header wait)
+    SaveNames::Reservation m_targetName; // held from the choice of the target to the end
+    qint64 m_expected = 0;               // the announced length; 0 when unknown
+    QElapsedTimer m_waited;              // since the request went out (header wait)
     QElapsedTimer m_lastProgress;
     QTimer m_watch; // time limits and the stop flag, which has no signal of its own
     bool m_cancelled = false;

@@ -150,11 +150,12 @@ void HttpStream::onFinished()
     // Without a target yet, the owner learns of the end when it gives one (writeTo).
 }
 
-bool HttpStream::commit()
+bool HttpStream::commit(ReplacingFile::Existing existing)
 {
     if (!m_file)
         return false;
-    const bool ok = !m_writeFailed && m_file->commit();
+    const bool ok = !m_writeFailed && m_file->commit(existing);
+    m_targetTaken = !ok && m_file->targetTaken();
     m_file.reset();
     return ok;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/replacingfile.h"
+
 #include <QNetworkProxy>
 #include <QObject>
 #include <QPointer>
@@ -10,8 +12,6 @@
 class QNetworkReply;
 
 namespace papyrant {
-
-class ReplacingFile;
 
 // One GET whose body is streamed into a file as it arrives. The body is written under a
 // temporary name beside the target and renamed over it in one step by commit(), so that an
@@ -55,8 +55,11 @@ public:
     bool writeTo(const QString &target);
     qint64 written() const { return m_written; }
     bool writeFailed() const { return m_writeFailed; }
-    // Renames the finished body over the target. False (and nothing renamed) on failure.
-    bool commit();
+    // Renames the finished body to the target, by the rule for an entry that stands there
+    // already. False (and nothing renamed) on failure; targetTaken() then tells whether the name
+    // was in the way.
+    bool commit(ReplacingFile::Existing existing = ReplacingFile::Existing::ReplaceFile);
+    bool targetTaken() const { return m_targetTaken; }
     // Stops the transfer at once and drops what was written; no signal follows.
     void abort();
 
@@ -83,6 +86,7 @@ private:
     bool m_headersReceived = false;
     bool m_running = true;
     bool m_writeFailed = false;
+    bool m_targetTaken = false;
     int m_errorCode = 0;
     QString m_errorText;
 };
