@@ -20,8 +20,8 @@ constexpr qint64 MaxHeaderBytes = 64 * 1024;
 HttpStream::HttpStream(const QUrl &url, const Options &options, QObject *parent)
     : QObject(parent), m_options(options)
 {
-    m_reply = SharedNetworkManager().get(
-        MakeTransferRequest(url, options.referer, options.followRedirects));
+    m_reply = NetworkManagerFor(options.proxy)
+                  .get(MakeTransferRequest(url, options.referer, options.followRedirects));
     m_reply->setReadBufferSize(ReplyBufferBytes);
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &HttpStream::onMetaData);
     connect(m_reply, &QNetworkReply::readyRead, this, &HttpStream::drain);

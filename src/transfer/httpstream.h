@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QNetworkProxy>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -28,6 +29,8 @@ public:
         QByteArray referer;
         bool followRedirects = false;
         int chunkSize = 64 * 1024; // bytes moved to the file per read
+        // The proxy of this request; by default the system's configuration.
+        QNetworkProxy proxy = QNetworkProxy(QNetworkProxy::DefaultProxy);
     };
 
     HttpStream(const QUrl &url, const Options &options, QObject *parent = nullptr);

@@ -4,6 +4,7 @@
 #include "transfer/allocator.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
 #include <QNetworkProxy>
@@ -28,6 +29,7 @@ QNetworkAccessManager &SharedNetworkManager()
         auto *m = new QNetworkAccessManager(QCoreApplication::instance());
         m->setCookieJar(new TransferCookieJar); // the manager takes ownership
         m->setAutoDeleteReplies(false);
+        QNetworkProxyFactory::setUseSystemConfiguration(true);
         m->setProxy(QNetworkProxy(QNetworkProxy::DefaultProxy));
         return m;
     }();
@@ -55,18 +57,36 @@ bool TransferCookieJar::setCookiesFromUrl(const QList<QNetworkCookie> &cookies, 
     return added;
 }
 
-void ApplyProxy(const ProxySettings &proxy)
+QNetworkProxy TransferProxy(const ProxySettings &proxy)
 {
-    if (proxy.enabled && !proxy.host.trimmed().isEmpty()) {
-        bool ok = false;
-        const uint port = proxy.port.trimmed().toUInt(&ok);
-        SharedNetworkManager().setProxy(
-            QNetworkProxy(QNetworkProxy::HttpProxy, proxy.host.trimmed(),
-                          quint16(ok && port > 0 && port < 65536 ? port : 80)));
-    } else {
-        QNetworkProxyFactory::setUseSystemConfiguration(true);
-        SharedNetworkManager().setProxy(QNetworkProxy(QNetworkProxy::DefaultProxy));
+    if (!proxy.enabled || proxy.host.trimmed().isEmpty())
+        return QNetworkProxy(QNetworkProxy::DefaultProxy);
+    bool ok = false;
+    const uint port = proxy.port.trimmed().toUInt(&ok);
+    return QNetworkProxy(QNetworkProxy::HttpProxy, proxy.host.trimmed(),
+                         quint16(ok && port > 0 && port < 65536 ? port : 80));
+}
+
+QNetworkAccessManager &NetworkManagerFor(const QNetworkProxy &proxy)
+{
+    QNetworkAccessManager &shared = SharedNetworkManager();
+    if (proxy.type() == QNetworkProxy::DefaultProxy)
+        return shared;
+    // A handful at most in a run: one per proxy the user has typed.
+    static QHash<QString, QNetworkAccessManager *> managers;
+    const QString key = QString::number(int(proxy.type())) + u' ' + proxy.hostName() + u':'
+                        + QString::number(proxy.port()) + u' ' + proxy.user();
+    QNetworkAccessManager *&manager = managers[key];
+    if (!manager) {
+        // Children of the shared manager, so that they go before the cookie jar does.
+        manager = new QNetworkAccessManager(&shared);
+        TransferCookieJar &jar = SharedCookieJar();
+        manager->setCookieJar(&jar);
+        jar.setParent(&shared); // setCookieJar took it; the shared manager keeps it
+        manager->setAutoDeleteReplies(false);
+        manager->setProxy(proxy);
     }
+    return *manager;
 }
 
 QNetworkRequest MakeTransferRequest(const QUrl &url, const QByteArray &referer,

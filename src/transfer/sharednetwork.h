@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
+#include <QNetworkProxy>
 #include <QNetworkRequest>
 #include <QString>
 
@@ -41,12 +42,21 @@ signals:
 
 // One network access manager and one cookie jar for every transfer of the run, so that a
 // cookie set by one request (or by a login in the browser) goes with all later ones. Both live
-// on the UI thread until the application ends.
+// on the UI thread until the application ends. This manager goes through the system's proxy
+// configuration and never gets a proxy of its own: whatever it is set to, every component
+// would inherit.
 QNetworkAccessManager &SharedNetworkManager();
 TransferCookieJar &SharedCookieJar();
 
-// Proxy on: every transfer goes through host:port. Proxy off: the system's proxy configuration.
-void ApplyProxy(const ProxySettings &proxy);
+// The proxy a request goes through under the options' proxy settings: host:port when on (a port
+// that is not a number counts as 80), the system's proxy configuration when off.
+QNetworkProxy TransferProxy(const ProxySettings &proxy);
+// The manager for a request through `proxy`. The system's configuration (DefaultProxy) is the
+// shared manager; a named proxy has a manager of its own, made when first asked for, that keeps
+// that proxy for its life and shares the cookie jar. A request thus goes through the proxy chosen
+// for it, and no other request inherits it. (A proxy factory on one manager cannot do this: its
+// query sees the address, not which component sends the request.)
+QNetworkAccessManager &NetworkManagerFor(const QNetworkProxy &proxy);
 
 // A GET request as every transfer sends it: always from the server, no HTTP/2 (it has hung on
 // some servers), the body as sent (identity encoding, so that sizes are the bytes written), and
