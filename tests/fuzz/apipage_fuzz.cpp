@@ -3,20 +3,7 @@
 #include "fuzzing.h"
 #include "search/searchapi.h"
 
-#include <QUrl>
-
 using namespace papyrant;
-
-namespace {
-
-bool isHttp(const QString &address)
-{
-    const QUrl url(address, QUrl::StrictMode);
-    return url.isValid() && (url.scheme() == u"http" || url.scheme() == u"https")
-           && !url.host().isEmpty();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -34,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (const ApiItem &item : page.items) {
             FUZZ_CHECK(item.title == item.title.trimmed(), "values are trimmed");
             const QString json = RecordJsonAddress(item.recordAddress);
-            FUZZ_CHECK(json.isEmpty() || (isHttp(json) && json.endsWith(u".json")),
+            FUZZ_CHECK(json.isEmpty() || (fuzz::isHttpAddress(json) && json.endsWith(u".json")),
                        "a record's JSON address is an http(s) .json address");
         }
         for (const qint64 start : {qint64(-5), qint64(1), qint64(1) << 40}) {
