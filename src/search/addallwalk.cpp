@@ -98,6 +98,7 @@ void AddAllWalk::Command4Click()
     }
 
     setState(RunButtonState::Running);
+    m_stopped = false;
     flags.setAddAllStopped(false);
     if (!flags.BatchRunning()) {
         if (s.savePath().PromptSavePathOnExtract == 1)
@@ -124,6 +125,7 @@ void AddAllWalk::Command4Click()
     }
     if (!alive)
         return;
+    m_stopped = flags.AddAllStopped() || flags.batchStopRequested();
     s.ExtractPage(s.extractionSaveFolder());
     if (!alive)
         return;

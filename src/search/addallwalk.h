@@ -31,6 +31,10 @@ public:
     // 下一页: true when a next page was clicked and both waits completed.
     bool 下一页();
 
+    // The last walk ended on a stop (its button, the batch's, the window closing) rather than
+    // at its last page or a refusal.
+    bool stopped() const { return m_stopped; }
+
 signals:
     void stateChanged(papyrant::RunButtonState state);
 
@@ -39,6 +43,7 @@ private:
 
     SearchSession &m_session;
     RunButtonState m_state = RunButtonState::Idle;
+    bool m_stopped = false;
 };
 
 } // namespace papyrant

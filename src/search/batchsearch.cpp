@@ -15,7 +15,21 @@ namespace papyrant {
 
 BatchSearch::BatchSearch(SearchSession &session, AddAllWalk &walk)
     : QObject(&session), m_session(session), m_walk(walk)
-{}
+{
+    // The keyword's line follows its walk page by page. A page is read more than once (for its
+    // entries, then for its next page), so pages count by their address; a page that did not
+    // open or was refused is not a page walked.
+    connect(&session, &SearchSession::pageRead, this,
+            [this](const QString &address, ResultPage::Verdict verdict) {
+                if (!m_current)
+                    return;
+                using V = ResultPage::Verdict;
+                if (verdict != V::Nothing && verdict != V::LoadFailed && verdict != V::Blocked)
+                    m_current->pages.insert(address);
+                m_current->rows = qMax(0, m_session.list().count() - m_current->rowsBefore);
+                showKeyword(*m_current, QStringLiteral("…"));
+            });
+}
 
 QString BatchSearch::caption(RunButtonState state)
 {
@@ -45,10 +59,28 @@ void BatchSearch::setState(RunButtonState state)
     emit stateChanged(state);
 }
 
-void BatchSearch::setLog(const QString &text)
+void BatchSearch::showKeyword(const KeywordProgress &progress, const QString &ending)
 {
-    m_log = text;
-    emit progressLogChanged(m_log);
+    const QString line = progress.keyword + QStringLiteral("：")
+                         + QString::number(progress.pages.size()) + QStringLiteral("页，")
+                         + QString::number(progress.rows) + QStringLiteral("条") + ending;
+    m_lines.last() = line;
+    emit progressLogChanged(progressLog());
+}
+
+QString BatchSearch::keywordEnding() const
+{
+    const SearchRunFlags &flags = m_session.flags();
+    // The status bar's reason when the last page gave nothing (a refusal, no results, a page
+    // that did not open); the old pages' profile keeps quiet about those, but not about this.
+    const QString note = m_session.note();
+    if (!note.isEmpty())
+        return QStringLiteral("；") + note;
+    if (flags.Blocked())
+        return QStringLiteral("；检索服务拒绝了访问，已停止");
+    if (m_walk.stopped())
+        return QStringLiteral("；已停止");
+    return {};
 }
 
 void BatchSearch::打开谷歌搜索网页(const QString &address)
@@ -92,7 +124,9 @@ void BatchSearch::Command1Click(const QString &keywordText)
     setState(RunButtonState::Running);
     flags.setBatchStopped(false);
     flags.setBlocked(false);
-    setLog(QString());
+    m_lines.clear();
+    m_current.reset();
+    emit progressLogChanged(QString());
     if (s.savePath().PromptSavePathOnExtract == 1)
         s.showPicker();
     if (!alive)
@@ -105,16 +139,18 @@ void BatchSearch::Command1Click(const QString &keywordText)
         if (flags.BatchStopped() || flags.Blocked())
             break;
         const QString address = ServiceSearchPage(s.profile(), UrlEncode(keyword));
-        setLog(m_log + keyword + QStringLiteral("(pdf)") + u' ');
+        m_lines << QString();
+        m_current = KeywordProgress{keyword, {}, s.list().count(), 0};
+        showKeyword(*m_current, QStringLiteral("…"));
         打开谷歌搜索网页(address);
         if (!alive)
             return;
         m_walk.Command4Click();
         if (!alive)
             return;
-        // A refusal ends the run; the log keeps why (the status bar says it as well).
-        if (flags.Blocked() && !s.note().isEmpty())
-            setLog(m_log + s.note() + u' ');
+        // Why the walk ended early stays on the keyword's line (a refusal ends the run, and the
+        // status bar says it as well).
+        showKeyword(*std::exchange(m_current, std::nullopt), keywordEnding());
         SearchSession::yieldOnce();
         if (!alive)
             return;

@@ -3,8 +3,10 @@
 #include "search/addallwalk.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace papyrant {
 
@@ -31,8 +33,11 @@ public:
     // 打开谷歌搜索网页: navigates and waits for the page (30 s at most, or a batch stop).
     void 打开谷歌搜索网页(const QString &address);
 
-    // Text2 "已经完成：".
-    QString progressLog() const { return m_log; }
+    // Text2 "已经完成：": one line for each keyword started, in order ("wetland：3页，7条": the
+    // result pages read and the rows they added), with why its walk ended early when it did
+    // ("；已停止", "；检索服务拒绝了访问..."). The line of the keyword being walked ends in "…".
+    QString progressLog() const { return m_lines.join(u'\n'); }
+    QStringList progressLines() const { return m_lines; }
 
     // The non-empty, trimmed lines of a keyword text.
     static QStringList keywordLines(const QString &text);
@@ -42,13 +47,24 @@ signals:
     void progressLogChanged(const QString &text);
 
 private:
+    // The keyword being searched: its pages read and the rows it found.
+    struct KeywordProgress
+    {
+        QString keyword;
+        QSet<QString> pages;
+        int rowsBefore = 0;
+        int rows = 0;
+    };
+
     void setState(RunButtonState state);
-    void setLog(const QString &text);
+    void showKeyword(const KeywordProgress &progress, const QString &ending);
+    QString keywordEnding() const;
 
     SearchSession &m_session;
     AddAllWalk &m_walk;
     RunButtonState m_state = RunButtonState::Idle;
-    QString m_log;
+    QStringList m_lines;
+    std::optional<KeywordProgress> m_current;
 };
 
 } // namespace papyrant

@@ -87,6 +87,8 @@ ResultPage SearchSession::ExtractPage(const QString &saveFolder)
         return {};
     addResultPage(page);
     emit countChanged(m_list.count());
+    if (alive && m_browser)
+        emit pageRead(m_browser->URL(), page.verdict);
     return page;
 }
 

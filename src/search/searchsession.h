@@ -90,6 +90,8 @@ signals:
     // Label1: the number of rows, after an extraction and after a clear command.
     void countChanged(int rows);
     void noteChanged(const QString &note);
+    // ExtractPage has read the page at that address (a page is read more than once in a walk).
+    void pageRead(const QString &address, papyrant::ResultPage::Verdict verdict);
     void profileChanged();
     // After "加入本页到列表" and "加入全部到列表": auto-size every column of ListView1.
     void autoSizeColumns();

@@ -1,5 +1,6 @@
 // labels: unit faults
 #include "support/fixturesite.h"
+#include "support/qtprinters.h"
 #include "support/searchrig.h"
 #include "support/staticbrowser.h"
 
@@ -42,7 +43,8 @@ TEST(BatchSearch, RunsEveryKeywordThenTheHomePage)
 
     rig.batch->Command1Click(u"alpha\r\n\r\n   \r\nbeta\r\n"_s);
 
-    EXPECT_EQ(rig.batch->progressLog(), u"alpha(pdf) beta(pdf) "_s);
+    // One line per keyword: the pages its walk read and the rows it added.
+    EXPECT_EQ(rig.batch->progressLog(), u"alpha：1页，1条\nbeta：1页，1条"_s);
     EXPECT_EQ(browser.visited.join(u'\n'),
               QStringList({ServiceSearchPage(legacyProfile(), u"alpha"_s), u"about:blank"_s,
                            ServiceSearchPage(legacyProfile(), u"beta"_s), u"about:blank"_s,
@@ -74,7 +76,8 @@ TEST(BatchSearch, BlockPageEndsTheRunAndStaysBlocked)
     SearchRig rig(&browser);
     rig.batch->Command1Click(u"one\r\ntwo"_s);
     EXPECT_TRUE(rig.flags().Blocked());
-    EXPECT_EQ(rig.batch->progressLog(), u"one(pdf) "_s);
+    // The old pages' profile says nothing in the status bar; the log still says why.
+    EXPECT_EQ(rig.batch->progressLog(), u"one：0页，0条；检索服务拒绝了访问，已停止"_s);
     EXPECT_FALSE(browser.visited.contains(ServiceSearchPage(legacyProfile(), u"two"_s)));
     EXPECT_EQ(rig.list().count(), 0);
     EXPECT_TRUE(rig.prompts.shown.isEmpty()); // no message, whatever the reason
@@ -92,16 +95,20 @@ TEST(BatchSearch, StopsAndRefusals)
     // "停止加入全部" during a batch ends the current keyword's walk only.
     QTimer::singleShot(300, rig.walk, [&] { rig.walk->Command4Click(); });
     rig.batch->Command1Click(u"one\r\ntwo"_s);
-    EXPECT_EQ(rig.batch->progressLog(), u"one(pdf) two(pdf) "_s);
+    EXPECT_EQ(rig.batch->progressLog(), u"one：2页，2条；已停止\ntwo：1页，1条"_s);
 
     // "停止批量搜索" during the walk of the first keyword ends the whole run.
     browser.visited.clear();
     QTimer::singleShot(300, rig.batch, [&] {
+        // The line of the keyword being walked shows it is not done yet.
+        EXPECT_TRUE(rig.batch->progressLog().startsWith(u"one："_s));
+        EXPECT_TRUE(rig.batch->progressLog().endsWith(u"…"_s));
         rig.batch->Command1Click({});
         EXPECT_EQ(rig.batch->state(), RunButtonState::StopRequested);
     });
     rig.batch->Command1Click(u"one\r\ntwo"_s);
-    EXPECT_EQ(rig.batch->progressLog(), u"one(pdf) "_s);
+    // The rows of its pages were in the list already: it added none.
+    EXPECT_EQ(rig.batch->progressLog(), u"one：2页，0条；已停止"_s);
     EXPECT_FALSE(browser.visited.contains(ServiceSearchPage(legacyProfile(), u"two"_s)));
     EXPECT_EQ(rig.batch->state(), RunButtonState::Idle);
 
@@ -155,7 +162,9 @@ TEST(BatchSearch, TodaysServiceGoesOnAfterNoResultsAndStopsAtARefusal)
     rig.batch->Command1Click(u"none\r\ntwo\r\nthree\r\nfour"_s);
 
     const QString refused = u"检索服务拒绝了访问（HTTP 429），已停止。请稍后再试，或加大限速延时"_s;
-    EXPECT_EQ(rig.batch->progressLog(), u"none(pdf) two(pdf) three(pdf) "_s + refused + u' ');
+    EXPECT_EQ(rig.batch->progressLines(),
+              QStringList({u"none：1页，0条；本页没有检索结果"_s, u"two：1页，2条"_s,
+                           u"three：0页，0条；"_s + refused}));
     EXPECT_EQ(rig.session->note(), refused);
     EXPECT_TRUE(rig.flags().Blocked());
     EXPECT_FALSE(browser.visited.contains(ServiceSearchPage(profile, u"four"_s)));

@@ -114,9 +114,12 @@ void FWebSearch::buildControls()
         button(QStringLiteral("Command1"), BatchSearch::caption(RunButtonState::Idle), frame1);
     auto *label6 = new QLabel(QStringLiteral("已经完成："), frame1);
     label6->setObjectName(QStringLiteral("Label6"));
-    m_text2 = new QLineEdit(frame1);
+    // A log of one line per keyword, read back after a long batch: it keeps every line.
+    m_text2 = new QPlainTextEdit(frame1);
     m_text2->setObjectName(QStringLiteral("Text2"));
     m_text2->setReadOnly(true);
+    m_text2->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_text2->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // Keywords on the left; the button and the log of keywords started on the right.
     auto *frameLayout = new QGridLayout(frame1);
     frameLayout->setContentsMargins(6, 2, 6, 4);
@@ -125,7 +128,7 @@ void FWebSearch::buildControls()
     frameLayout->addWidget(m_text1, 1, 0, 4, 1);
     frameLayout->addWidget(m_command1, 1, 1);
     frameLayout->addWidget(label6, 2, 1);
-    frameLayout->addWidget(m_text2, 3, 1);
+    frameLayout->addWidget(m_text2, 3, 1, 2, 1);
     frameLayout->setRowStretch(4, 1);
     frameLayout->setColumnStretch(0, 3);
     frameLayout->setColumnStretch(1, 2);
@@ -381,7 +384,12 @@ void FWebSearch::wireCommands()
     connect(m_batch, &BatchSearch::stateChanged, this, [this](RunButtonState state) {
         showRunButton(m_command1, BatchSearch::caption(state), state);
     });
-    connect(m_batch, &BatchSearch::progressLogChanged, m_text2, &QLineEdit::setText);
+    connect(m_batch, &BatchSearch::progressLogChanged, m_text2, [this](const QString &log) {
+        m_text2->setPlainText(log);
+        // The keyword being walked is the last line: keep it in view.
+        m_text2->moveCursor(QTextCursor::End);
+        m_text2->moveCursor(QTextCursor::StartOfLine);
+    });
 
     connect(m_command2, &QPushButton::clicked, this,
             [this] { m_analysis->Command2Click(selectedPositions()); });

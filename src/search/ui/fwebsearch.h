@@ -116,7 +116,7 @@ private:
     QCheckBox *m_check7 = nullptr;
     QPlainTextEdit *m_text1 = nullptr;
     QPushButton *m_command1 = nullptr;
-    QLineEdit *m_text2 = nullptr;
+    QPlainTextEdit *m_text2 = nullptr;
     QLabel *m_statusText = nullptr;
     QLabel *m_serviceText = nullptr;
     QMenu *m_menu清除 = nullptr;
