@@ -13,6 +13,7 @@
 #include "foundation/settings.h"
 #include "foundation/shell.h"
 #include "foundation/ui/fieldlabel.h"
+#include "foundation/ui/flowlayout.h"
 #include "foundation/ui/folderlist.h"
 #include "foundation/ui/notificationsound.h"
 #include "foundation/ui/qtprompts.h"
@@ -91,6 +92,7 @@ FFileDownload::FFileDownload(FFileDownloadHooks hooks, Prompts *prompts, QWidget
     buildListArea();
     buildStatusBar();
     buildMenus();
+    SetMinimumSizeForRows(this, QSize(600, 400));
     connectEngine();
     loadSettings();
 }
@@ -151,52 +153,40 @@ void FFileDownload::buildTopPanel()
     m_shape1->setToolTip(u"正在下载"_s);
     m_shape1->hide();
 
-    auto *row1 = new QHBoxLayout;
-    row1->addWidget(m_label7);
-    row1->addWidget(m_command26);
-    row1->addSpacing(16);
-    row1->addWidget(label2);
-    row1->addWidget(m_combo1);
-    row1->addSpacing(16);
-    row1->addWidget(label8);
-    row1->addWidget(m_option3);
-    row1->addWidget(m_option2);
-    row1->addWidget(m_option1);
-    row1->addSpacing(16);
+    // Each row stays one line in a wide window and goes on to more in a narrow one, a caption
+    // and its field together: no caption is ever cut.
+    auto *row1 = new FlowLayout(nullptr, 16);
+    row1->addWidget(KeepTogether({m_label7, m_command26}));
+    row1->addWidget(KeepTogether({label2, m_combo1}));
+    row1->addWidget(KeepTogether({label8, m_option3, m_option2, m_option1}));
     row1->addWidget(label5);
-    row1->addStretch();
-    row1->addWidget(label4);
-    row1->addWidget(m_label1);
-    row1->addSpacing(6);
-    row1->addWidget(m_shape1);
     // Room for the marker while it is hidden, so that nothing moves when it comes and goes.
-    row1->addSpacing(4);
+    auto *marker = new QWidget;
+    marker->setFixedSize(m_shape1->size());
+    auto *markerLayout = new QHBoxLayout(marker);
+    markerLayout->setContentsMargins(0, 0, 0, 0);
+    markerLayout->addWidget(m_shape1);
+    QWidget *count = KeepTogether({label4, m_label1, marker});
+    row1->addWidget(count);
+    row1->setAlignment(count, Qt::AlignRight);
 
-    auto *row2 = new QHBoxLayout;
-    row2->addWidget(m_command4);
-    row2->addWidget(m_command31);
-    row2->addSpacing(16);
+    auto *row2 = new FlowLayout(nullptr, 16);
+    row2->addWidget(KeepTogether({m_command4, m_command31}));
     row2->addWidget(m_check4);
-    row2->addSpacing(16);
-    row2->addWidget(m_check3);
-    row2->addWidget(m_combo4);
-    row2->addStretch();
+    row2->addWidget(KeepTogether({m_check3, m_combo4}));
     row2->addWidget(m_command1);
+    row2->setAlignment(m_command1, Qt::AlignRight);
 
-    auto *row3 = new QHBoxLayout;
+    auto *row3 = new FlowLayout(nullptr, 16);
     row3->addWidget(m_check6);
-    row3->addSpacing(16);
     row3->addWidget(m_check5);
-    row3->addStretch();
 
     auto *rows = new QVBoxLayout(picture3);
     rows->setContentsMargins(8, 6, 8, 6);
     rows->addLayout(row1);
     rows->addLayout(row2);
     rows->addLayout(row3);
-    // A narrow window cuts the panel off at the right rather than refusing to shrink.
-    picture3->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    picture3->setMinimumWidth(1);
+    picture3->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 
     auto *central = new QWidget;
     auto *layout = new QVBoxLayout(central);

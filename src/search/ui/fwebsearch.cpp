@@ -6,6 +6,7 @@
 #include "foundation/settings.h"
 #include "foundation/shell.h"
 #include "foundation/ui/fieldlabel.h"
+#include "foundation/ui/flowlayout.h"
 #include "foundation/ui/rowstripes.h"
 #include "search/addallwalk.h"
 #include "search/analysis.h"
@@ -79,6 +80,7 @@ FWebSearch::FWebSearch(SavePathValues &savePath, Prompts &prompts, SaveFolderPic
 
     buildControls();
     buildMenus();
+    SetMinimumSizeForRows(this, QSize(twips(9000), twips(5000)));
     wireCommands();
     load();
 }
@@ -203,19 +205,18 @@ void FWebSearch::buildControls()
     m_check7 = new QCheckBox(QStringLiteral("自动分析未分析项"), central);
     m_check7->setObjectName(QStringLiteral("Check7"));
 
-    auto *commands = new QHBoxLayout;
+    // One line in a wide window, more in a narrow one: no caption is ever cut.
+    auto *commands = new FlowLayout;
     commands->setContentsMargins(4, 4, 4, 4);
     commands->addWidget(m_command9);
     commands->addWidget(m_command4);
     commands->addWidget(label7);
     commands->addWidget(m_command2);
     commands->addWidget(m_command7);
-    commands->addSpacing(12);
-    commands->addWidget(label2);
-    commands->addWidget(m_label1);
-    commands->addStretch();
-    commands->addWidget(m_check5);
-    commands->addWidget(m_check7);
+    commands->addWidget(KeepTogether({label2, m_label1}, 0));
+    QWidget *checks = KeepTogether({m_check5, m_check7}, 8);
+    commands->addWidget(checks);
+    commands->setAlignment(checks, Qt::AlignRight);
 
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -240,8 +241,6 @@ void FWebSearch::buildControls()
     statusBar1->addWidget(m_statusText, 1);
     statusBar1->addPermanentWidget(m_serviceText);
     setStatusBar(statusBar1);
-
-    setMinimumSize(twips(9000), twips(5000));
 }
 
 void FWebSearch::buildMenus()
