@@ -25,6 +25,7 @@ struct QueueRow
     QString SaveFolder; // "保存路径": ends with "/" once the scheduler has looked at the row
     QString BaseFlag;   // "B": "Y" asks for the base link in saved web pages
     QString Referer;    // the page the link was found on; sent as "Referer: "
+    QString Reason;     // "原因": why the last transfer of the row failed or was skipped
     StateValue State = Waiting;
 };
 
@@ -75,9 +76,10 @@ inline QString typePlaceholder()
 }
 } // namespace QueueWords
 
-// The columns of ListView3, left to right.
-enum class QueueColumn { Name, Type, Size, Received, Percent, SaveFolder, BaseFlag };
-constexpr int QueueColumnCount = 7;
+// The columns of ListView3, left to right. The last one, the reason of a transfer's end, is
+// hidden until the user shows it.
+enum class QueueColumn { Name, Type, Size, Received, Percent, SaveFolder, BaseFlag, Reason };
+constexpr int QueueColumnCount = 8;
 QString queueColumnHeader(int column);
 bool queueColumnRightAligned(int column);
 // What a column shows of a row.
@@ -137,6 +139,7 @@ public:
     void setSaveFolder(int position, const QString &text);
     void setBaseFlag(int position, const QString &text);
     void setReferer(int position, const QString &text);
+    void setReason(int position, const QString &text);
     void setState(int position, QueueRow::StateValue state);
     // Sets "文件大小", "已下载数" and "百分比" at once (empty strings clear them).
     void setProgress(int position, const QString &size, const QString &received,

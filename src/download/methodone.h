@@ -3,6 +3,7 @@
 #include "download/transfermethods.h"
 #include "transfer/httpstream.h"
 #include "transfer/sharednetwork.h"
+#include "transfer/transferend.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -74,8 +75,9 @@ private:
     void startFallback();
     void onFallbackHeaders();
     void endFallback(BodyEnd end);
-    void finish(bool delivered);
-    void fail(const QString &sizeWord);
+    void finish(bool delivered, const QString &reason = {});
+    void fail(const QString &sizeWord, const QString &reason);
+    QString streamReason() const;
     int pos() const;
     void showState(int state);
     bool stopRequested() const;
@@ -89,6 +91,8 @@ private:
     QByteArray m_referer;
     QString m_target;
     qint64 m_expected = 0;  // the announced length; 0 when unknown
+    qint64 m_bytes = 0;     // body bytes received, for the end's report
+    QUrl m_finalUrl;        // the address the answer came from
     QElapsedTimer m_waited; // since the request went out (header wait)
     QElapsedTimer m_lastProgress;
     QTimer m_watch; // time limits and the stop flag, which has no signal of its own

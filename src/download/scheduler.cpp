@@ -5,6 +5,7 @@
 #include "download/transfermethods.h"
 #include "foundation/filenames.h"
 #include "foundation/fileutil.h"
+#include "transfer/transferend.h"
 
 #include <QFileInfo>
 #include <cmath>
@@ -166,9 +167,12 @@ void DownloadScheduler::stopDownloads()
             m_two.unload(slot);
     DownloadQueue &queue = m_session.queue();
     queue.beginBatch();
-    for (int p = 1; p <= queue.count(); ++p)
-        if (queue.row(p).State == QueueRow::Downloading)
+    for (int p = 1; p <= queue.count(); ++p) {
+        if (queue.row(p).State == QueueRow::Downloading) {
             queue.setState(p, QueueRow::Failed);
+            queue.setReason(p, TransferReason::cancelled());
+        }
+    }
     queue.endBatch();
     m_session.Transferring = false;
 }

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -47,16 +48,29 @@ ReplacingFile::ReplacingFile(const QString &target) : m_target(target)
 
 ReplacingFile::~ReplacingFile() = default; // an uncommitted temporary file is removed
 
+void ReplacingFile::noteError(int errorNumber)
+{
+    if (m_errorNumber == 0)
+        m_errorNumber = errorNumber ? errorNumber : EIO;
+}
+
 bool ReplacingFile::open()
 {
-    return m_temp.open();
+    errno = 0;
+    if (m_temp.open())
+        return true;
+    noteError(errno);
+    return false;
 }
 
 qint64 ReplacingFile::write(const char *data, qint64 size)
 {
+    errno = 0;
     const qint64 n = m_temp.write(data, size);
-    if (n != size)
+    if (n != size) {
         m_failed = true;
+        noteError(errno);
+    }
     return n;
 }
 
@@ -64,7 +78,10 @@ bool ReplacingFile::finishWriting()
 {
     if (!m_temp.isOpen())
         return false;
+    errno = 0;
     bool ok = m_temp.flush() && !m_failed;
+    if (!ok)
+        noteError(errno);
 #if defined(Q_OS_UNIX)
     // The temporary file is the owner's alone. The finished file gets the mode of the file it
     // replaces, or the mode any other program gives a new file (0666 less the umask).
@@ -94,8 +111,10 @@ bool ReplacingFile::commit()
     std::error_code error;
     std::filesystem::rename(std::filesystem::path(temp.toStdU16String()),
                             std::filesystem::path(m_target.toStdU16String()), error);
-    if (error)
+    if (error) {
+        noteError(error.value());
         return false;
+    }
     m_temp.setAutoRemove(false);
     return true;
 }

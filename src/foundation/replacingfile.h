@@ -26,6 +26,8 @@ public:
     // folder already stands at the target.
     bool commitAsNew();
     void cancelWriting(); // the temporary file goes, the target stays as it was
+    // The errno of the first operation that failed (0 when none did): why the file is not there.
+    int errorNumber() const { return m_errorNumber; }
 
     // What the finished file gets on commit (a copy keeps its source's); by default the
     // temporary file's own.
@@ -38,6 +40,8 @@ private:
     QString m_target;
     QTemporaryFile m_temp;
     bool m_failed = false;
+    int m_errorNumber = 0;
+    void noteError(int errorNumber);
     std::optional<QDateTime> m_modified;
     std::optional<QFileDevice::Permissions> m_permissions;
 };

@@ -69,6 +69,26 @@ void ApplyProxy(const ProxySettings &proxy)
     }
 }
 
+QNetworkProxy TransferProxyFor(const QUrl &url)
+{
+    const QNetworkProxy set = SharedNetworkManager().proxy();
+    if (set.type() != QNetworkProxy::DefaultProxy)
+        return set;
+    const QList<QNetworkProxy> choices =
+        QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
+    for (const QNetworkProxy &proxy : choices) {
+        switch (proxy.type()) {
+        case QNetworkProxy::NoProxy:
+        case QNetworkProxy::DefaultProxy: return QNetworkProxy::NoProxy;
+        case QNetworkProxy::HttpProxy:
+        case QNetworkProxy::HttpCachingProxy:
+        case QNetworkProxy::Socks5Proxy: return proxy;
+        case QNetworkProxy::FtpCachingProxy: break;
+        }
+    }
+    return QNetworkProxy::NoProxy;
+}
+
 QNetworkRequest MakeTransferRequest(const QUrl &url, const QByteArray &referer,
                                     bool followRedirects, int maxRedirects)
 {

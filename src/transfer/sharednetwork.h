@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
+#include <QNetworkProxy>
 #include <QNetworkRequest>
 #include <QString>
 
@@ -47,6 +48,9 @@ TransferCookieJar &SharedCookieJar();
 
 // Proxy on: every transfer goes through host:port. Proxy off: the system's proxy configuration.
 void ApplyProxy(const ProxySettings &proxy);
+// The proxy a download to url goes through, as the shared manager would choose it: the one
+// ApplyProxy set, else the system's choice for that address. Never DefaultProxy.
+QNetworkProxy TransferProxyFor(const QUrl &url);
 
 // A GET request as every transfer sends it: always from the server, no HTTP/2 (it has hung on
 // some servers), the body as sent (identity encoding, so that sizes are the bytes written), and

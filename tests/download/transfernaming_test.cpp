@@ -8,7 +8,9 @@
 
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace papyrant;
@@ -284,6 +286,36 @@ TEST(TransferDisk, FolderThatCannotBeCreated)
         EXPECT_EQ(h.queue.row(p).State, QueueRow::Failed);
         EXPECT_EQ(h.files(), QStringList{QStringLiteral("file")});
     }
+}
+
+// A disk that fills up during the body (the process's file-size limit stands in for it): the
+// row fails with the cause in its words, and no byte of the body is left, under the final name
+// or beside it.
+TEST(TransferDisk, FullDiskFailsWithItsReasonAndLeavesNothing)
+{
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    ASSERT_TRUE(saved.rlim_max == RLIM_INFINITY || saved.rlim_max > 64 * 1024);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN); // a failed write, not a killed process
+    for (int method : {1, 2}) {
+        SCOPED_TRACE(method);
+        TransferHarness h;
+        h.session.options.maxFileSizeMB = 10;
+        h.server.serveBody(QStringLiteral("/f"), pdfBody(400 * 1024), "application/pdf");
+        const int p = h.addRow(QStringLiteral("/f"));
+        rlimit small = saved;
+        small.rlim_cur = 64 * 1024;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        if (method == 1)
+            h.runOne(p);
+        else
+            EXPECT_TRUE(h.runTwo(p));
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+        EXPECT_EQ(h.queue.row(p).State, QueueRow::Failed);
+        EXPECT_EQ(h.queue.row(p).Reason, QStringLiteral("磁盘已满"));
+        EXPECT_EQ(h.files(), QStringList());
+    }
+    std::signal(SIGXFSZ, handler);
 }
 
 TEST(TransferDisk, RenameRuleFindsTheNextFreeNumber)
