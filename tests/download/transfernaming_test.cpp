@@ -366,6 +366,57 @@ TEST(TransferHeaders, RefererAndSharedCookiesReachTheServer)
     SharedCookieJar().deleteCookie(cookie);
 }
 
+// Cookies set on the way (by a redirect and by the answer) go into the shared jar, and the next
+// hop of the same fetch already sends them.
+TEST(TransferHeaders, CookiesSetByRedirectsAndAnswersReachTheJar)
+{
+    for (int method : {1, 2}) {
+        SCOPED_TRACE(method);
+        TransferHarness h;
+        h.server.route(
+            QStringLiteral("/r"),
+            Script::response(302, "", "", {"Location: /f", "Set-Cookie: hop=1; Path=/"}));
+        h.server.route(QStringLiteral("/f"), Script::response(200, pdfBody(300), "application/pdf",
+                                                              {"Set-Cookie: got=2; Path=/"}));
+        const int p = h.addRow(QStringLiteral("/r"));
+        if (method == 1)
+            h.runOne(p);
+        else
+            ASSERT_TRUE(h.runTwo(p));
+        EXPECT_EQ(h.queue.row(p).State, QueueRow::Finished);
+        QByteArray sent;
+        for (const RecordedRequest &r : h.server.requests())
+            if (r.path == "/f")
+                sent = r.header("Cookie");
+        EXPECT_TRUE(sent.contains("hop=1")) << sent.constData();
+        QStringList names;
+        for (const QNetworkCookie &c : SharedCookieJar().cookiesForUrl(QUrl(h.server.baseUrl())))
+            names << QString::fromLatin1(c.name());
+        EXPECT_TRUE(names.contains(QStringLiteral("hop")) && names.contains(QStringLiteral("got")))
+            << names.join(u',').toStdString();
+        for (const QNetworkCookie &c : SharedCookieJar().cookiesForUrl(QUrl(h.server.baseUrl())))
+            SharedCookieJar().deleteCookie(c);
+    }
+}
+
+// With the proxy on, method one asks the proxy for the whole address, with the Host of the
+// server behind it.
+TEST(TransferHeaders, MethodOneGoesThroughTheProxy)
+{
+    TransferHarness h;
+    const QString url = QStringLiteral("http://papers.example:8080/a.pdf?x=1");
+    h.server.route(url, Script::response(200, pdfBody(300), "application/pdf"));
+    h.one.proxy = {true, QStringLiteral("127.0.0.1"), QString::number(h.server.port())};
+    const int p = h.addRow(url);
+    h.runOne(p);
+    ApplyProxy({});
+    EXPECT_EQ(h.queue.row(p).State, QueueRow::Finished);
+    ASSERT_EQ(h.server.requests().size(), 1);
+    EXPECT_EQ(h.server.requests()[0].target, url.toUtf8());
+    EXPECT_EQ(h.server.requests()[0].header("Host"), "papers.example:8080");
+    EXPECT_EQ(h.content(QStringLiteral("a.pdf")), pdfBody(300));
+}
+
 TEST(TransferMethods, StatusTextsAndTheBusyRule)
 {
     TransferHarness h;
