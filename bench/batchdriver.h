@@ -151,7 +151,7 @@ struct HeadlessEngine
     DownloadQueue queue;
     DownloadSession session{queue};
     SilentPrompts prompts;
-    MethodOne one{session, prompts};
+    MethodOne one{session};
     MethodTwo two{session};
     DownloadScheduler scheduler{session, one, two, prompts};
     DownloadQueueModel model{queue};

@@ -13,6 +13,9 @@ public:
         return {};
     }
     QString openFile(const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFile(const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFile(const QString &, const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
     QString browseFolder(const QString &, const QString &) override { return {}; }
 };

@@ -6,8 +6,6 @@
 #include "download/downloadqueue.h"
 #include "download/downloadsession.h"
 #include "download/methodone.h"
-#include "foundation/prompts.h"
-#include "silentprompts.h"
 #include "transfer/downloader.h"
 
 #include <QCoreApplication>
@@ -63,8 +61,7 @@ int main(int argc, char **argv)
     DownloadSession session(queue);
     session.options.maxFileSizeMB = 1e6;
     session.options.sameName = SameNameRule::Overwrite;
-    SilentPrompts prompts;
-    MethodOne one(session, prompts);
+    MethodOne one(session);
     one.proxy = {};
     Downloader downloader;
 

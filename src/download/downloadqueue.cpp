@@ -68,6 +68,15 @@ QString RowFilePath(const QueueRow &row)
     return row.SaveFolder + row.Name + u'.' + row.Type;
 }
 
+void FailRowWithReason(DownloadQueue &queue, int position, const QString &reason)
+{
+    queue.update(position, [&](QueueRow &r) {
+        r.State = QueueRow::Failed;
+        r.Size = reason;
+        r.Reason = reason;
+    });
+}
+
 QString 选择url(const QString &key)
 {
     const qsizetype bar = key.indexOf(u'|');

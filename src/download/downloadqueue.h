@@ -74,6 +74,15 @@ inline QString typePlaceholder()
 {
     return QStringLiteral("xxx");
 }
+// Reasons of a failed row
+inline QString reasonFolderName()
+{
+    return QStringLiteral("文件夹名称有误，不能创建文件夹");
+}
+inline QString reasonFolderNotMade()
+{
+    return QStringLiteral("不能创建文件夹");
+}
 } // namespace QueueWords
 
 // The columns of ListView3, left to right. The last one, the reason of a transfer's end, is
@@ -93,6 +102,11 @@ std::optional<double> queueNumber(QString text);
 
 // The file of a row: SaveFolder + Name, and "." + Type when Type is not empty.
 QString RowFilePath(const QueueRow &row);
+
+class DownloadQueue;
+// Ends a row as failed with the reason the user reads there, in "文件大小" and in "原因" (a
+// transfer's own end keeps its reason through DownloadSession::endRow).
+void FailRowWithReason(DownloadQueue &queue, int position, const QString &reason);
 
 // The current URL of a key: the part before the first "|".
 QString 选择url(const QString &key);

@@ -59,7 +59,7 @@ public:
     DownloadOptions options;
     TransferLimits limits;
     int method = 2; // 1: one transfer at a time; 2: up to six at once
-    bool Transferring = false;
+    // Whether a transfer runs is asked of the transfers (DownloadScheduler::Transferring).
     double LastEndTime = 0;         // now() when the last transfer ended
     std::array<int, 12> SlotRows{}; // 1-based queue position per slot; slot 0 unused
 

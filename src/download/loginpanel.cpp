@@ -6,6 +6,8 @@
 #include "foundation/eventwait.h"
 #include "foundation/prompts.h"
 
+#include <QUrl>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace papyrant {
@@ -13,6 +15,11 @@ namespace papyrant {
 namespace {
 
 const QString blankPage = u"about:blank"_s;
+
+QString notOnLoginSite()
+{
+    return u"当前网页不在登录网址的网站上，未登录"_s;
+}
 
 // Names of the form fields, as the name attribute reads in lower case.
 bool isAccountField(const QString &name)
@@ -36,6 +43,10 @@ LoginPanel::LoginPanel(DownloadSession &session, Prompts &prompts, QObject *pare
         if (m_web)
             m_web->Refresh();
     });
+    m_browseLimit.setSingleShot(true);
+    connect(&m_browseLimit, &QTimer::timeout, this, [this] { setBrowseEnabled(true); });
+    m_attemptEnd.setSingleShot(true);
+    connect(&m_attemptEnd, &QTimer::timeout, this, &LoginPanel::endAttempt);
     // The end of a download that gave a web page asks for a login. It runs once that end path
     // is over, never inside a transfer's handler (its waits would hold the transfer up), and only
     // while automatic login is still ticked.
@@ -64,8 +75,11 @@ void LoginPanel::attachBrowser(Browser *browser)
     m_web = browser;
     browser->setSilent(true);
     connect(browser, &Browser::DocumentComplete, this, [this](bool topLevel) {
-        if (topLevel)
-            m_loginPageLoading = false;
+        if (!topLevel)
+            return;
+        m_loginPageLoading = false;
+        m_browseLimit.stop();
+        setBrowseEnabled(true);
     });
     connect(browser, &Browser::TitleChange, this, [this](const QString &title) {
         if (title.trimmed().toLower() != blankPage)
@@ -86,20 +100,32 @@ void LoginPanel::网页登录(int selectedPosition)
 
 void LoginPanel::浏览()
 {
+    openLoginPage();
+}
+
+bool LoginPanel::openLoginPage()
+{
     const QString url = fields.url.trimmed();
     if (url.isEmpty())
-        return;
+        return false;
     Browser *web = Web1();
     if (!web)
-        return;
-    if (m_browsing++ == 0)
-        emit browseEnabledChanged(false);
+        return false;
+    // Off until the page has come, by a timer rather than a wait: a wait here would be held
+    // beneath any nested wait started meanwhile, and the button with it.
+    setBrowseEnabled(false);
+    m_browseLimit.start(limits.pageWaitMs);
     m_loginPageLoading = true;
     web->Navigate(url);
-    if (!waitForPage())
+    return true;
+}
+
+void LoginPanel::setBrowseEnabled(bool enabled)
+{
+    if (m_browseEnabled == enabled)
         return;
-    if (--m_browsing == 0)
-        emit browseEnabledChanged(true);
+    m_browseEnabled = enabled;
+    emit browseEnabledChanged(enabled);
 }
 
 bool LoginPanel::waitForPage()
@@ -166,10 +192,65 @@ void LoginPanel::clearAutoLogin()
     emit autoLoginCleared();
 }
 
-void LoginPanel::setAttempting(bool attempting)
+void LoginPanel::endAttempt()
 {
-    m_attempting = attempting;
-    emit testLoginEnabledChanged(!attempting);
+    if (!m_attempt)
+        return;
+    m_attempt = 0;
+    m_attemptEnd.stop();
+    emit testLoginEnabledChanged(true);
+}
+
+bool LoginPanel::onLoginSite(const Document &document) const
+{
+    const QUrl page(document.URL());
+    const QUrl login = QUrl::fromUserInput(fields.url.trimmed());
+    const QString scheme = page.scheme().toLower();
+    const int defaultPort = scheme == u"https" ? 443 : scheme == u"http" ? 80 : -1;
+    return page.isValid() && login.isValid() && !page.host().isEmpty()
+           && scheme == login.scheme().toLower()
+           && page.host().compare(login.host(), Qt::CaseInsensitive) == 0
+           && page.port(defaultPort) == login.port(defaultPort);
+}
+
+void LoginPanel::fillAndSubmit(Document &document, const std::function<bool()> &over)
+{
+    // The elements are read first: they belong to the page they were read from, and a click or
+    // a value given later reaches only that page. Then that page's address is checked.
+    const ElementCollection inputs =
+        fields.ipLogin ? ElementCollection() : document.getElementsByTagName(u"INPUT"_s);
+    Element button = fields.ipLogin ? document.getElementById(u"submitip"_s) : Element();
+    if (over())
+        return;
+    if (!onLoginSite(document)) {
+        if (!over())
+            emit m_session.statusText(3, notOnLoginSite());
+        return;
+    }
+    if (fields.ipLogin) {
+        if (button && !over())
+            submitAndWait(button);
+        return;
+    }
+    int filled = 0;
+    for (int i = 0; i < inputs.length() && !over(); ++i) {
+        Element input = inputs.item(i);
+        const QString name = input.name().toLower();
+        if (isAccountField(name)) {
+            ++filled;
+            input.setValue(fields.account.trimmed());
+        }
+        if (!over() && isPasswordField(name)) {
+            ++filled;
+            input.setValue(fields.password.trimmed());
+        }
+        // A submit button before two filled fields is passed by; the first one after them ends
+        // the walk.
+        if (!over() && input.type().toLower() == u"submit" && filled > 1) {
+            submitAndWait(input);
+            return;
+        }
+    }
 }
 
 void LoginPanel::FillAndSubmitLogin(bool interactive)
@@ -186,57 +267,36 @@ void LoginPanel::FillAndSubmitLogin(bool interactive)
         clearAutoLogin();
         return;
     }
-    if (m_attempting)
+    if (m_attempt)
         return;
-    setAttempting(true);
+    const quint64 attempt = ++m_attempts;
+    m_attempt = attempt;
+    emit testLoginEnabledChanged(false);
+    m_attemptEnd.start(3 * limits.pageWaitMs + limits.settleMs);
 
     // Every step below may yield (page waits, and each reading or writing of the page is a
-    // script run); the window may close meanwhile and take this panel with it.
+    // script run): the window may close meanwhile and take this panel with it, and the attempt
+    // may have ended by its time limit.
     QPointer<LoginPanel> alive(this);
-    浏览();
-    if (!alive)
+    const auto over = [&] { return !alive || m_attempt != attempt; };
+    if (openLoginPage())
+        waitForPage();
+    if (over())
         return;
     // From here a step that fails is passed over: a page without the form, or one that did not
     // load in time, changes nothing.
     if (m_web) {
-        if (const DocumentPtr document = m_web->Document()) {
-            if (!fields.ipLogin) {
-                const ElementCollection inputs = document->getElementsByTagName(u"INPUT"_s);
-                int filled = 0;
-                for (int i = 0; i < inputs.length() && alive; ++i) {
-                    Element input = inputs.item(i);
-                    const QString name = input.name().toLower();
-                    if (isAccountField(name)) {
-                        ++filled;
-                        input.setValue(fields.account.trimmed());
-                    }
-                    if (alive && isPasswordField(name)) {
-                        ++filled;
-                        input.setValue(fields.password.trimmed());
-                    }
-                    // A submit button before two filled fields is passed by; the first one after
-                    // them ends the walk.
-                    if (alive && input.type().toLower() == u"submit" && filled > 1) {
-                        submitAndWait(input);
-                        break;
-                    }
-                }
-            } else {
-                Element button = document->getElementById(u"submitip"_s);
-                if (alive && button)
-                    submitAndWait(button);
-            }
-        }
+        if (const DocumentPtr document = m_web->Document())
+            fillAndSubmit(*document, over);
     }
-    if (!alive)
+    if (over())
         return;
 
-    // The site may set its cookies late (a script, a redirect): a pause before the next attempt.
-    EventWait pause([&] { return !alive; });
-    pause.endOnDestroyed(this).run(limits.settleMs);
-    if (!alive)
-        return;
-    setAttempting(false);
+    // The site may set its cookies late (a script, a redirect): a pause before the next attempt,
+    // which the attempt's timer ends.
+    m_attemptEnd.start(limits.settleMs);
+    EventWait pause(over);
+    pause.endOnDestroyed(this).wakeOn(this, &LoginPanel::testLoginEnabledChanged).run(-1);
 }
 
 void LoginPanel::unload()

@@ -57,15 +57,16 @@ public:
     QTimer &Timer2() { return m_timer2; }
 
     bool LoginPageLoading() const { return m_loginPageLoading; }
-    // The enabled state of "浏览" (off while it waits for its page) and of "测试登录" (off while
-    // a login attempt runs: the guard against a second one).
-    bool browseEnabled() const { return m_browsing == 0; }
-    bool testLoginEnabled() const { return !m_attempting; }
+    // The enabled state of "浏览" (off until its page has loaded, pageWaitMs at most) and of
+    // "测试登录" (off while a login attempt runs: the guard against a second one).
+    bool browseEnabled() const { return m_browseEnabled; }
+    bool testLoginEnabled() const { return m_attempt == 0; }
 
     // "网页登录" (Command1), once the window shows the panel: without automatic login and
     // refresh, the browser opens the first address of the selected row (0: none selected).
     void 网页登录(int selectedPosition);
-    // "浏览" (Command2): opens the login page and waits for it, pageWaitMs at most.
+    // "浏览" (Command2): opens the login page and returns; the button stays off until the page
+    // has loaded, pageWaitMs at most.
     void 浏览();
     // "关闭(隐藏)" (Command3), once the window hides the panel: the page goes unless it is being
     // refreshed.
@@ -76,7 +77,15 @@ public:
     // then to be cleared.
     bool 自动登录(bool ticked);
     // "测试登录" (Command5) with interactive true; the automatic login with false. Returns when the
-    // attempt, its pauses included, is over.
+    // attempt, its pauses included, is over. The account and password go only into a page of the
+    // login address's site (scheme, host and port): on any other page nothing is filled or
+    // clicked, and status panel 3 says so.
+    //
+    // An attempt lasts its own time at most: its two page waits, one more for the scripts that
+    // read and fill the page, and its pause. A nested wait started during it (a page walk of the
+    // search window) holds its wait beneath it until that ends; the attempt is over at its time
+    // all the same ("测试登录" comes back, another attempt may run), and when its wait finally
+    // returns it leaves the page alone.
     void FillAndSubmitLogin(bool interactive);
     // The window unloads: no more refreshes, and the typed values are dropped.
     void unload();
@@ -89,21 +98,31 @@ signals:
 
 private:
     void attachBrowser(Browser *browser);
+    // Navigates Web1 to the login address; false when there is none or no browser.
+    bool openLoginPage();
+    void setBrowseEnabled(bool enabled);
     // Keeps yielding while the browser is busy or LoginPageLoading holds, pageWaitMs at most.
     // False when this panel went meanwhile.
     bool waitForPage();
     bool fieldsMissing() const;
     void clearAutoLogin();
-    void setAttempting(bool attempting);
+    void endAttempt();
+    // Fills and submits the login form of the page; `over` tells when the attempt has ended
+    // (each reading or writing of the page may yield).
+    void fillAndSubmit(Document &document, const std::function<bool()> &over);
+    bool onLoginSite(const Document &document) const;
     bool submitAndWait(Element &button);
 
     DownloadSession &m_session;
     Prompts &m_prompts;
     QPointer<Browser> m_web;
     QTimer m_timer2;
+    QTimer m_browseLimit; // "浏览" comes back at the latest when it fires
+    QTimer m_attemptEnd;  // ends the running attempt: its time limit, then its pause
     bool m_loginPageLoading = false;
-    bool m_attempting = false;
-    int m_browsing = 0; // "浏览" waits in progress (one may run inside a login attempt)
+    bool m_browseEnabled = true;
+    quint64 m_attempt = 0;  // the running attempt; 0: none
+    quint64 m_attempts = 0; // attempts begun
 };
 
 } // namespace papyrant

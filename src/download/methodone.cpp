@@ -22,8 +22,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// The stop flag can be cleared without a call to cancel() (housekeeping tick): the watch timer
-// looks at it, and at the time limits, at least this often.
+// The watch timer looks at the time limits and the stop request at least this often.
 constexpr int WatchMs = 250;
 
 // The extension of a file name: the letters a-z after its last ".", at most five of them.
@@ -139,8 +138,8 @@ QString TransferStateText(int state, int code, const QString &text)
     return answer;
 }
 
-MethodOne::MethodOne(DownloadSession &session, Prompts &prompts, QObject *parent)
-    : QObject(parent), proxy(ReadProxySettings()), m_session(session), m_prompts(prompts)
+MethodOne::MethodOne(DownloadSession &session, QObject *parent)
+    : QObject(parent), proxy(ReadProxySettings()), m_session(session)
 {
     connect(&m_watch, &QTimer::timeout, this, &MethodOne::check);
     // "批量替换网址" may rewrite the key of the row being fetched.
@@ -173,7 +172,7 @@ void MethodOne::cancel()
 
 bool MethodOne::stopRequested() const
 {
-    return m_cancelled || !m_session.Transferring;
+    return m_cancelled;
 }
 
 int MethodOne::pos() const
@@ -197,12 +196,11 @@ void MethodOne::Inet下载当前文件(int position)
     DownloadQueue &queue = m_session.queue();
     if (!queue.isValidPosition(position))
         return;
-    if (isRunning() || isExecuting() || m_session.Transferring) {
+    if (isRunning() || isExecuting()) {
         queue.setState(position, QueueRow::Waiting);
         queue.setSize(position, QueueWords::sizeRetry());
         return;
     }
-    m_session.Transferring = true;
     m_session.beginRow(1, position);
     Inet下载文件(position);
 }
@@ -213,6 +211,8 @@ void MethodOne::openStream(bool followRedirects)
     options.referer = m_referer;
     options.followRedirects = followRedirects;
     options.chunkSize = 2048;
+    // The proxy as the options say now, for this request alone.
+    options.proxy = TransferProxy(proxy);
     m_stream.reset(new HttpStream(m_url, options));
     connect(m_stream.get(), &HttpStream::headersReady, this, [this] {
         if (m_phase == Phase::Headers)
@@ -240,8 +240,6 @@ void MethodOne::Inet下载文件(int position)
     const QString url = 选择url(m_key);
     m_url = 连接设置(url, proxy).requestUrl;
     m_referer = RefererFor(row.Referer, url).toUtf8();
-    ApplyProxy(proxy);
-    m_session.Transferring = true;
     emit m_session.statusText(2, u"正在下载:"_s + row.Name);
     m_phase = Phase::Headers;
     openStream(false); // a redirect goes to the fallback fetch
@@ -318,18 +316,16 @@ void MethodOne::onHeaders()
     const QString statusLine = raw.left(raw.indexOf(u"\r\n"_s)).toLower();
     const bool answerOk = statusLine.contains(u"200"_s) && statusLine.contains(u"ok"_s);
 
-    // Name, folder and type of the row.
+    // Name, folder and type of the row. A folder that cannot be made fails the row with the
+    // reason, without a message: this runs in a transfer's signal.
     {
         const int p = pos();
         queue.setName(p, CleanFileName(queue.row(p).Name));
-        QString folder = queue.row(p).SaveFolder;
-        const QString created = CreateFolderPath(folder, m_prompts);
-        // A folder that cannot be created stays as it was: the file then cannot be created,
-        // rather than landing in the root folder.
-        if (!created.isEmpty())
-            folder = created;
-        if (!folder.endsWith(u'/'))
-            folder += u'/';
+        const MadeFolder made = MakeFolderPath(queue.row(p).SaveFolder);
+        if (made.path.isEmpty())
+            return failWithReason(made.nameError ? QueueWords::reasonFolderName()
+                                                 : QueueWords::reasonFolderNotMade());
+        const QString folder = made.path.endsWith(u'/') ? made.path : made.path + u'/';
         queue.setSaveFolder(p, folder);
         if (!extension.isEmpty())
             queue.setType(p, extension);
@@ -543,6 +539,13 @@ void MethodOne::fail(const QString &sizeWord, const QString &reason)
     finish(false, reason);
 }
 
+void MethodOne::failWithReason(const QString &reason)
+{
+    m_stream.reset();
+    FailRowWithReason(m_session.queue(), pos(), reason);
+    finish(false, reason);
+}
+
 // Why the stream ended without a whole body: the file, the connection or the answer.
 QString MethodOne::streamReason() const
 {
@@ -578,7 +581,6 @@ void MethodOne::finish(bool delivered, const QString &reason)
     m_phase = Phase::Idle;
     m_watch.stop();
     m_stream.reset();
-    m_session.Transferring = false;
     // Nothing of this object is used after the end path: a slot there may delete it.
     const QString key = m_key;
     m_session.endRow(key, delivered, 1, end);

@@ -15,7 +15,6 @@
 namespace papyrant {
 
 class DownloadSession;
-class Prompts;
 
 // The Content-Disposition value of a raw header block ("" when there is none).
 QString 从网络文件Header获取ContentDisposition(const QString &rawHeaders);
@@ -48,7 +47,8 @@ class MethodOne : public QObject, public MethodOneTransfer
 {
     Q_OBJECT
 public:
-    MethodOne(DownloadSession &session, Prompts &prompts, QObject *parent = nullptr);
+    // No prompt: a transfer ends its row with a reason and never opens a dialog.
+    explicit MethodOne(DownloadSession &session, QObject *parent = nullptr);
     ~MethodOne() override;
 
     // Read from the settings when the window loads; the window may set it again.
@@ -57,8 +57,7 @@ public:
     void Inet下载当前文件(int position) override;
     void cancel() override;
     bool isExecuting() const override;
-    // A transfer has been started and has not ended yet.
-    bool isRunning() const { return m_phase != Phase::Idle; }
+    bool isRunning() const override { return m_phase != Phase::Idle; }
 
 private:
     enum class Phase { Idle, Headers, Body, FallbackHeaders, FallbackBody };
@@ -77,13 +76,13 @@ private:
     void endFallback(BodyEnd end);
     void finish(bool delivered, const QString &reason = {});
     void fail(const QString &sizeWord, const QString &reason);
+    void failWithReason(const QString &reason);
     QString streamReason() const;
     int pos() const;
     void showState(int state);
     bool stopRequested() const;
 
     DownloadSession &m_session;
-    Prompts &m_prompts;
     HttpStreamPtr m_stream;
     Phase m_phase = Phase::Idle;
     QString m_key; // the row's key when the transfer started

@@ -80,7 +80,6 @@ void MethodTwo::多线程下载(int slot, int position, const QString &url, cons
     connect(d, &Downloader::BodyWritten, this,
             [this, slot](qint64 bytes, const QString &f) { BodyWritten(slot, bytes, f); });
 
-    m_session.Transferring = true;
     const QueueRow &row = m_session.queue().row(position);
     m_keys[size_t(slot)] = row.Urls;
     m_session.beginRow(slot, position);

@@ -257,7 +257,7 @@ int QueueCommands::删除出错项()
 
 int QueueCommands::取消下载选中项(const QList<int> &selected)
 {
-    if (m_session.Transferring) {
+    if (m_scheduler.Transferring()) {
         m_prompts.message(u"停止下载后方可设置！"_s, Prompts::Icon::Error);
         return 0;
     }
@@ -356,7 +356,9 @@ bool QueueCommands::导出名称(bool unfinishedOnly)
     DownloadQueue &queue = m_session.queue();
     if (queue.isEmpty())
         return false;
-    const QString path = m_prompts.saveFile({}, u"*.txt (*.txt)"_s);
+    // ".txt" for a name without extension, added by the dialog before its question about a
+    // file of that name.
+    const QString path = m_prompts.saveFile({}, u"*.txt (*.txt)"_s, {}, u"txt"_s);
     if (path.trimmed().isEmpty())
         return false;
     QString text;
@@ -378,7 +380,7 @@ bool QueueCommands::导出名称(bool unfinishedOnly)
 
 std::optional<bool> QueueCommands::排序(int column)
 {
-    if (m_scheduler.isOn() || m_session.Transferring) {
+    if (m_scheduler.isOn() || m_scheduler.Transferring()) {
         m_prompts.message(u"停止下载后方可排序！"_s, Prompts::Icon::Information);
         return std::nullopt;
     }
@@ -408,7 +410,7 @@ void QueueCommands::双击(int position)
 
 ListMenuState QueueCommands::listMenuState() const
 {
-    const bool busy = m_session.Transferring || m_scheduler.isOn();
+    const bool busy = m_scheduler.Transferring() || m_scheduler.isOn();
     return {!busy, !busy, busy, !busy};
 }
 

@@ -5,12 +5,17 @@
 #include "download/transfermethods.h"
 #include "foundation/filenames.h"
 #include "foundation/fileutil.h"
+#include "foundation/prompts.h"
 #include "transfer/transferend.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <cmath>
 
 namespace papyrant {
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -141,7 +146,51 @@ void DownloadScheduler::setStartEnabled(bool enabled)
 
 void DownloadScheduler::startDownloads()
 {
+    // The one message of the command the user clicked: the ticks fail such rows silently.
+    const QString refused = failRowsWithoutFolder();
+    if (!refused.isEmpty())
+        m_prompts.message(refused, Prompts::Icon::Error);
     switchOn();
+}
+
+QString DownloadScheduler::failRowsWithoutFolder()
+{
+    DownloadQueue &queue = m_session.queue();
+    QHash<QString, MadeFolder> made; // a few folders for many rows
+    QStringList badNames;
+    QStringList notMade;
+    queue.beginBatch();
+    for (int p = 1; p <= queue.count(); ++p) {
+        if (queue.row(p).State != QueueRow::Waiting)
+            continue;
+        const QString folder = queue.row(p).SaveFolder;
+        auto it = made.constFind(folder);
+        if (it == made.constEnd()) {
+            it = made.insert(folder, MakeFolderPath(folder));
+            if (it->path.isEmpty())
+                (it->nameError ? badNames : notMade) << QDir::toNativeSeparators(folder);
+        }
+        if (it->path.isEmpty())
+            FailRowWithReason(queue, p,
+                              it->nameError ? QueueWords::reasonFolderName()
+                                            : QueueWords::reasonFolderNotMade());
+    }
+    queue.endBatch();
+
+    const auto listed = [](const QStringList &folders) {
+        constexpr qsizetype shown = 10;
+        QString text = folders.mid(0, shown).join(u'\n');
+        if (folders.size() > shown)
+            text += u"\n……"_s;
+        return text;
+    };
+    QString text;
+    if (!badNames.isEmpty())
+        text = u"文件夹名称有误！不能创建文件夹！\n"_s + listed(badNames);
+    if (!notMade.isEmpty())
+        text +=
+            (text.isEmpty() ? QString() : u"\n\n"_s) + u"不能创建文件夹！\n"_s + listed(notMade);
+    return text;
 }
 
 void DownloadScheduler::startHousekeeping()
@@ -160,8 +209,6 @@ void DownloadScheduler::stopDownloads()
     }
     m_one.cancel();
     switchOff();
-    m_session.Transferring = false;
-    m_one.cancel();
     for (int slot = 1; slot <= 6; ++slot)
         if (m_two.isLoaded(slot))
             m_two.unload(slot);
@@ -174,7 +221,6 @@ void DownloadScheduler::stopDownloads()
         }
     }
     queue.endBatch();
-    m_session.Transferring = false;
 }
 
 bool DownloadScheduler::确定是需要下载(int position)
@@ -202,8 +248,9 @@ bool DownloadScheduler::确定是需要下载(int position)
 }
 
 // The first waiting row that is to be fetched; rows whose file is there under "跳过" are
-// finished on the way. 0 when there is none.
-int DownloadScheduler::pickRow(bool createFolders)
+// finished on the way, and rows whose folder cannot be made fail on the way with the reason
+// (no message: this runs inside a tick). 0 when there is none.
+int DownloadScheduler::pickRow()
 {
     DownloadQueue &queue = m_session.queue();
     for (int p = 1; p <= queue.count(); ++p) {
@@ -216,15 +263,14 @@ int DownloadScheduler::pickRow(bool createFolders)
             name = CleanFileName(FileNameFromUrl(选择url(queue.row(p).Urls), true));
         if (name.isEmpty())
             name = QStringLiteral("未命名");
-        QString folder = queue.row(p).SaveFolder;
-        if (createFolders) {
-            const QString created = CreateFolderPath(folder, m_prompts);
-            // A folder that cannot be made keeps its path: the transfer then fails on it
-            // instead of writing into the root folder.
-            if (!created.isEmpty())
-                folder = created;
+        const MadeFolder made = MakeFolderPath(queue.row(p).SaveFolder);
+        if (made.path.isEmpty()) {
+            FailRowWithReason(queue, p,
+                              made.nameError ? QueueWords::reasonFolderName()
+                                             : QueueWords::reasonFolderNotMade());
+            continue;
         }
-        folder = withSlash(folder);
+        const QString folder = withSlash(made.path);
         queue.update(p, [&](QueueRow &r) {
             r.Name = name;
             r.SaveFolder = folder;
@@ -252,9 +298,9 @@ void DownloadScheduler::tickDownload()
 
 void DownloadScheduler::startMethodOne()
 {
-    if (m_session.Transferring)
+    if (Transferring())
         return;
-    const int position = pickRow(false);
+    const int position = pickRow();
     if (position == 0)
         return;
     // Starts the row (state 2, slot 1) and returns; the row ends through the session.
@@ -264,11 +310,14 @@ void DownloadScheduler::startMethodOne()
 void DownloadScheduler::startMethodTwo()
 {
     DownloadQueue &queue = m_session.queue();
+    // After a switch from method one its transfer ends first.
+    if (m_one.isRunning())
+        return;
     const int threads = std::clamp(m_session.options.threadCount, 1, 6);
     for (int slot = 1; slot <= threads; ++slot) {
         if (m_two.isLoaded(slot))
             continue;
-        const int position = pickRow(true);
+        const int position = pickRow();
         if (position == 0)
             continue;
         const QueueRow &row = queue.row(position);
@@ -297,18 +346,6 @@ void DownloadScheduler::tickHousekeeping()
 
     setIndicator(isOn());
 
-    if (m_session.method == 1) {
-        if (!m_one.isExecuting() && !isOn())
-            m_session.Transferring = false;
-    } else {
-        const int threads = std::clamp(options.threadCount, 1, 6);
-        for (int slot = 1; slot <= threads; ++slot)
-            if (m_two.isLoaded(slot))
-                m_session.Transferring = true;
-        if (!isOn())
-            m_session.Transferring = false;
-    }
-
     const QString counts = queue.ShowQueueCounts();
     emit countsText(counts);
     emit m_session.statusText(4, counts);
@@ -328,6 +365,11 @@ void DownloadScheduler::tickHousekeeping()
         switchOff();
         m_session.notify(102);
     }
+}
+
+bool DownloadScheduler::Transferring() const
+{
+    return m_one.isRunning() || m_two.LoadedDownloaderCount() > 1;
 }
 
 bool DownloadScheduler::DownloadsStopped() const

@@ -42,7 +42,8 @@ public:
     bool indicatorVisible() const { return m_indicatorVisible; }
     bool startCommandEnabled() const { return m_startEnabled; }
 
-    // Start command (Command4, menu下载全部): switches the scheduler tick on.
+    // Start command (Command4, menu下载全部): switches the scheduler tick on. Waiting rows whose
+    // folder cannot be made fail first, named in one message.
     void startDownloads();
     // Stop command (Command31, menu停止下载, closing the window): ends every transfer.
     void stopDownloads();
@@ -56,6 +57,10 @@ public:
 
     // False (and the row marked "已存在，跳过") when the row's file is there under "跳过".
     bool 确定是需要下载(int position);
+
+    // A transfer runs: method one's, or a Downloader of method two. Worked out from the transfer
+    // objects each time, so that nothing is left "busy" after a switch of the method.
+    bool Transferring() const;
 
     // The stopped guard of the queue commands: no tick, method one idle, at most one
     // Downloader left.
@@ -78,7 +83,10 @@ private:
     void refill();
     void startMethodOne();
     void startMethodTwo();
-    int pickRow(bool createFolders);
+    int pickRow();
+    // Fails the waiting rows whose folder cannot be made; the message naming those folders, or
+    // "" when every folder is there.
+    QString failRowsWithoutFolder();
     void setIndicator(bool visible);
     void setStartEnabled(bool enabled);
 

@@ -15,8 +15,10 @@ class MethodOneTransfer
 public:
     virtual ~MethodOneTransfer() = default;
     virtual void Inet下载当前文件(int position) = 0;
-    virtual void cancel() = 0; // ends a running transfer at once ("下载取消")
-    virtual bool isExecuting() const = 0;
+    virtual void cancel() = 0;            // ends a running transfer at once ("下载取消")
+    virtual bool isExecuting() const = 0; // its request is on the network
+    // A transfer has been started and has not ended yet.
+    virtual bool isRunning() const = 0;
 };
 
 // Up to six asynchronous transfers, one per slot 1..6.

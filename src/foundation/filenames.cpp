@@ -240,10 +240,15 @@ QString UniqueFilePath(const QString &path)
 
 QString CreateFolderPath(const QString &folder, Prompts &prompts)
 {
-    const auto nameError = [&prompts] {
+    const MadeFolder made = MakeFolderPath(folder);
+    if (made.nameError)
         prompts.message(u"文件夹名称有误！不能创建文件夹！"_s, Prompts::Icon::Error);
-        return QString();
-    };
+    return made.path;
+}
+
+MadeFolder MakeFolderPath(const QString &folder)
+{
+    const auto nameError = [] { return MadeFolder{QString(), true}; };
     if (folder.isEmpty())
         return {};
     QString path = folder;
@@ -281,8 +286,8 @@ QString CreateFolderPath(const QString &folder, Prompts &prompts)
             QDir().mkdir(result);
     }
     if (result.isEmpty()) // the root itself
-        return FolderExists(u"/"_s) ? u"/"_s : QString();
-    return FolderExists(result) ? result : QString();
+        return {FolderExists(u"/"_s) ? u"/"_s : QString()};
+    return {FolderExists(result) ? result : QString()};
 }
 
 QString UrlFileExtension(const QString &url)

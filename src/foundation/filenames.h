@@ -63,6 +63,15 @@ QString UniqueFilePath(const QString &path);
 // refused. A level that cleans to nothing ("..", "?") is refused with a message.
 QString CreateFolderPath(const QString &folder, Prompts &prompts);
 
+// CreateFolderPath without the message, for the paths where no dialog may open (a transfer, a
+// timer tick): the caller says it where it can.
+struct MadeFolder
+{
+    QString path;           // as CreateFolderPath returns it; empty on failure
+    bool nameError = false; // refused for its name, where CreateFolderPath shows its message
+};
+MadeFolder MakeFolderPath(const QString &folder);
+
 // The extension of the last segment of a link or path, without query, fragment and the like;
 // empty when there is none or it has 7 or more characters.
 QString UrlFileExtension(const QString &url);

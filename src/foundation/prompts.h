@@ -25,8 +25,12 @@ public:
     // File dialogs; an empty result means cancelled. filter is Qt's "Text (*.txt)" form.
     virtual QString openFile(const QString &title, const QString &filter,
                              const QString &startFolder = {}) = 0;
+    // The save dialog returns the final path: a name typed without an extension gets
+    // defaultSuffix ("txt", no dot) first, and a path that is taken comes back only after the
+    // user agreed to replace it, in the dialog's own question about that final name.
     virtual QString saveFile(const QString &title, const QString &filter,
-                             const QString &suggestedPath = {}) = 0;
+                             const QString &suggestedPath = {},
+                             const QString &defaultSuffix = {}) = 0;
     // The folder browser; an empty result means cancelled. Paths use "/".
     virtual QString browseFolder(const QString &title, const QString &startFolder = {}) = 0;
 };

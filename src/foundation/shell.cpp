@@ -107,6 +107,24 @@ void OpenWebPage(const QString &url, bool browserWindow)
         openWithFallback(target.toString(QUrl::FullyEncoded));
 }
 
+bool OpenLinkOrFile(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    const QUrl url(trimmed);
+    const QString scheme = url.scheme().toLower();
+    if (url.isValid() && (scheme == u"http" || scheme == u"https") && !url.host().isEmpty()) {
+        if (!openOnDesktop(url))
+            openWithFallback(url.toString(QUrl::FullyEncoded));
+        return true;
+    }
+    if (!QDir::isAbsolutePath(trimmed) || !FileExists(trimmed))
+        return false;
+    const QString absolute = QFileInfo(trimmed).absoluteFilePath();
+    if (!openOnDesktop(QUrl::fromLocalFile(absolute)))
+        openWithFallback(absolute);
+    return true;
+}
+
 QString BrowseForFolder(Prompts &prompts, const QString &start, const QString &prompt,
                         bool includeFiles)
 {

@@ -50,6 +50,12 @@ bool OpenFolder(const QString &folder);
 // so a new browser window and the default handler take the same road.
 void OpenWebPage(const QString &url, bool browserWindow = false);
 
+// Opens a text that is shown to the user and may hold anything (a status panel's): an http or
+// https link in the web browser, an absolute path of a file that is there with its application.
+// Anything else opens nothing, since the desktop would take it for a program, a share or a
+// script to run. False when nothing was opened.
+bool OpenLinkOrFile(const QString &text);
+
 // The folder browser started near `start` (its parent folder, or the root when that does not
 // exist). Returns the chosen folder, or `start` when cancelled, ending in "/"; an empty start
 // that was cancelled stays empty.

@@ -5,8 +5,6 @@
 #include "foundation/textfile.h"
 #include "search/searchlist.h"
 
-#include <QFileInfo>
-
 namespace papyrant::SearchFiles {
 
 namespace {
@@ -33,12 +31,8 @@ QString ExportText(const SearchList &list)
 
 QString askTextFile(Prompts &prompts)
 {
-    QString path = prompts.saveFile(QString(), QStringLiteral("*.txt (*.txt)"));
-    if (path.isEmpty())
-        return {};
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".txt");
-    return path;
+    return prompts.saveFile(QString(), QStringLiteral("*.txt (*.txt)"), QString(),
+                            QStringLiteral("txt"));
 }
 
 void 导出数据(const SearchList &list, Prompts &prompts)

@@ -22,8 +22,8 @@ void 导出数据(const SearchList &list, Prompts &prompts);
 // "网页源码保存到...": the markup of the page on show; nothing when there is none.
 void 网页源码保存到(Browser *browser, Prompts &prompts);
 
-// The save dialog's choice with the default extension "txt" added when it has none; empty when
-// cancelled.
+// The save dialog's choice, "txt" added by the dialog to a name without extension (before its
+// question about an existing file); empty when cancelled.
 QString askTextFile(Prompts &prompts);
 
 } // namespace SearchFiles

@@ -129,7 +129,9 @@ void HttpStream::connectTo(const QUrl &url)
     connect(socket, &QAbstractSocket::disconnected, this, &HttpStream::onDisconnected);
     connect(socket, &QAbstractSocket::errorOccurred, this, &HttpStream::onSocketError);
 
-    QNetworkProxy proxy = TransferProxyFor(url);
+    QNetworkProxy proxy = m_options.proxy.type() == QNetworkProxy::DefaultProxy
+                              ? SystemProxyFor(url)
+                              : m_options.proxy;
     const bool httpProxy =
         proxy.type() == QNetworkProxy::HttpProxy || proxy.type() == QNetworkProxy::HttpCachingProxy;
     m_viaHttpProxy = httpProxy && !https;

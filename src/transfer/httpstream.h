@@ -3,6 +3,7 @@
 #include "transfer/httpresponseparser.h"
 
 #include <QAbstractSocket>
+#include <QNetworkProxy>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -18,8 +19,8 @@ class ReplacingFile;
 // existing file is never touched by a transfer that does not finish, and nothing of ours stays
 // behind when it is abandoned.
 //
-// It speaks HTTP/1.1 over its own connection (through the proxy the shared manager would use,
-// with the shared cookie jar) and reads the answer's framing itself: Qt's HTTP layer may report
+// It speaks HTTP/1.1 over its own connection (through the proxy chosen for it, with the shared
+// cookie jar) and reads the answer's framing itself: Qt's HTTP layer may report
 // a chunked body cut by the connection's end as complete, and a download must never take a cut
 // body for a file.
 //
@@ -35,6 +36,8 @@ public:
         bool followRedirects = false;
         int maxRedirects = 10;
         int chunkSize = 64 * 1024; // bytes moved to the file per read
+        // The proxy of this request; by default the system's configuration.
+        QNetworkProxy proxy = QNetworkProxy(QNetworkProxy::DefaultProxy);
     };
 
     HttpStream(const QUrl &url, const Options &options, QObject *parent = nullptr);

@@ -28,6 +28,7 @@ QNetworkAccessManager &SharedNetworkManager()
         auto *m = new QNetworkAccessManager(QCoreApplication::instance());
         m->setCookieJar(new TransferCookieJar); // the manager takes ownership
         m->setAutoDeleteReplies(false);
+        QNetworkProxyFactory::setUseSystemConfiguration(true);
         m->setProxy(QNetworkProxy(QNetworkProxy::DefaultProxy));
         return m;
     }();
@@ -55,25 +56,19 @@ bool TransferCookieJar::setCookiesFromUrl(const QList<QNetworkCookie> &cookies, 
     return added;
 }
 
-void ApplyProxy(const ProxySettings &proxy)
+QNetworkProxy TransferProxy(const ProxySettings &proxy)
 {
-    if (proxy.enabled && !proxy.host.trimmed().isEmpty()) {
-        bool ok = false;
-        const uint port = proxy.port.trimmed().toUInt(&ok);
-        SharedNetworkManager().setProxy(
-            QNetworkProxy(QNetworkProxy::HttpProxy, proxy.host.trimmed(),
-                          quint16(ok && port > 0 && port < 65536 ? port : 80)));
-    } else {
-        QNetworkProxyFactory::setUseSystemConfiguration(true);
-        SharedNetworkManager().setProxy(QNetworkProxy(QNetworkProxy::DefaultProxy));
-    }
+    if (!proxy.enabled || proxy.host.trimmed().isEmpty())
+        return QNetworkProxy(QNetworkProxy::DefaultProxy);
+    bool ok = false;
+    const uint port = proxy.port.trimmed().toUInt(&ok);
+    return QNetworkProxy(QNetworkProxy::HttpProxy, proxy.host.trimmed(),
+                         quint16(ok && port > 0 && port < 65536 ? port : 80));
 }
 
-QNetworkProxy TransferProxyFor(const QUrl &url)
+QNetworkProxy SystemProxyFor(const QUrl &url)
 {
-    const QNetworkProxy set = SharedNetworkManager().proxy();
-    if (set.type() != QNetworkProxy::DefaultProxy)
-        return set;
+    SharedNetworkManager(); // the system's configuration is switched on with it
     const QList<QNetworkProxy> choices =
         QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
     for (const QNetworkProxy &proxy : choices) {

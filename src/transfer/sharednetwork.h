@@ -42,15 +42,19 @@ signals:
 
 // One network access manager and one cookie jar for every transfer of the run, so that a
 // cookie set by one request (or by a login in the browser) goes with all later ones. Both live
-// on the UI thread until the application ends.
+// on the UI thread until the application ends. This manager goes through the system's proxy
+// configuration and never gets a proxy of its own: whatever it is set to, every component
+// would inherit.
 QNetworkAccessManager &SharedNetworkManager();
 TransferCookieJar &SharedCookieJar();
 
-// Proxy on: every transfer goes through host:port. Proxy off: the system's proxy configuration.
-void ApplyProxy(const ProxySettings &proxy);
-// The proxy a download to url goes through, as the shared manager would choose it: the one
-// ApplyProxy set, else the system's choice for that address. Never DefaultProxy.
-QNetworkProxy TransferProxyFor(const QUrl &url);
+// The proxy a request goes through under the options' proxy settings: host:port when on (a port
+// that is not a number counts as 80), the system's proxy configuration when off.
+QNetworkProxy TransferProxy(const ProxySettings &proxy);
+// The proxy the system's configuration gives for a request to url (NoProxy when none), so that a
+// download on its own connection goes where the shared manager would send it. Never
+// DefaultProxy.
+QNetworkProxy SystemProxyFor(const QUrl &url);
 
 // A GET request as every transfer sends it: always from the server, no HTTP/2 (it has hung on
 // some servers), the body as sent (identity encoding, so that sizes are the bytes written), and

@@ -3,12 +3,14 @@
 #include "download/downloadqueue.h"
 #include "download/downloadsession.h"
 #include "download/loginpanel.h"
+#include "foundation/eventwait.h"
 #include "support/qtprinters.h"
 #include "support/recordingprompts.h"
 #include "support/staticbrowser.h"
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace papyrant;
@@ -118,4 +120,121 @@ TEST(LoginPanel, TheEnginesRequestRunsLaterAndOnlyWhileTicked)
     QCoreApplication::processEvents();   // delivers the queued request
     EXPECT_EQ(attempts.size(), 2);
     EXPECT_EQ(p.browser->visited.size(), 1);
+}
+
+namespace {
+
+const QString loginAddress = u"http://members.test/login.html"_s;
+const QString loginForm = u"<html><body><form><input name=username><input name=password "
+                          u"type=password><input id=submitip type=submit></form></body></html>"_s;
+
+// The values of the page's inputs, "|"-joined.
+QString inputValues(Browser &browser)
+{
+    QStringList values;
+    const ElementCollection inputs = browser.Document()->getElementsByTagName(u"INPUT"_s);
+    for (int i = 0; i < inputs.length(); ++i)
+        if (inputs.item(i).type() != u"submit")
+            values << inputs.item(i).value();
+    return values.join(u'|');
+}
+
+// Counts the clicks on the page on show.
+void countClicks(Browser &browser, int &clicks)
+{
+    auto page = std::dynamic_pointer_cast<StaticDocument>(browser.Document());
+    ASSERT_TRUE(page);
+    page->setClickHandler([&clicks](const ElementData &) { ++clicks; });
+}
+
+} // namespace
+
+// The account and password go only into a page of the login address's site (its scheme, host
+// and port): when "浏览" timed out, the page on show may be another site's with a form of its
+// own. Nothing is filled or clicked there, and the status says why.
+TEST(LoginPanel, FillsOnlyAPageOfTheLoginAddressesSite)
+{
+    struct Case
+    {
+        const char *what;
+        QString login, shown;
+        bool ipLogin;
+        bool filled;
+    };
+    const QString other = u"http://publisher.test/article/42"_s;
+    const Case cases[] = {
+        {"the login page", loginAddress, loginAddress, false, true},
+        {"another page of the site", loginAddress, u"http://members.test:80/portal?x=1"_s, false,
+         true},
+        {"the host in capitals", u"HTTP://Members.TEST/login.html"_s, loginAddress, false, true},
+        {"IP登录 on the site", loginAddress, u"http://members.test/"_s, true, true},
+        {"another site", loginAddress, other, false, false},
+        {"IP登录 on another site", loginAddress, other, true, false},
+        {"a sub-domain", loginAddress, u"http://evil.members.test/login.html"_s, false, false},
+        {"another scheme", u"https://members.test/login.html"_s, loginAddress, false, false},
+        {"another port", loginAddress, u"http://members.test:8080/login.html"_s, false, false},
+        {"a blank page", loginAddress, u"about:blank"_s, false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Panel p;
+        p.login.limits.pageWaitMs = 50;
+        p.login.fields = {c.login, u"alice"_s, u"secret"_s, c.ipLogin, false};
+        auto *browser = static_cast<StaticBrowser *>(p.login.Web1());
+        ASSERT_TRUE(browser);
+        browser->show(c.shown, loginForm);
+        browser->stalled << c.login.trimmed(); // "浏览" times out on the page on show
+        int clicks = 0;
+        countClicks(*browser, clicks);
+        QSignalSpy status(&p.session, &DownloadSession::statusText);
+
+        p.login.FillAndSubmitLogin(true);
+
+        EXPECT_EQ(inputValues(*browser), c.filled && !c.ipLogin ? u"alice|secret"_s : u"|"_s);
+        EXPECT_EQ(clicks, c.filled ? 1 : 0);
+        const QString notFilled = u"当前网页不在登录网址的网站上，未登录"_s;
+        EXPECT_EQ(!status.isEmpty() && status.last().at(1).toString() == notFilled, !c.filled);
+        EXPECT_TRUE(p.login.testLoginEnabled());
+        EXPECT_TRUE(p.prompts.shown.isEmpty());
+    }
+}
+
+// A nested wait started while a login waits (a page walk of the search window) holds the login's
+// wait beneath it until the walk ends. The login's guard still ends on the login's own time, so
+// that a new login may run during the walk; the held one, when it finally returns, leaves the
+// page alone.
+TEST(LoginPanel, ALoginsGuardEndsOnItsOwnTimeNotWithAWalkStartedMeanwhile)
+{
+    Panel p;
+    p.login.limits.pageWaitMs = 100;
+    p.login.limits.settleMs = 50;
+    p.login.fields = {loginAddress, u"alice"_s, u"secret"_s, false, false};
+    auto *browser = static_cast<StaticBrowser *>(p.login.Web1());
+    ASSERT_TRUE(browser);
+    browser->setPage(loginAddress, loginForm);
+    browser->stalled << loginAddress; // the first attempt's page does not come
+
+    bool guardEnded = false;
+    bool browseEnabled = false;
+    QString filledBySecond;
+    QTimer::singleShot(20, &p.login, [&] {
+        // The walk: it waits longer than the whole login may take.
+        EventWait walk([&] { return p.login.testLoginEnabled(); });
+        walk.wakeOn(&p.login, &LoginPanel::testLoginEnabledChanged).run(5000);
+        guardEnded = p.login.testLoginEnabled();
+        browseEnabled = p.login.browseEnabled();
+        // A login during the walk runs, and its page comes.
+        browser->stalled.clear();
+        p.login.FillAndSubmitLogin(false);
+        filledBySecond = inputValues(*browser);
+        browser->show(loginAddress, loginForm); // the page afresh, before the walk ends
+    });
+    p.login.FillAndSubmitLogin(true); // returns once the walk has ended
+
+    EXPECT_TRUE(guardEnded);
+    EXPECT_TRUE(browseEnabled);
+    EXPECT_EQ(filledBySecond, u"alice|secret"_s);
+    EXPECT_EQ(inputValues(*browser), u"|"_s) << "the held login left the page alone";
+    EXPECT_TRUE(p.login.testLoginEnabled());
+    EXPECT_TRUE(p.login.browseEnabled());
 }

@@ -123,7 +123,7 @@ TEST(MethodOneBesideTheWalk, OwnerDestroyedDuringATransfer)
     auto *owner = new QObject;
     auto *session = new DownloadSession(h.queue, owner);
     session->limits = h.session.limits;
-    auto *one = new MethodOne(*session, h.prompts, owner);
+    auto *one = new MethodOne(*session, owner);
     one->proxy = {};
     QPointer<QObject> alive(owner);
     // The owner is deleted by a timer once the first bytes have arrived.

@@ -23,6 +23,10 @@ protected:
     DownloadQueue &queue = h.queue;
     RecordingPrompts &prompts = h.prompts;
 
+    // The commands are the user's, where a box may open: they answer at once here, so that a
+    // case sees the queue it set up rather than what the scheduler did during a box.
+    void SetUp() override { prompts.modalMs = -1; }
+
     int add(const QString &name, QueueRow::StateValue state, const QString &type = u"pdf"_s,
             const QString &size = {}, const QString &received = {}, const QString &percent = {})
     {
@@ -45,6 +49,12 @@ protected:
         return f.fileName();
     }
     bool exists(const QString &file) const { return QFile::exists(h.folder() + file); }
+    // A transfer that runs until it is unloaded (slot 6), in a row of its own.
+    void startStalledTransfer()
+    {
+        h.server.route(u"/stall"_s, Script().stall());
+        h.startTwo(h.addRow(u"/stall"_s, u"stalled"_s), 6);
+    }
     QStringList names() const
     {
         QStringList out;
@@ -220,13 +230,13 @@ TEST_F(QueueCommandsTest, CancelSelectedWaitingRows)
     add(u"w2"_s, QueueRow::Waiting);
     add(u"w3"_s, QueueRow::Waiting);
 
-    h.session.Transferring = true;
+    startStalledTransfer();
     EXPECT_EQ(commands.取消下载选中项({1, 3}), 0);
     EXPECT_EQ(prompts.last(), u"停止下载后方可设置！"_s);
     EXPECT_EQ(prompts.shown.last().icon, Prompts::Icon::Error);
     EXPECT_EQ(queue.countInState(QueueRow::Waiting), 3);
 
-    h.session.Transferring = false;
+    h.two.unload(6);
     EXPECT_EQ(commands.取消下载选中项({1, 2, 3}), 2);
     EXPECT_EQ(queue.row(1).State, QueueRow::Failed);
     EXPECT_EQ(queue.row(2).State, QueueRow::Finished);
@@ -334,14 +344,27 @@ TEST_F(QueueCommandsTest, ExportNames)
     add(u"三"_s, QueueRow::Failed);
     EXPECT_TRUE(commands.导出名称(true));
     EXPECT_EQ(read(), toCodePage(u"论文二\r\n三\r\n"));
-    prompts.fileAnswers = {file};
+    EXPECT_EQ(prompts.shown.last().defaultSuffix, u"txt"_s);
+
+    // A name typed without extension gets ".txt" in the dialog, which then asks about the file
+    // that is there: No keeps it, Yes replaces it.
+    prompts.fileAnswers = {h.folder() + u"names"_s};
+    prompts.yesNoAnswers = {false};
+    EXPECT_FALSE(commands.导出名称(false));
+    EXPECT_EQ(prompts.shown.last().kind, u"replace"_s);
+    EXPECT_EQ(prompts.shown.last().text, file);
+    EXPECT_EQ(read(), toCodePage(u"论文二\r\n三\r\n"));
+    prompts.fileAnswers = {h.folder() + u"names"_s};
+    prompts.yesNoAnswers = {true};
     EXPECT_TRUE(commands.导出名称(false));
     EXPECT_EQ(read(), toCodePage(u"论文一\r\n论文二\r\n三\r\n"));
+    EXPECT_FALSE(QFile::exists(h.folder() + u"names"_s));
 
     // A Korean title, which GBK cannot hold, keeps every character: the file is UTF-8 behind a
     // byte-order mark.
     add(u"한국 근대 문학의 형성"_s, QueueRow::Failed);
     prompts.fileAnswers = {file};
+    prompts.yesNoAnswers = {true};
     EXPECT_TRUE(commands.导出名称(true));
     EXPECT_EQ(read(),
               QByteArray("\xEF\xBB\xBF") + u"论文二\r\n三\r\n한국 근대 문학의 형성\r\n"_s.toUtf8());
@@ -389,9 +412,11 @@ TEST_F(QueueCommandsTest, ColumnSort)
     EXPECT_EQ(prompts.last(), u"停止下载后方可排序！"_s);
     EXPECT_EQ(prompts.shown.last().icon, Prompts::Icon::Information);
     scheduler.Timer_Down().stop();
-    h.session.Transferring = true;
-    EXPECT_EQ(commands.排序(0), std::nullopt);
     EXPECT_EQ(names(), before);
+    startStalledTransfer();
+    const QStringList busyBefore = names();
+    EXPECT_EQ(commands.排序(0), std::nullopt);
+    EXPECT_EQ(names(), busyBefore);
     EXPECT_FALSE(commands.descending()) << "a refused click leaves the order";
 }
 
@@ -449,9 +474,7 @@ TEST_F(QueueCommandsTest, CloseQuestionAndListMenuFollowTheEngine)
     EXPECT_TRUE(commands.closeNeedsQuestion());
     EXPECT_EQ(menu(), busy);
     scheduler.Timer_Down().stop();
-    h.session.Transferring = true;
-    EXPECT_EQ(menu(), busy);
-    h.session.Transferring = false;
+    EXPECT_EQ(menu(), idle);
 
     h.server.route(u"/slow"_s, Script()
                                    .send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 9000"})
@@ -461,8 +484,10 @@ TEST_F(QueueCommandsTest, CloseQuestionAndListMenuFollowTheEngine)
     h.startTwo(p);
     queue.setState(p, QueueRow::Failed); // only the loaded Downloader is left to tell
     EXPECT_TRUE(commands.closeNeedsQuestion());
+    EXPECT_EQ(menu(), busy);
     h.two.unload(1);
     EXPECT_FALSE(commands.closeNeedsQuestion());
+    EXPECT_EQ(menu(), idle);
 }
 
 TEST_F(QueueCommandsTest, ItemClickShowsTheFileOnlyWhenItIsThere)

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <array>
 #include <gtest/gtest.h>
 
@@ -20,27 +22,39 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 // The transfer methods as the scheduler sees them, with their contract: a start returns at
-// once and starts the row through the session; the test ends it.
+// once and starts the row through the session; the test ends it, and a cancel ends it at once.
 struct FakeMethodOne : MethodOneTransfer
 {
     DownloadSession &session;
     explicit FakeMethodOne(DownloadSession &s) : session(s) {}
     QList<int> started;
     bool executing = false;
+    bool running = false;
     int cancels = 0;
     void Inet下载当前文件(int position) override
     {
-        if (session.Transferring) {
+        if (running || executing) {
             session.queue().setState(position, QueueRow::Waiting);
             session.queue().setSize(position, QueueWords::sizeRetry());
             return;
         }
         started << position;
-        session.Transferring = true;
+        running = true;
         session.beginRow(1, position);
     }
-    void cancel() override { ++cancels; }
+    void cancel() override
+    {
+        ++cancels;
+        if (!running)
+            return;
+        running = false;
+        const int position = session.SlotRows[1];
+        session.queue().setSize(position, QueueWords::sizeCancelled());
+        session.queue().setState(position, QueueRow::Failed);
+        session.endRow(session.queue().row(position).Urls, false, 1);
+    }
     bool isExecuting() const override { return executing; }
+    bool isRunning() const override { return running; }
 };
 
 struct FakeMethodTwo : MethodTwoTransfers
@@ -61,7 +75,6 @@ struct FakeMethodTwo : MethodTwoTransfers
     {
         started.append({slot, position, url, path});
         loaded[size_t(slot)] = true;
-        session.Transferring = true;
         session.beginRow(slot, position);
     }
     bool isLoaded(int slot) const override
@@ -92,6 +105,7 @@ protected:
         session.clock = [this] { return time; };
         session.LastEndTime = 0;
         session.options.sameName = SameNameRule::Rename;
+        prompts.modalMs = 200; // a prompt waits as a real dialog does
     }
     QString folder() const { return dir.path() + u'/'; }
     int add(const QString &key, const QString &name, const QString &type = u"pdf"_s,
@@ -123,7 +137,7 @@ protected:
     {
         const int position = session.SlotRows[1];
         queue.setState(position, state);
-        session.Transferring = false;
+        one.running = false;
         session.endRow(queue.row(position).Urls, false, 1);
     }
 };
@@ -250,9 +264,9 @@ TEST_F(SchedulerTest, ZeroIntervalStartsAtTheFirstTickAfterAnEnd)
     EXPECT_EQ(one.started, (QList<int>{1, 2}));
     finishOne();
 
-    // Busy: nothing starts.
+    // Busy (a method-two transfer still runs): nothing starts.
     add(u"k3"_s, u"three"_s);
-    session.Transferring = true;
+    two.loaded[1] = true;
     time += 1;
     scheduler.tickDownload();
     EXPECT_EQ(one.started.size(), 2);
@@ -301,6 +315,7 @@ TEST_F(SchedulerTest, SkipRuleFinishesExistingFilesWithoutATransfer)
         queue.setState(1, QueueRow::Waiting);
         queue.setState(2, QueueRow::Waiting);
         one.started.clear();
+        one.running = false;
         two.started.clear();
         two.loaded = {};
         scheduler.tickDownload();
@@ -318,6 +333,7 @@ TEST_F(SchedulerTest, SkipRuleFinishesExistingFilesWithoutATransfer)
     // Under "覆盖" the name is never changed.
     session.options.sameName = SameNameRule::Overwrite;
     queue.setState(1, QueueRow::Waiting);
+    one.running = false;
     two.loaded = {};
     two.started.clear();
     scheduler.tickDownload();
@@ -356,16 +372,16 @@ TEST_F(SchedulerTest, StopEndsEverything)
     EXPECT_TRUE(scheduler.Timer_Down().isActive());
     scheduler.tickDownload();
     ASSERT_EQ(two.LoadedDownloaderCount(), 4);
-    session.Transferring = true;
+    EXPECT_TRUE(scheduler.Transferring());
     QSignalSpy optionsChanged(&scheduler, &DownloadScheduler::optionsChanged);
 
     scheduler.stopDownloads();
     EXPECT_FALSE(scheduler.isOn());
-    EXPECT_FALSE(session.Transferring);
+    EXPECT_FALSE(scheduler.Transferring());
     EXPECT_FALSE(session.options.autoStart);
     EXPECT_FALSE(session.options.autoRedownload);
     EXPECT_EQ(optionsChanged.count(), 1);
-    EXPECT_EQ(one.cancels, 2);
+    EXPECT_EQ(one.cancels, 1);
     EXPECT_EQ(two.unloaded, (QList<int>{1, 2, 3}));
     for (int p = 1; p <= 3; ++p)
         EXPECT_EQ(queue.row(p).State, QueueRow::Failed);
@@ -394,29 +410,27 @@ TEST_F(SchedulerTest, HousekeepingSwitchesAndShows)
     EXPECT_EQ(counts.last()[0].toString(), u"总数:0 正在下载:0 等待:0 已完成:0 失败:0"_s);
     EXPECT_EQ(indicator.count(), 2);
 
-    // Rows waiting and the tick on: "开始下载" is disabled; a loaded instance keeps the busy flag.
+    // Rows waiting and the tick on: "开始下载" is disabled. Busy is what the transfers say,
+    // whichever method is chosen and whether the tick is on or off.
     add(u"k1"_s, u"a"_s);
     add(u"k2"_s, u"b"_s);
     scheduler.startDownloads();
     two.loaded[1] = true;
     scheduler.tickHousekeeping();
     EXPECT_FALSE(scheduler.startCommandEnabled());
-    EXPECT_TRUE(session.Transferring);
+    EXPECT_TRUE(scheduler.Transferring());
     scheduler.stopDownloads();
     two.loaded[1] = true; // still running after the tick went off by rule
     scheduler.tickHousekeeping();
     EXPECT_TRUE(scheduler.startCommandEnabled());
-    EXPECT_FALSE(session.Transferring);
-
-    // Method one: the flag is cleared once the control no longer executes and the tick is off.
     session.method = 1;
-    session.Transferring = true;
-    one.executing = true;
-    scheduler.tickHousekeeping();
-    EXPECT_TRUE(session.Transferring);
-    one.executing = false;
-    scheduler.tickHousekeeping();
-    EXPECT_FALSE(session.Transferring);
+    EXPECT_TRUE(scheduler.Transferring());
+    two.loaded[1] = false;
+    EXPECT_FALSE(scheduler.Transferring());
+    one.running = true;
+    session.method = 2;
+    EXPECT_TRUE(scheduler.Transferring());
+    one.running = false;
 
     // Automatic start once rows wait that were never tried.
     session.options.autoStart = true;
@@ -612,4 +626,96 @@ TEST_F(SchedulerTest, OtherRedownloadCommands)
         EXPECT_EQ(prompts.last(), u"请输入数字："_s);
         EXPECT_EQ(waiting(), a.requeued) << a.text.value_or(u"(cancel)"_s).toStdString();
     }
+}
+
+// A folder that cannot be made fails its row with the reason inside the tick, without a box:
+// under a box (a nested loop) the next tick would pick the same row again and start it twice.
+// The start command the user clicked says it once, naming the folder.
+TEST_F(SchedulerTest, AFolderThatCannotBeMadeFailsItsRowWithoutABoxInTheTick)
+{
+    const QString reason = u"文件夹名称有误，不能创建文件夹"_s;
+    for (int method : {1, 2}) {
+        SCOPED_TRACE(method);
+        queue.clear();
+        one.started.clear();
+        two.started.clear();
+        two.loaded = {};
+        prompts.shown.clear();
+        time += 1; // past the last end
+        session.method = method;
+        session.options.threadCount = 2;
+        prompts.modalMs = 300;
+        scheduler.Timer_Down().setInterval(20);
+        const QString bad = folder() + u"m" + QString::number(method) + u"/./x";
+        add(u"k1"_s, u"bad"_s, u"pdf"_s, bad);
+        add(u"k2"_s, u"good"_s);
+
+        // Switched on by the automatic start: the ticks alone.
+        session.options.autoStart = true;
+        scheduler.tickHousekeeping();
+        ASSERT_TRUE(scheduler.isOn());
+        QSignalSpy ticks(&scheduler.Timer_Down(), &QTimer::timeout);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ticks.size() >= 20; }, 5000));
+        EXPECT_EQ(prompts.kinds(), QStringList());
+        EXPECT_EQ(queue.row(1).State, QueueRow::Failed);
+        EXPECT_EQ(queue.row(1).Size, reason);
+        const QList<int> started =
+            method == 1 ? one.started
+                        : QList<int>{two.started.isEmpty() ? 0 : two.started[0].position};
+        EXPECT_EQ(started, QList<int>{2});
+        EXPECT_EQ(one.started.size() + two.started.size(), 1) << "started once";
+        session.options.autoStart = false;
+        scheduler.stopDownloads();
+
+        // The start command: one message naming the folder, before anything starts.
+        add(u"k3"_s, u"bad again"_s, u"pdf"_s, bad);
+        add(u"k4"_s, u"bad too"_s, u"pdf"_s, bad + u"/y");
+        prompts.modalMs = -1;
+        scheduler.startDownloads();
+        ASSERT_EQ(prompts.kinds(), QStringList{u"message"_s});
+        EXPECT_TRUE(prompts.last().contains(QDir::toNativeSeparators(bad)));
+        EXPECT_EQ(prompts.shown.last().icon, Prompts::Icon::Error);
+        EXPECT_EQ(queue.row(3).State, QueueRow::Failed);
+        EXPECT_EQ(queue.row(4).Size, reason);
+        scheduler.stopDownloads();
+    }
+}
+
+// Switching the method while transfers run: the next rows start when the running ones end,
+// whichever way the switch went.
+TEST_F(SchedulerTest, SwitchingTheMethodMidRunStartsTheNextRowsWhenTheRunningOnesEnd)
+{
+    session.options.threadCount = 2;
+    for (int i = 1; i <= 5; ++i)
+        add(QStringLiteral("k%1").arg(i), QStringLiteral("f%1").arg(i));
+    const auto tick = [&] {
+        time += 1;
+        scheduler.tickHousekeeping();
+        scheduler.tickDownload();
+    };
+    scheduler.startDownloads();
+
+    // Two to one.
+    session.method = 2;
+    tick();
+    ASSERT_EQ(two.started.size(), 2);
+    session.method = 1;
+    tick();
+    EXPECT_TRUE(one.started.isEmpty()) << "method two's transfers still run";
+    finishSlot(1);
+    tick();
+    EXPECT_TRUE(one.started.isEmpty()) << "one of them still runs";
+    finishSlot(2);
+    tick();
+    EXPECT_EQ(one.started, QList<int>{3});
+
+    // One to two.
+    session.method = 2;
+    tick();
+    EXPECT_EQ(two.started.size(), 2) << "method one's transfer still runs";
+    finishOne();
+    tick();
+    ASSERT_EQ(two.started.size(), 4);
+    EXPECT_EQ(two.started[2].position, 4);
+    EXPECT_EQ(two.started[3].position, 5);
 }

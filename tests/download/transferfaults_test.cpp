@@ -4,6 +4,7 @@
 #include "support/qtprinters.h"
 #include "transferharness.h"
 
+#include <QSignalSpy>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -197,7 +198,7 @@ TEST(TransferFaults, EveryCaseThroughMethodOne)
         const int p = h.addRow(QStringLiteral("/f"));
         h.runOne(p);
         expectOutcome(h, p, c.one);
-        EXPECT_FALSE(h.session.Transferring);
+        EXPECT_FALSE(h.one.isRunning());
         EXPECT_FALSE(h.one.isExecuting());
     }
 }
@@ -348,14 +349,12 @@ TEST(TransferFaults, StopEndsEveryRunningTransfer)
     QTimer::singleShot(300, [&] {
         // the stop command, as the scheduler runs it
         h.one.cancel();
-        h.session.Transferring = false;
         for (int slot = 1; slot <= 6; ++slot)
             h.two.unload(slot);
         for (int p = 1; p <= h.queue.count(); ++p)
             if (h.queue.row(p).State == QueueRow::Downloading)
                 h.queue.setState(p, QueueRow::Failed);
     });
-    h.session.Transferring = false; // as after a switch to method one
     h.runOne(4);
     EXPECT_EQ(h.queue.row(4).Size, QStringLiteral("下载取消"));
     EXPECT_EQ(h.queue.row(4).Reason, QStringLiteral("下载取消"));
@@ -407,4 +406,30 @@ TEST(TransferFaults, EndlessBodyEndsAtTheLimitNotAtATimeLimit)
         EXPECT_EQ(h.queue.row(p).Percent, QStringLiteral("大文件，跳过"));
         EXPECT_EQ(h.files(), QStringList());
     }
+}
+
+// A save folder that cannot be made ("." as a level) ends the row failed with the reason, and no
+// box opens on the way: a box there is a nested loop, under which the transfer's own watch
+// would run the same step again and then dismissing the box would go on with a transfer that
+// has already ended.
+TEST(TransferFaults, AFolderThatCannotBeMadeFailsTheRowWithoutABox)
+{
+    TransferHarness h;
+    h.prompts.modalMs = 400; // longer than a tick of the transfer's watch
+    h.server.serveBody(QStringLiteral("/f"), pdfBody(1000), "application/pdf");
+    const int p = h.addRow(QStringLiteral("/f"));
+    h.queue.setSaveFolder(p, h.folder() + QStringLiteral("h/./"));
+    QSignalSpy ends(&h.session, &DownloadSession::rowEnded);
+    h.runOne(p);
+    // A later transfer proves the event loop ran on past the end.
+    h.server.serveBody(QStringLiteral("/later"), pdfBody(10), "application/pdf");
+    const int later = h.addRow(QStringLiteral("/later"), QStringLiteral("b"));
+    h.runOne(later);
+
+    EXPECT_EQ(h.prompts.kinds(), QStringList());
+    EXPECT_EQ(h.queue.row(p).State, QueueRow::Failed);
+    EXPECT_EQ(h.queue.row(p).Size, QStringLiteral("文件夹名称有误，不能创建文件夹"));
+    EXPECT_EQ(ends.size(), 2) << "one end per row";
+    EXPECT_EQ(h.queue.row(later).State, QueueRow::Finished);
+    EXPECT_EQ(h.files(), QStringList{QStringLiteral("b.pdf")});
 }

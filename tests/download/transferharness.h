@@ -28,7 +28,7 @@ struct TransferHarness
     DownloadQueue queue;
     DownloadSession session{queue};
     RecordingPrompts prompts;
-    MethodOne one{session, prompts};
+    MethodOne one{session};
     MethodTwo two{session};
     ScriptedHttpServer server;
 
@@ -41,6 +41,9 @@ struct TransferHarness
         session.options.maxFileSizeMB = 0.05; // 52,428 bytes
         session.options.sameName = SameNameRule::Rename;
         one.proxy = {};
+        // A prompt waits as a real dialog does, so that one on a transfer path would show as
+        // the re-entry it causes.
+        prompts.modalMs = 200;
     }
 
     QString folder() const { return dir.path() + u'/'; }

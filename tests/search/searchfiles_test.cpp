@@ -60,12 +60,30 @@ TEST_F(Files, ExportOfThreeRowsWritesThreeLinesEndingInCrLf)
     EXPECT_EQ(prompts.shown.at(1).icon, Prompts::Icon::Information);
 }
 
-TEST_F(Files, ExportAddsTheDefaultExtensionAndWritesTheCodePageWhenItFits)
+// The dialog adds ".txt" itself, so that its question about an existing file is about the file
+// that will be written: a No keeps the old list.txt.
+TEST_F(Files, ExportAddsTheDefaultExtensionBeforeTheQuestionAndWritesTheCodePageWhenItFits)
 {
     list.加入LV1(u"中文标题"_s, u"http://a/1.pdf"_s, {}, u"PDF"_s, {});
-    prompts.fileAnswers.push_back(dir.filePath(u"list"_s));
+    const QString file = dir.filePath(u"list.txt"_s);
+    {
+        QFile old(file);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old list");
+    }
+    prompts.fileAnswers = {dir.filePath(u"list"_s)};
+    prompts.yesNoAnswers = {false};
     SearchFiles::导出数据(list, prompts);
-    EXPECT_EQ(readAll(dir.filePath(u"list.txt"_s)),
+    EXPECT_EQ(prompts.kinds(), (QStringList{u"save"_s, u"replace"_s}));
+    EXPECT_EQ(prompts.shown.at(0).defaultSuffix, u"txt"_s);
+    EXPECT_EQ(prompts.shown.at(1).text, file);
+    EXPECT_EQ(readAll(file), QByteArray("old list"));
+    EXPECT_FALSE(QFile::exists(dir.filePath(u"list"_s)));
+
+    prompts.fileAnswers = {dir.filePath(u"list"_s)};
+    prompts.yesNoAnswers = {true};
+    SearchFiles::导出数据(list, prompts);
+    EXPECT_EQ(readAll(file),
               QByteArray("\xD6\xD0\xCE\xC4\xB1\xEA\xCC\xE2-\xA1\xBEPDF\xA1\xBF\r\n"));
 }
 

@@ -51,6 +51,8 @@ void StaticBrowser::load(const QString &address, bool record)
     }
     m_busy = true;
     const int generation = ++m_generation;
+    if (stalled.contains(address))
+        return;
     QTimer::singleShot(0, this, [this, address, generation] {
         if (generation == m_generation) // a later navigation replaced this one
             finish(address);

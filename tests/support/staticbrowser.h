@@ -11,7 +11,8 @@ namespace papyrant::test {
 // A browser over pages held in memory, for logic tests that are not about the engine. Navigate
 // and a click on a link load the page of that address one event-loop turn later (Busy until
 // then) and report it like the real browser: BeforeNavigate2, TitleChange, DocumentComplete.
-// Unknown addresses give an empty page; "about:blank" gives an empty page.
+// Unknown addresses give an empty page; "about:blank" gives an empty page. Input values set
+// through the document stay with the page on show.
 class StaticBrowser : public Browser
 {
     Q_OBJECT
@@ -35,6 +36,9 @@ public:
     QString URL() const override { return m_document ? m_document->URL() : QString(); }
 
     QStringList visited; // every address loaded, in order
+    // Addresses whose load never ends, as a server that does not answer: Busy stays true and the
+    // page before stays on show.
+    QStringList stalled;
 
 private:
     void load(const QString &address, bool record);

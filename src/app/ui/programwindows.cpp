@@ -7,6 +7,8 @@
 #include "app/updatecheck.h"
 #include "app/version.h"
 #include "browser/ui/webenginebrowser.h"
+#include "download/downloadsession.h"
+#include "download/methodone.h"
 #include "download/ui/ffiledownload.h"
 #include "foundation/programvalues.h"
 #include "foundation/systeminfo.h"
@@ -170,9 +172,16 @@ void ProgramWindows::showCoverIfNoMainWindow(const QWidget *closing)
 
 void ProgramWindows::showOptions(QWidget *parent)
 {
+    // The open download window's values are the ones in force; the store has them only from
+    // its last close (the method switch and the thread box are saved there).
+    OptionValues values = LoadOptionValues();
+    if (FFileDownload *download = downloadWindow()) {
+        values.downloadMethod = download->session().method;
+        values.proxy = download->methodOne().proxy;
+        values.maxFileSizeMB = download->session().options.maxFileSizeMB;
+    }
     FOption dialog(
-        LoadOptionValues(), *m_prompts,
-        [this](const OptionValues &values) { applyOptions(values); }, parent);
+        values, *m_prompts, [this](const OptionValues &v) { applyOptions(v); }, parent);
     dialog.exec();
 }
 

@@ -80,7 +80,7 @@ FFileDownload::FFileDownload(FFileDownloadHooks hooks, Prompts *prompts, QWidget
 
     m_queue = std::make_unique<DownloadQueue>();
     m_session = std::make_unique<DownloadSession>(*m_queue);
-    m_one = std::make_unique<MethodOne>(*m_session, *m_prompts);
+    m_one = std::make_unique<MethodOne>(*m_session);
     m_two = std::make_unique<MethodTwo>(*m_session);
     m_scheduler = std::make_unique<DownloadScheduler>(*m_session, *m_one, *m_two, *m_prompts);
     m_commands =
@@ -390,6 +390,9 @@ void FFileDownload::showMethod(int method, bool resetThreads)
 
 void FFileDownload::setDownloadMethod(int method)
 {
+    // The method in force keeps its thread box as the user set it.
+    if (method == m_session->method)
+        return;
     if (method == 1) {
         // The thread box keeps its text; it only goes grey.
         m_session->method = 1;
@@ -559,9 +562,8 @@ void FFileDownload::statusPanelClick(int panel)
     if (panel == 1) {
         OpenWebPage(MakerWebSite.toString(), false);
     } else if (panel == 2) {
-        const QString text = m_panels[1]->text();
-        if (!text.trimmed().isEmpty())
-            OpenWebPage(text, true);
+        // A row's key shows its links joined by "|": the current one opens.
+        OpenLinkOrFile(选择url(m_panels[1]->text()));
     }
 }
 

@@ -54,10 +54,21 @@ QString QtPrompts::openFile(const QString &title, const QString &filter, const Q
 }
 
 QString QtPrompts::saveFile(const QString &title, const QString &filter,
-                            const QString &suggestedPath)
+                            const QString &suggestedPath, const QString &defaultSuffix)
 {
-    return QFileDialog::getSaveFileName(m_parent, title.isEmpty() ? appTitle() : title,
-                                        suggestedPath, filter);
+    if (defaultSuffix.isEmpty())
+        return QFileDialog::getSaveFileName(m_parent, title.isEmpty() ? appTitle() : title,
+                                            suggestedPath, filter);
+    // Qt's own dialog adds the suffix before it asks about an existing file, so the question is
+    // about the name that will be written; a desktop's dialog may ask about the typed one.
+    QFileDialog dialog(m_parent, title.isEmpty() ? appTitle() : title, suggestedPath, filter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 QString QtPrompts::browseFolder(const QString &title, const QString &startFolder)

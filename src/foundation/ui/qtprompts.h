@@ -20,8 +20,8 @@ public:
                                  const QString &title = {}) override;
     QString openFile(const QString &title, const QString &filter,
                      const QString &startFolder = {}) override;
-    QString saveFile(const QString &title, const QString &filter,
-                     const QString &suggestedPath = {}) override;
+    QString saveFile(const QString &title, const QString &filter, const QString &suggestedPath = {},
+                     const QString &defaultSuffix = {}) override;
     QString browseFolder(const QString &title, const QString &startFolder = {}) override;
 
 private:

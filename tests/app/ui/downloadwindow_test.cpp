@@ -5,6 +5,7 @@
 #include "download/downloadqueue.h"
 #include "download/downloadsession.h"
 #include "download/methodone.h"
+#include "download/methodtwo.h"
 #include "download/queuecommands.h"
 #include "download/queuemodel.h"
 #include "download/scheduler.h"
@@ -469,9 +470,13 @@ TEST(DownloadWindow, RightClickSetsFourItemsAndShowsTheListMenu)
     EXPECT_EQ(rightClick(), (QList<bool>{false, false, true, false}));
     w->scheduler().Timer_Down().stop();
     EXPECT_EQ(rightClick(), (QList<bool>{true, true, false, true}));
-    w->session().Transferring = true;
+    // A transfer still runs with the scheduler off.
+    ScriptedHttpServer server;
+    server.route(u"/stall"_s, Script().stall());
+    w->methodTwo().多线程下载(1, 1, server.url(u"/stall"_s), rig.folder() + u"a.pdf"_s);
     EXPECT_EQ(rightClick(), (QList<bool>{false, false, true, false}));
-    w->session().Transferring = false;
+    w->methodTwo().unload(1);
+    EXPECT_EQ(rightClick(), (QList<bool>{true, true, false, true}));
 }
 
 TEST(DownloadWindow, ListClicksDoubleClicksColumnClicksAndStatusPanels)
@@ -555,6 +560,53 @@ TEST(DownloadWindow, ListClicksDoubleClicksColumnClicksAndStatusPanels)
     action(w, u"menu清除选中项"_s)->trigger();
     EXPECT_EQ(w->queue().count(), 1);
     EXPECT_EQ(child<QLabel>(w, u"Label1"_s)->text(), u"1条"_s);
+}
+
+// Panel 2 shows whatever a row, a click or a transfer put there; its click hands the desktop
+// only a web link or a file that is there, never a text that the desktop would take for a
+// program, a share or a script.
+TEST(DownloadWindow, StatusPanelTwoOpensOnlyWebLinksAndExistingFiles)
+{
+    WindowRig rig;
+    OpenerLog log;
+    rig.make();
+    FFileDownload *w = rig.window;
+    QFile file(rig.folder() + u"论文.pdf"_s);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    struct Case
+    {
+        QString text;
+        QUrl opened; // what the desktop gets; empty: nothing
+    };
+    const Case cases[] = {
+        {u"http://h/a.pdf"_s, QUrl(u"http://h/a.pdf"_s)},
+        {u"https://h/论文.pdf?x=1|http://m/b.pdf"_s, QUrl(u"https://h/论文.pdf?x=1"_s)},
+        {rig.folder() + u"论文.pdf"_s, QUrl::fromLocalFile(rig.folder() + u"论文.pdf"_s)},
+        {u"正在下载:论文"_s, {}},
+        {u"完成下载:a.b"_s, {}},
+        {u"file://"_s + rig.folder() + u"论文.pdf"_s, {}},
+        {u"javascript:alert(1)"_s, {}},
+        {u"smb://server/share/x.exe"_s, {}},
+        {u"ftp://h/a.pdf"_s, {}},
+        {u"www.example.org/a.pdf"_s, {}},
+        {rig.folder() + u"missing.pdf"_s, {}},
+        {rig.dir.path(), {}},
+        {u"论文.pdf"_s, {}},
+    };
+    auto *panel = child<QLabel>(w, u"StatusBar1Panel2"_s);
+    for (const Case &c : cases) {
+        emit w->session().statusText(2, c.text);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return panel->text() == c.text; }, 5000));
+        log.desktop.clear();
+        log.fallback.clear();
+        QTest::mouseClick(panel, Qt::LeftButton);
+        EXPECT_EQ(log.desktop.size(), c.opened.isEmpty() ? 0 : 1) << qPrintable(c.text);
+        if (!log.desktop.isEmpty()) {
+            EXPECT_EQ(log.desktop[0], c.opened) << qPrintable(log.desktop[0].toString());
+        }
+        EXPECT_TRUE(log.fallback.isEmpty());
+    }
 }
 
 TEST(DownloadWindow, LoginPanelCoversTheListThroughResizes)

@@ -114,6 +114,37 @@ TEST(ToolMenus, OptionsFromTheDownloadWindowTakeEffectThereAtOnce)
     EXPECT_TRUE(program.prompts.shown.isEmpty());
 }
 
+// The dialog shows the method and thread count the open window holds, not the stored ones, and
+// "确定" without a change keeps them.
+TEST(ToolMenus, OptionsShowAndKeepWhatTheOpenWindowHolds)
+{
+    Program program;
+    FFileDownload *w = program.download;
+    auto *combo1 = child<QComboBox>(w, u"Combo1"_s);
+    const auto pressOk = [&](int expectedMethod) {
+        program.triggerModal(u"设置"_s, [&](QWidget *dialog) {
+            EXPECT_EQ(child<QRadioButton>(dialog, u"Option1"_s)->isChecked(), expectedMethod == 1);
+            EXPECT_EQ(child<QRadioButton>(dialog, u"Option2"_s)->isChecked(), expectedMethod == 2);
+            QTest::mouseClick(child<QPushButton>(dialog, u"Command1"_s), Qt::LeftButton);
+        });
+    };
+
+    combo1->setCurrentIndex(3); // method two with four threads (the store says three)
+    pressOk(2);
+    EXPECT_EQ(combo1->currentText(), u"4"_s);
+    EXPECT_TRUE(combo1->isEnabled());
+    EXPECT_EQ(w->session().options.threadCount, 4);
+
+    QTest::mouseClick(child<QPushButton>(w, u"Command26"_s), Qt::LeftButton); // to method one
+    ASSERT_EQ(GetSetting(setting::DownloadMethod), u"2"_s) << "the switch is stored at close";
+    pressOk(1);
+    EXPECT_EQ(w->session().method, 1);
+    EXPECT_EQ(child<QLabel>(w, u"Label7"_s)->text(), u"下载方式：1"_s);
+    EXPECT_FALSE(combo1->isEnabled());
+    EXPECT_EQ(GetSetting(setting::DownloadMethod), u"1"_s);
+    EXPECT_TRUE(program.prompts.shown.isEmpty());
+}
+
 TEST(ToolMenus, ClearingTheCacheAndTheLatestVersionFromTheDownloadWindow)
 {
     Program program;
