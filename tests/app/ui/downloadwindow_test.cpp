@@ -90,6 +90,13 @@ struct WindowRig
         r.State = state;
         return window->queue().append(r);
     }
+    // A waiting row fetched from the address.
+    int addUrl(const QString &url, const QString &name)
+    {
+        const int position = add(name, QueueRow::Waiting);
+        window->queue().setUrls(position, url);
+        return position;
+    }
     QTableView *list() const { return child<QTableView>(window, u"ListView3"_s); }
     QPoint rowCenter(int position) const
     {
@@ -702,12 +709,7 @@ TEST(DownloadWindow, TheReasonOfAFailureShowsInTooltipAndColumn)
     server.route(u"/gone.pdf"_s, Script::response(404, "<h1>Not Found</h1>", "text/html"));
     rig.make();
     FFileDownload *w = rig.window;
-    QueueRow row;
-    row.Urls = server.url(u"/gone.pdf"_s);
-    row.Name = u"gone"_s;
-    row.Type = u"pdf"_s;
-    row.SaveFolder = rig.folder();
-    w->queue().append(row);
+    rig.addUrl(server.url(u"/gone.pdf"_s), u"gone"_s);
     QTest::mouseClick(child<QPushButton>(w, u"Command4"_s), Qt::LeftButton);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return w->queue().row(1).State == QueueRow::Failed; }, 10000));
