@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPair>
 #include <QUrl>
 #include <algorithm>
 
@@ -23,46 +24,51 @@ const QString MyCache = u"我的缓存"_s;
 const QString AllCaches = u"所有缓存"_s;
 const QString UserPrefix = u"用户:"_s;
 
-QString withSlash(const QString &folder)
-{
-    return folder.endsWith(u'/') ? folder : folder + u'/';
-}
-
 bool isDriveRoot(const QString &folder)
 {
     return folder == u"/"_s || (folder.size() == 3 && folder[1] == u':' && folder[2] == u'/');
 }
 
-// The walk of ListFolders and ListFiles.
-void walk(const QString &root, QStringList &list, bool recursive, bool wantFolders)
+bool passedOver(const QString &relative, bool folder, bool driveRoot)
+{
+    const QString name = relative.mid(relative.lastIndexOf(u'/') + 1);
+    if (name.compare(u"pagefile.sys"_s, Qt::CaseInsensitive) == 0)
+        return true;
+    return folder && driveRoot && !relative.contains(u'/')
+           && name.compare(u"RECYCLER"_s, Qt::CaseInsensitive) == 0;
+}
+
+// The entries under a cache folder, as ListFolders and ListFiles walk them; a folder passed
+// over is not entered either.
+QList<GuardedEntry> walk(const GuardedFolder &folder, bool recursive)
+{
+    const bool driveRoot = isDriveRoot(folder.path());
+    QList<GuardedEntry> out;
+    QStringList skipped; // folders passed over: their contents go too
+    for (const GuardedEntry &entry : WalkGuardedFolder(folder, recursive)) {
+        if (std::any_of(skipped.cbegin(), skipped.cend(),
+                        [&](const QString &prefix) { return entry.relative.startsWith(prefix); }))
+            continue;
+        if (passedOver(entry.relative, entry.folder, driveRoot)) {
+            if (entry.folder)
+                skipped << entry.relative + u'/';
+            continue;
+        }
+        out << entry;
+    }
+    return out;
+}
+
+void walkPaths(const QString &root, QStringList &list, bool recursive, bool wantFolders)
 {
     const QString start = QDir::fromNativeSeparators(root);
     if (start.isEmpty() || !QDir::isAbsolutePath(start))
         return;
-    const QString folder = withSlash(start);
-    const QFileInfo here(folder);
-    if (!here.isDir())
-        return;
-    const QFileInfoList entries = QDir(folder).entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    QStringList subFolders;
-    for (const QFileInfo &entry : entries) {
-        const QString name = entry.fileName();
-        if (entry.isSymLink() || name.compare(u"pagefile.sys"_s, Qt::CaseInsensitive) == 0)
-            continue;
-        if (entry.isDir()) {
-            if (isDriveRoot(folder) && name.compare(u"RECYCLER"_s, Qt::CaseInsensitive) == 0)
-                continue;
-            subFolders << folder + name;
-            if (wantFolders)
-                list << folder + name;
-        } else if (!wantFolders) {
-            list << folder + name;
-        }
-    }
-    if (recursive) {
-        for (const QString &sub : std::as_const(subFolders))
-            walk(sub, list, true, wantFolders);
+    const GuardedFolder folder{start, {}, -1};
+    const QString prefix = folder.path();
+    for (const GuardedEntry &entry : walk(folder, recursive)) {
+        if (entry.folder == wantFolders)
+            list << prefix + entry.relative;
     }
 }
 
@@ -76,10 +82,9 @@ const QString &cellText(const CacheRow &row, int column)
     }
 }
 
-QString sizeText(const QString &path)
+QStringList chainOf(const QString &subPath)
 {
-    const QFileInfo info(path);
-    return info.isFile() ? QString::number(info.size()) : QString();
+    return subPath.split(u'/', Qt::SkipEmptyParts);
 }
 
 } // namespace
@@ -162,11 +167,21 @@ CacheViewerPlaces CacheViewerPlaces::forThisUser(const QString &systemDescriptio
     return places;
 }
 
+GuardedFolder OwnCacheFolder(const CacheViewerPlaces &places)
+{
+    const QString cache = QDir::cleanPath(QDir::fromNativeSeparators(places.cacheFolder));
+    const QString home = QDir::cleanPath(QDir::fromNativeSeparators(places.homeFolder));
+    if (!places.homeFolder.isEmpty() && cache.startsWith(home + u'/', Qt::CaseInsensitive))
+        return {home, chainOf(cache.mid(home.size())), CurrentUserId()};
+    return {cache, {}, CurrentUserId()};
+}
+
 // ---- the viewer ----------------------------------------------------------------------------
 
-CacheViewer::CacheViewer(CacheViewerPlaces places, const QString &extractFolder)
-    : m_places(std::move(places)), m_extractFolder(extractFolder)
-{}
+CacheViewer::CacheViewer(CacheViewerPlaces places) : m_places(std::move(places))
+{
+    m_folders << OwnCacheFolder(m_places);
+}
 
 void CacheViewer::查看我的缓存()
 {
@@ -178,8 +193,8 @@ void CacheViewer::查看所有用户缓存()
 {
     m_list.clear();
     FindUserCacheFolders();
-    for (const UserProfile &user : std::as_const(m_userCaches))
-        ListUserCacheFiles(user.folder, user.name);
+    for (int i = 0; i < m_userCaches.size(); ++i)
+        ListUserCacheFiles(i + 1, m_userCaches[i].name);
     m_label1 = u"共有"_s + QString::number(m_list.rowCount()) + u" 个文件"_s;
     m_list.tag = AllCaches;
 }
@@ -187,49 +202,36 @@ void CacheViewer::查看所有用户缓存()
 void CacheViewer::GetCacheURLList()
 {
     m_list.clear();
-    const QString folder = m_places.cacheFolder;
-    const QFileInfo info(folder);
-    // A cache that was never made is empty; one that cannot be read is an error.
-    if (info.exists() && (!info.isDir() || !info.isReadable() || !info.isExecutable())) {
-        m_label1 = u"出错!!!共有0 个文件"_s;
+    const GuardedFolder &own = m_folders[0];
+    // A cache that was never made is empty; one that cannot be read, or is reached through a
+    // link, is an error.
+    const GuardedResult reach = CheckGuardedFolder(own);
+    if (reach != GuardedResult::Done) {
+        m_label1 = reach == GuardedResult::Gone ? u"共有0 个文件"_s : u"出错!!!共有0 个文件"_s;
         return;
     }
-    const QList<SimpleCacheEntry> entries = ListSimpleCacheEntries(folder);
+    QStringList entryFiles;
+    for (const GuardedEntry &entry : WalkGuardedFolder(own)) {
+        if (!entry.folder && entry.relative.endsWith(u"_0"_s))
+            entryFiles << entry.relative;
+    }
+    std::sort(entryFiles.begin(), entryFiles.end());
+    // The entries' records only: their bodies are read when they are copied out.
     QList<CacheRow> rows;
-    rows.reserve(entries.size());
-    for (const SimpleCacheEntry &entry : entries) {
-        CacheRow row{entry.url, UrlFileExtension(entry.url), {}, {}, entry.entryFile};
-        // The body as a file of its own; an entry whose body cannot be had keeps neither.
-        const QString path = extractBody(entry);
-        if (!path.isEmpty()) {
-            row.filePath = path;
-            row.size = sizeText(path);
-        }
-        rows.append(row);
+    rows.reserve(entryFiles.size());
+    for (const QString &relative : std::as_const(entryFiles)) {
+        QFile file;
+        if (OpenFileBelow(own, relative, file).result != GuardedResult::Done)
+            continue;
+        const std::optional<SimpleCacheEntry> entry =
+            ReadSimpleCacheEntry(file, own.path() + relative);
+        if (!entry)
+            continue;
+        rows.append({entry->url, UrlFileExtension(entry->url), QString::number(entry->bodySize),
+                     entry->entryFile, 0, relative});
     }
     m_list.setRows(rows);
     m_label1 = u"共有"_s + QString::number(rows.size()) + u" 个文件"_s;
-}
-
-QString CacheViewer::extractBody(const SimpleCacheEntry &entry)
-{
-    if (m_extractFolder.isEmpty())
-        return {};
-    const QFileInfo source(entry.entryFile);
-    const Extracted known = m_extracted.value(entry.entryFile);
-    if (!known.path.isEmpty() && known.size == source.size()
-        && known.modified == source.lastModified().toMSecsSinceEpoch() && FileExists(known.path))
-        return known.path;
-    // One folder per entry, so that every body keeps the name its URL gives it.
-    const QString folder = withSlash(m_extractFolder) + source.fileName().chopped(2) + u'/';
-    if (!QDir().mkpath(folder))
-        return {};
-    const QString path = folder + CacheBodyFileName(entry.url, entry.header("Content-Type"));
-    if (!ExtractSimpleCacheBody(entry, path))
-        return {};
-    m_extracted.insert(entry.entryFile,
-                       {source.size(), source.lastModified().toMSecsSinceEpoch(), path});
-    return path;
 }
 
 void CacheViewer::FindUserCacheFolders()
@@ -237,83 +239,87 @@ void CacheViewer::FindUserCacheFolders()
     const QString cache = QDir::cleanPath(QDir::fromNativeSeparators(m_places.cacheFolder));
     const QString home = QDir::cleanPath(QDir::fromNativeSeparators(m_places.homeFolder));
     m_cacheFolders.clear();
+    m_cacheFolderPlaces.clear();
     m_userFolders.clear();
     m_userCaches.clear();
+    m_folders.resize(1);
     m_userFolders = m_places.userProfiles ? m_places.userProfiles() : QList<UserProfile>();
 
     // Every user keeps the cache at the same place in the home folder as this user. A cache
     // outside the home has no counterpart elsewhere: only this user's is looked at then.
     QString subPath;
-    if (!home.isEmpty() && cache.startsWith(home + u'/', Qt::CaseInsensitive))
+    if (!m_places.homeFolder.isEmpty() && cache.startsWith(home + u'/', Qt::CaseInsensitive))
         subPath = cache.mid(home.size()); // "/.cache/..."
-    QList<UserProfile> found;
+    QList<QPair<UserProfile, GuardedFolder>> found;
     if (subPath.isEmpty()) {
         QString name = QDir(home).dirName();
         for (const UserProfile &user : std::as_const(m_userFolders)) {
             if (QDir::cleanPath(user.folder) == home)
                 name = user.name;
         }
-        if (FolderExists(cache))
-            found.append({name, cache});
+        found.append({{name, cache, CurrentUserId()}, m_folders[0]});
     } else {
         for (const UserProfile &user : std::as_const(m_userFolders)) {
-            const QString folder = QDir::cleanPath(user.folder) + subPath;
-            if (FolderExists(folder))
-                found.append({user.name, folder});
+            const QString folder = QDir::cleanPath(QDir::fromNativeSeparators(user.folder));
+            found.append(
+                {{user.name, folder + subPath, user.uid}, {folder, chainOf(subPath), user.uid}});
         }
     }
-    for (const UserProfile &user : std::as_const(found)) {
+    // An account whose way down to its cache holds a link or a folder it does not own is
+    // passed over: what lies behind may be anyone's.
+    for (const auto &[user, folder] : std::as_const(found)) {
+        if (CheckGuardedFolder(folder) != GuardedResult::Done)
+            continue;
         m_userCaches.append(user);
-        ListFolders(user.folder, m_cacheFolders, true);
+        m_folders.append(folder);
+        const int index = int(m_folders.size() - 1);
+        const QString prefix = folder.path();
+        for (const GuardedEntry &entry : walk(folder, true)) {
+            if (entry.folder) {
+                m_cacheFolders << prefix + entry.relative;
+                m_cacheFolderPlaces.append({index, entry.relative});
+            }
+        }
     }
 }
 
-void CacheViewer::ListUserCacheFiles(const QString &cacheFolder, const QString &userName)
+void CacheViewer::ListUserCacheFiles(int folder, const QString &userName)
 {
-    QStringList files;
-    ListFiles(cacheFolder, files, true);
+    if (folder <= 0 || folder >= m_folders.size())
+        return;
+    const QString prefix = m_folders[folder].path();
     QList<CacheRow> rows;
-    rows.reserve(files.size());
-    for (const QString &file : std::as_const(files))
-        rows.append({UserPrefix + userName, UrlFileExtension(file), sizeText(file), file, {}});
+    for (const GuardedEntry &entry : walk(m_folders[folder], true)) {
+        if (entry.folder)
+            continue;
+        const QString path = prefix + entry.relative;
+        rows.append({UserPrefix + userName, UrlFileExtension(path), QString::number(entry.size),
+                     path, folder, entry.relative});
+    }
     m_list.appendRows(rows);
 }
 
 int CacheViewer::deleteRow(const CacheRow &row)
 {
+    if (row.folder < 0 || row.folder >= m_folders.size() || row.relative.isEmpty())
+        return 0;
+    const GuardedFolder &folder = m_folders[row.folder];
     if (row.url.startsWith(UserPrefix)) {
         // Text files are cookies: they stay.
         if (row.filePath.isEmpty() || row.type.toLower() == u"txt"_s)
             return 0;
-        const QFileInfo info(row.filePath);
-        if (!info.exists() && !info.isSymLink())
-            return 1;
-        强制删除(row.filePath);
-        return 0;
+        return 强制删除(folder, row.relative) == GuardedResult::Gone ? 1 : 0;
     }
     if (row.url.isEmpty() || row.url.contains(u"Cookie"_s, Qt::CaseInsensitive))
         return 0;
-    int gone = 0;
-    if (!row.entryFile.isEmpty()) {
-        const QString stem = row.entryFile.chopped(1);
-        bool any = false;
-        for (const QString &suffix : {u"0"_s, u"1"_s, u"s"_s}) {
-            if (QFileInfo(stem + suffix).isFile()) {
-                any = true;
-                强制删除(stem + suffix);
-            }
-        }
-        if (!any)
-            gone = 1;
-        m_extracted.remove(row.entryFile);
+    // The entry's files: "_0" and its side data "_1" and "_s".
+    const QString stem = row.relative.chopped(1);
+    bool any = false;
+    for (const QString &suffix : {u"0"_s, u"1"_s, u"s"_s}) {
+        if (强制删除(folder, stem + suffix) != GuardedResult::Gone)
+            any = true;
     }
-    if (!row.filePath.isEmpty()) {
-        强制删除(row.filePath);
-        // The body's own folder, made for it by the viewer.
-        if (!m_extractFolder.isEmpty() && row.filePath.startsWith(withSlash(m_extractFolder)))
-            QDir().rmdir(QFileInfo(row.filePath).absolutePath());
-    }
-    return gone;
+    return any ? 0 : 1;
 }
 
 int CacheViewer::全部删除()
@@ -339,14 +345,14 @@ int CacheViewer::删除所选文件(const QList<int> &rows)
     return gone;
 }
 
-QStringList CacheViewer::selectedFiles(const QList<int> &rows) const
+QList<CacheRow> CacheViewer::selectedFiles(const QList<int> &rows) const
 {
     QList<int> ordered = rows;
     std::sort(ordered.begin(), ordered.end());
-    QStringList files;
+    QList<CacheRow> files;
     for (int i : std::as_const(ordered)) {
         if (i >= 0 && i < m_list.rows().size() && !m_list.rows()[i].filePath.isEmpty())
-            files << m_list.rows()[i].filePath;
+            files << m_list.rows()[i];
     }
     return files;
 }
@@ -354,15 +360,9 @@ QStringList CacheViewer::selectedFiles(const QList<int> &rows) const
 void CacheViewer::删除空文件夹()
 {
     // Last first, so that sub-folders go before their parents; a folder not empty stays.
-    for (auto it = m_cacheFolders.crbegin(); it != m_cacheFolders.crend(); ++it) {
-        if (it->isEmpty())
-            continue;
-        const QFileInfo info(*it);
-        if (!info.isDir() || info.isSymLink())
-            continue;
-        QFile::setPermissions(*it, info.permissions() | QFileDevice::WriteOwner
-                                       | QFileDevice::ExeOwner | QFileDevice::ReadOwner);
-        QDir().rmdir(*it);
+    for (auto it = m_cacheFolderPlaces.crbegin(); it != m_cacheFolderPlaces.crend(); ++it) {
+        if (!it->second.isEmpty() && it->first < m_folders.size())
+            RemoveEmptyFolderBelow(m_folders[it->first], it->second);
     }
 }
 
@@ -378,21 +378,18 @@ void CacheViewer::refreshView()
 
 void ListFolders(const QString &root, QStringList &list, bool recursive)
 {
-    walk(root, list, recursive, true);
+    walkPaths(root, list, recursive, true);
 }
 
 void ListFiles(const QString &root, QStringList &list, bool recursive)
 {
-    walk(root, list, recursive, false);
+    walkPaths(root, list, recursive, false);
 }
 
-bool 强制删除(const QString &path)
+GuardedResult 强制删除(const GuardedFolder &folder, const QString &relative)
 {
-    const QFileInfo info(path);
-    // A link is removed itself; its target is never touched.
-    if (!info.isSymLink() && info.isFile())
-        QFile::setPermissions(path, info.permissions() | QFileDevice::WriteOwner);
-    return QFile::remove(path);
+    // A file's own mode does not stop its removal here; a link is removed itself.
+    return RemoveFileBelow(folder, relative);
 }
 
 QString CacheBodyFileName(const QString &url, const QByteArray &contentType)
@@ -408,13 +405,23 @@ QString CacheBodyFileName(const QString &url, const QByteArray &contentType)
     return name;
 }
 
-void ClearBrowserCache(bool showReport, Prompts &prompts, const CacheViewerPlaces &places)
+void ClearOwnBrowserCache(const CacheViewerPlaces &places)
 {
-    CacheViewer viewer(places, QString());
+    // The running user is the only profile: no other account's cache is walked.
+    CacheViewerPlaces own = places;
+    const QString home = QDir::cleanPath(QDir::fromNativeSeparators(places.homeFolder));
+    const UserProfile self{QDir(home).dirName(), home, CurrentUserId()};
+    own.userProfiles = [self] { return QList<UserProfile>{self}; };
+    CacheViewer viewer(own);
     viewer.查看我的缓存();
     viewer.全部删除();
     viewer.查看所有用户缓存();
     viewer.全部删除();
+}
+
+void ClearBrowserCache(bool showReport, Prompts &prompts, const CacheViewerPlaces &places)
+{
+    ClearOwnBrowserCache(places);
     if (showReport)
         prompts.message(u"IE缓存清空完毕！"_s, Prompts::Icon::Information);
 }

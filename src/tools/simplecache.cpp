@@ -1,14 +1,15 @@
 #include "tools/simplecache.h"
 
 #include "foundation/replacingfile.h"
+#include "tools/guardedfolder.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
 #include <algorithm>
 #include <brotli/decode.h>
+#include <cstring>
 #include <memory>
 #include <zlib.h>
 
@@ -39,7 +40,7 @@ struct EndRecord
     quint32 size = 0;
 };
 
-std::optional<EndRecord> readEndRecord(QFile &file, qint64 at)
+std::optional<EndRecord> readEndRecord(QIODevice &file, qint64 at)
 {
     if (at < 0 || !file.seek(at))
         return std::nullopt;
@@ -87,24 +88,47 @@ QByteArray headerBlock(const QByteArray &stream)
     return block;
 }
 
-// Streams the body through a decoder into the output; the decoders share one shape.
+// Undoes a body's encoding a piece at a time. The extraction gives it input only once it has
+// used the last piece up, and takes output in bounded pieces, so that a small body that expands
+// to gigabytes is never expanded further than asked.
 class BodyDecoder
 {
 public:
     virtual ~BodyDecoder() = default;
-    // False when the data is not what the encoding says.
-    virtual bool feed(const char *data, qsizetype size, ReplacingFile &out) = 0;
-    virtual bool finish(ReplacingFile &out) = 0;
+    // The next piece of input; it must stay valid until needsInput().
+    virtual void give(const char *data, qsizetype size) = 0;
+    virtual bool needsInput() const = 0;
+    // Up to `room` bytes of output; -1 when the data is not what the encoding says.
+    virtual qsizetype take(char *out, qsizetype room) = 0;
+    // The encoded stream is complete (what follows it is not part of the body).
+    virtual bool ended() const = 0;
+    // Whether the end of the input may come before ended().
+    virtual bool endsWithInput() const { return false; }
 };
 
 class Identity : public BodyDecoder
 {
 public:
-    bool feed(const char *data, qsizetype size, ReplacingFile &out) override
+    void give(const char *data, qsizetype size) override
     {
-        return out.write(data, size) == size;
+        m_data = data;
+        m_left = size;
     }
-    bool finish(ReplacingFile &) override { return true; }
+    bool needsInput() const override { return m_left == 0; }
+    qsizetype take(char *out, qsizetype room) override
+    {
+        const qsizetype n = qMin(room, m_left);
+        std::memcpy(out, m_data, size_t(n));
+        m_data += n;
+        m_left -= n;
+        return n;
+    }
+    bool ended() const override { return false; }
+    bool endsWithInput() const override { return true; }
+
+private:
+    const char *m_data = nullptr;
+    qsizetype m_left = 0;
 };
 
 class Inflate : public BodyDecoder
@@ -117,11 +141,9 @@ public:
     }
     ~Inflate() override { inflateEnd(&m_z); }
 
-    bool feed(const char *data, qsizetype size, ReplacingFile &out) override
+    void give(const char *data, qsizetype size) override
     {
-        if (!m_ok)
-            return false;
-        if (!m_gzip && !m_sawFirst && size > 0) {
+        if (m_ok && !m_gzip && !m_sawFirst && size > 0) {
             m_sawFirst = true;
             // A zlib header is 0x78 with a checksum; anything else is a bare deflate stream.
             const auto first = quint8(data[0]);
@@ -133,24 +155,26 @@ public:
         }
         m_z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
         m_z.avail_in = uInt(size);
-        char buffer[64 * 1024];
-        while (m_z.avail_in > 0 && !m_ended) {
-            m_z.next_out = reinterpret_cast<Bytef *>(buffer);
-            m_z.avail_out = sizeof buffer;
-            const int rc = inflate(&m_z, Z_NO_FLUSH);
-            if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
-                return false;
-            const qsizetype produced = qsizetype(sizeof buffer - m_z.avail_out);
-            if (produced > 0 && out.write(buffer, produced) != produced)
-                return false;
-            if (rc == Z_STREAM_END)
-                m_ended = true;
-            else if (rc == Z_BUF_ERROR && produced == 0)
-                break;
-        }
-        return true;
     }
-    bool finish(ReplacingFile &) override { return m_ok && m_ended; }
+    bool needsInput() const override { return !m_ended && m_z.avail_in == 0 && !m_moreOutput; }
+    qsizetype take(char *out, qsizetype room) override
+    {
+        if (!m_ok)
+            return -1;
+        if (m_ended)
+            return 0;
+        m_z.next_out = reinterpret_cast<Bytef *>(out);
+        m_z.avail_out = uInt(room);
+        const int rc = inflate(&m_z, Z_NO_FLUSH);
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
+            return -1;
+        const qsizetype produced = room - qsizetype(m_z.avail_out);
+        m_ended = rc == Z_STREAM_END;
+        // A full output may leave more in the decoder's window, even with no input left.
+        m_moreOutput = !m_ended && produced == room;
+        return produced;
+    }
+    bool ended() const override { return m_ended; }
 
 private:
     z_stream m_z{};
@@ -158,6 +182,7 @@ private:
     bool m_ok = false;
     bool m_sawFirst = false;
     bool m_ended = false;
+    bool m_moreOutput = false;
 };
 
 class Brotli : public BodyDecoder
@@ -166,33 +191,36 @@ public:
     Brotli() : m_state(BrotliDecoderCreateInstance(nullptr, nullptr, nullptr)) {}
     ~Brotli() override { BrotliDecoderDestroyInstance(m_state); }
 
-    bool feed(const char *data, qsizetype size, ReplacingFile &out) override
+    void give(const char *data, qsizetype size) override
     {
-        if (!m_state)
-            return false;
-        size_t availableIn = size_t(size);
-        auto *nextIn = reinterpret_cast<const uint8_t *>(data);
-        uint8_t buffer[64 * 1024];
-        for (;;) {
-            size_t availableOut = sizeof buffer;
-            uint8_t *nextOut = buffer;
-            m_result = BrotliDecoderDecompressStream(m_state, &availableIn, &nextIn, &availableOut,
-                                                     &nextOut, nullptr);
-            const qsizetype produced = qsizetype(sizeof buffer - availableOut);
-            if (produced > 0
-                && out.write(reinterpret_cast<const char *>(buffer), produced) != produced)
-                return false;
-            if (m_result == BROTLI_DECODER_RESULT_ERROR)
-                return false;
-            if (m_result != BROTLI_DECODER_RESULT_NEEDS_MORE_OUTPUT)
-                return true;
-        }
+        m_next = reinterpret_cast<const uint8_t *>(data);
+        m_available = size_t(size);
     }
-    bool finish(ReplacingFile &) override { return m_result == BROTLI_DECODER_RESULT_SUCCESS; }
+    bool needsInput() const override
+    {
+        return m_result == BROTLI_DECODER_RESULT_NEEDS_MORE_INPUT && m_available == 0;
+    }
+    qsizetype take(char *out, qsizetype room) override
+    {
+        if (!m_state || m_result == BROTLI_DECODER_RESULT_ERROR)
+            return -1;
+        if (m_result == BROTLI_DECODER_RESULT_SUCCESS)
+            return 0;
+        size_t availableOut = size_t(room);
+        auto *nextOut = reinterpret_cast<uint8_t *>(out);
+        m_result = BrotliDecoderDecompressStream(m_state, &m_available, &m_next, &availableOut,
+                                                 &nextOut, nullptr);
+        if (m_result == BROTLI_DECODER_RESULT_ERROR)
+            return -1;
+        return room - qsizetype(availableOut);
+    }
+    bool ended() const override { return m_result == BROTLI_DECODER_RESULT_SUCCESS; }
 
 private:
     BrotliDecoderState *m_state;
     BrotliDecoderResult m_result = BROTLI_DECODER_RESULT_NEEDS_MORE_INPUT;
+    const uint8_t *m_next = nullptr;
+    size_t m_available = 0;
 };
 
 std::unique_ptr<BodyDecoder> decoderFor(const QByteArray &contentEncoding)
@@ -209,6 +237,8 @@ std::unique_ptr<BodyDecoder> decoderFor(const QByteArray &contentEncoding)
     return nullptr;
 }
 
+constexpr qsizetype PieceSize = 64 * 1024;
+
 } // namespace
 
 QByteArray SimpleCacheEntry::header(const QByteArray &name) const
@@ -222,25 +252,13 @@ QByteArray SimpleCacheEntry::header(const QByteArray &name) const
     return {};
 }
 
-QStringList SimpleCacheEntry::files() const
+std::optional<SimpleCacheEntry> ReadSimpleCacheEntry(QIODevice &file, const QString &entryFile)
 {
-    QStringList out;
-    const QString stem = entryFile.chopped(1); // "<hash>_"
-    for (const QString &suffix : {u"0"_s, u"1"_s, u"s"_s}) {
-        if (QFileInfo(stem + suffix).isFile())
-            out << stem + suffix;
-    }
-    return out;
-}
-
-std::optional<SimpleCacheEntry> ReadSimpleCacheEntry(const QString &entryFile)
-{
-    if (!entryFile.endsWith(u"_0"_s))
-        return std::nullopt;
-    QFile file(entryFile);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!entryFile.endsWith(u"_0"_s) || !file.isReadable() || file.isSequential())
         return std::nullopt;
     const qint64 fileSize = file.size();
+    if (!file.seek(0))
+        return std::nullopt;
     const QByteArray head = file.read(RecordSize);
     if (head.size() != RecordSize || qFromLittleEndian<quint64>(head.constData()) != InitialMagic)
         return std::nullopt;
@@ -262,7 +280,8 @@ std::optional<SimpleCacheEntry> ReadSimpleCacheEntry(const QString &entryFile)
 
     SimpleCacheEntry entry;
     entry.entryFile = entryFile;
-    file.seek(RecordSize);
+    if (!file.seek(RecordSize))
+        return std::nullopt;
     entry.key = QString::fromUtf8(file.read(keyLength));
     entry.url = urlOfKey(entry.key);
     entry.bodyOffset = bodyAt;
@@ -274,46 +293,164 @@ std::optional<SimpleCacheEntry> ReadSimpleCacheEntry(const QString &entryFile)
     return entry;
 }
 
+std::optional<SimpleCacheEntry> ReadSimpleCacheEntry(const QString &entryFile)
+{
+    QFile file;
+    const QFileInfo info(entryFile);
+    if (OpenFileBelow({info.absolutePath(), {}, -1}, info.fileName(), file).result
+        != GuardedResult::Done)
+        return std::nullopt;
+    return ReadSimpleCacheEntry(file, entryFile);
+}
+
 QList<SimpleCacheEntry> ListSimpleCacheEntries(const QString &cacheFolder)
 {
+    const GuardedFolder folder{cacheFolder, {}, -1};
     QStringList files;
-    QDirIterator it(cacheFolder, {u"*_0"_s}, QDir::Files | QDir::Hidden | QDir::NoSymLinks,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << it.next();
+    for (const GuardedEntry &entry : WalkGuardedFolder(folder)) {
+        if (!entry.folder && entry.relative.endsWith(u"_0"_s))
+            files << entry.relative;
+    }
     std::sort(files.begin(), files.end());
     QList<SimpleCacheEntry> entries;
-    for (const QString &path : std::as_const(files)) {
-        if (auto entry = ReadSimpleCacheEntry(path))
+    for (const QString &relative : std::as_const(files)) {
+        QFile file;
+        if (OpenFileBelow(folder, relative, file).result != GuardedResult::Done)
+            continue;
+        if (auto entry = ReadSimpleCacheEntry(file, folder.path() + relative))
             entries << *entry;
     }
     return entries;
 }
 
-bool ExtractSimpleCacheBody(const SimpleCacheEntry &entry, const QString &target)
+// ---- extraction ----------------------------------------------------------------------------
+
+struct BodyExtraction::Private
 {
-    const std::unique_ptr<BodyDecoder> decoder = decoderFor(entry.header("Content-Encoding"));
-    QFile file(entry.entryFile);
-    if (!decoder || !file.open(QIODevice::ReadOnly) || !file.seek(entry.bodyOffset))
-        return false;
-    ReplacingFile out(target);
-    if (!out.open())
-        return false;
+    std::unique_ptr<QIODevice> source;
+    std::unique_ptr<BodyDecoder> decoder; // null: an encoding not known
+    ReplacingFile out;
+    qint64 offset = 0;
+    qint64 left = 0; // input bytes not read yet
+    qint64 limit = -1;
+    std::optional<quint32> expectedCrc;
     uLong crc = crc32(0, nullptr, 0);
-    QByteArray buffer(256 * 1024, Qt::Uninitialized);
-    qint64 left = entry.bodySize;
-    while (left > 0) {
-        const qint64 n = file.read(buffer.data(), qMin<qint64>(left, buffer.size()));
-        if (n <= 0)
-            return false;
-        crc = crc32(crc, reinterpret_cast<const Bytef *>(buffer.constData()), uInt(n));
-        if (!decoder->feed(buffer.constData(), n, out))
-            return false;
-        left -= n;
+    bool opened = false;
+    int idle = 0; // pieces taken in a row that gave nothing
+    QByteArray input = QByteArray(PieceSize, Qt::Uninitialized);
+    QByteArray output = QByteArray(PieceSize, Qt::Uninitialized);
+
+    Private(std::unique_ptr<QIODevice> file, const QString &target)
+        : source(std::move(file)), out(target)
+    {}
+};
+
+BodyExtraction::BodyExtraction(const SimpleCacheEntry &entry, std::unique_ptr<QIODevice> source,
+                               const QString &target, qint64 limit)
+    : d(std::make_unique<Private>(std::move(source), target))
+{
+    d->decoder = decoderFor(entry.header("Content-Encoding"));
+    d->offset = entry.bodyOffset;
+    d->left = entry.bodySize;
+    d->limit = limit;
+    if (entry.hasBodyCrc)
+        d->expectedCrc = entry.bodyCrc;
+}
+
+BodyExtraction::BodyExtraction(std::unique_ptr<QIODevice> source, const QString &target,
+                               qint64 limit)
+    : d(std::make_unique<Private>(std::move(source), target))
+{
+    d->decoder = std::make_unique<Identity>();
+    d->left = d->source ? d->source->size() : 0;
+    d->limit = limit;
+}
+
+BodyExtraction::~BodyExtraction() = default; // an unfinished file is removed with `out`
+
+void BodyExtraction::keepModificationTime(const QDateTime &time)
+{
+    d->out.keepModificationTime(time);
+}
+
+BodyExtraction::State BodyExtraction::step(qint64 budget)
+{
+    if (m_state != State::Running)
+        return m_state;
+    const auto end = [this](State state) {
+        if (state != State::Done)
+            d->out.cancelWriting();
+        d->source.reset();
+        m_state = state;
+        return state;
+    };
+    if (!d->decoder)
+        return end(State::Undecodable);
+    if (!d->opened) {
+        d->opened = true;
+        if (!d->source || !d->source->isReadable() || !d->source->seek(d->offset))
+            return end(State::ReadFailed);
+        if (!d->out.open())
+            return end(State::WriteFailed);
     }
-    if (entry.hasBodyCrc && crc != entry.bodyCrc)
-        return false;
-    return decoder->finish(out) && out.commit();
+    qint64 work = 0;
+    while (work < budget) {
+        BodyDecoder &decoder = *d->decoder;
+        if (decoder.ended() || decoder.needsInput()) {
+            if (d->left == 0) {
+                if (!decoder.ended() && !decoder.endsWithInput())
+                    return end(State::Damaged); // the encoded stream was cut short
+                if (d->expectedCrc && d->crc != *d->expectedCrc)
+                    return end(State::Damaged);
+                return end(d->out.commitAsNew() ? State::Done : State::WriteFailed);
+            }
+            const qint64 n =
+                d->source->read(d->input.data(), qMin<qint64>(d->left, d->input.size()));
+            if (n <= 0)
+                return end(n < 0 ? State::ReadFailed : State::Damaged);
+            d->crc = crc32(d->crc, reinterpret_cast<const Bytef *>(d->input.constData()), uInt(n));
+            d->left -= n;
+            work += n;
+            if (!decoder.ended()) {
+                decoder.give(d->input.constData(), qsizetype(n));
+                d->idle = 0;
+            }
+            continue;
+        }
+        // One byte past the limit is enough to know that the body is too large.
+        qsizetype room = d->output.size();
+        if (d->limit >= 0)
+            room = qsizetype(qMin<qint64>(room, d->limit - m_written + 1));
+        const qsizetype n = decoder.take(d->output.data(), room);
+        if (n < 0)
+            return end(State::Damaged);
+        if (n == 0 && ++d->idle > 2)
+            return end(State::Damaged); // a decoder that neither wants input nor gives output
+        if (n > 0) {
+            d->idle = 0;
+            m_written += n;
+            work += n;
+            if (d->limit >= 0 && m_written > d->limit)
+                return end(State::TooLarge);
+            if (d->out.write(d->output.constData(), n) != n)
+                return end(State::WriteFailed);
+        }
+    }
+    return m_state;
+}
+
+BodyExtraction::State ExtractSimpleCacheBody(const SimpleCacheEntry &entry, const QString &target,
+                                             qint64 limit)
+{
+    auto file = std::make_unique<QFile>();
+    const QFileInfo info(entry.entryFile);
+    if (OpenFileBelow({info.absolutePath(), {}, -1}, info.fileName(), *file).result
+        != GuardedResult::Done)
+        return BodyExtraction::State::ReadFailed;
+    BodyExtraction extraction(entry, std::move(file), target, limit);
+    BodyExtraction::State state;
+    while ((state = extraction.step()) == BodyExtraction::State::Running) {}
+    return state;
 }
 
 } // namespace papyrant

@@ -51,7 +51,7 @@ QList<UserProfile> SystemUserProfiles(const QString &systemDescription, const QS
         if (home == u"/"_s || !QFileInfo(home).isDir() || seen.contains(home))
             continue;
         seen.insert(home);
-        profiles.append({QString::fromLocal8Bit(account->pw_name), home});
+        profiles.append({QString::fromLocal8Bit(account->pw_name), home, qint64(account->pw_uid)});
     }
     endpwent();
 #endif

@@ -5,11 +5,13 @@
 
 namespace papyrant {
 
-// One user profile of the machine: the user's name and home folder (without a final "/").
+// One user profile of the machine: the user's name and home folder (without a final "/"), and
+// the account's id as the file system records owners (-1: unknown; the home's owner is taken).
 struct UserProfile
 {
     QString name;
     QString folder;
+    qint64 uid = -1;
 };
 
 // The folder that holds the users' profile folders on Windows, as the cache folder shows it:

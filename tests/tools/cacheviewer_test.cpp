@@ -1,6 +1,9 @@
 // labels: unit faults
 #include "foundation/prompts.h"
+#include "support/fixturesite.h"
+#include "support/qtprinters.h"
 #include "support/recordingprompts.h"
+#include "support/simplecachefiles.h"
 #include "support/testfiles.h"
 #include "tools/cacheviewer.h"
 #include "tools/simplecache.h"
@@ -8,57 +11,13 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 using namespace papyrant;
 using namespace papyrant::test;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-void put(QByteArray &out, auto value)
-{
-    char bytes[sizeof value];
-    qToLittleEndian(value, bytes);
-    out.append(bytes, sizeof value);
-}
-
-// An entry file as the engine writes it: header, key, body, end record, the answer's headers
-// (inside the engine's own serialisation), end record.
-QByteArray entryBytes(const QByteArray &key, const QByteArray &body, const QByteArray &headers,
-                      bool rightCrc = true)
-{
-    QByteArray out;
-    put(out, quint64(0xfcfb6d1ba7725c30ULL));
-    put(out, quint32(5));
-    put(out, quint32(key.size()));
-    put(out, quint32(0));
-    put(out, quint32(0));
-    out += key + body;
-    const auto crc =
-        quint32(crc32(0, reinterpret_cast<const Bytef *>(body.constData()), uInt(body.size())));
-    put(out, quint64(0xf4fa6f45970d41d8ULL));
-    put(out, quint32(1));
-    put(out, rightCrc ? crc : crc + 1);
-    put(out, quint32(body.size()));
-    put(out, quint32(0));
-    QByteArray stream = QByteArray("\xe8\0\0\0\x03\0\x04\0", 8) + headers;
-    stream.replace('\n', '\0');
-    // Two literals: written as one, "\0127" would be the octal escape "\012" and a "7", and the
-    // 16 bytes read would run past the end of the literal.
-    stream += QByteArray("\0\0\x09\0\0\0"
-                         "127.0.0.1",
-                         16);
-    out += stream;
-    put(out, quint64(0xf4fa6f45970d41d8ULL));
-    put(out, quint32(0));
-    put(out, quint32(0));
-    put(out, quint32(stream.size()));
-    put(out, quint32(0));
-    return out;
-}
 
 QStringList column(CacheList &list, int c)
 {
@@ -93,8 +52,9 @@ struct Homes
 
 } // namespace
 
-TEST(CacheEntries, BodiesComeOutDecodedWholeOrNotAtAll)
+TEST(CacheEntries, BodiesComeOutDecodedWholeAndWithinTheLimitOrNotAtAll)
 {
+    using State = BodyExtraction::State;
     QTemporaryDir dir;
     const QByteArray page = "<html><body>brotli page</body></html>";
     const QByteArray brotli(
@@ -102,56 +62,141 @@ TEST(CacheEntries, BodiesComeOutDecodedWholeOrNotAtAll)
         "\x27\x07\x92\xb2\xd0\x22\x4c\x1a\x91\x09\x30\x81\xad\x9c\xd5\xd7\x64\x12",
         35);
     const QByteArray zlibStream = qCompress(page).mid(4); // the "deflate" of HTTP
-    const QString c = dir.path() + u"/Cache/Cache_Data/"_s;
+    // Bombs: 3 KB of brotli that expand to 4 GiB of zeros, 16 KB of gzip to 16 MiB.
+    const QByteArray brotliBomb = readFile(fixturePath(u"cache/zeros-4gib.br"_s));
+    ASSERT_LT(brotliBomb.size(), 4000);
+    const QByteArray gzipBomb = gzipBytes(QByteArray(16 << 20, '\0'));
+    const qint64 MiB = 1 << 20;
+    const QByteArray ok = "HTTP/1.1 200 OK\n\n";
     const struct
     {
         const char *what;
-        QString file;
-        QByteArray bytes;
-        QByteArray expected; // empty: no body comes out
+        QByteArray key;
+        QByteArray body;
+        QByteArray headers;
+        bool rightCrc;
+        qint64 limit;
+        State state;
+        QByteArray expected; // what comes out when it is done
     } cases[] = {
-        {"brotli", c + u"0000000000000001_0"_s,
-         entryBytes("1/0/https://ci.example/a", brotli,
-                    "HTTP/1.1 200 OK\nContent-Encoding: br\n\n"),
-         page},
-        {"deflate", c + u"0000000000000002_0"_s,
-         entryBytes("1/0/http://h/b", zlibStream, "HTTP/1.1 200 OK\ncontent-encoding: deflate\n\n"),
-         page},
-        {"split cache key", c + u"0000000000000003_0"_s,
-         entryBytes("1/0/_dk_http://h http://h http://h/c.pdf", "%PDF-1.4", "HTTP/1.1 200 OK\n\n"),
-         "%PDF-1.4"},
-        {"checksum wrong",
-         c + u"0000000000000004_0"_s,
-         entryBytes("1/0/http://h/d", "body", "HTTP/1.1 200 OK\n\n", false),
+        {"brotli", "1/0/https://ci.example/a", brotli, "HTTP/1.1 200 OK\nContent-Encoding: br\n\n",
+         true, MiB, State::Done, page},
+        {"deflate", "1/0/http://h/b", zlibStream, "HTTP/1.1 200 OK\ncontent-encoding: deflate\n\n",
+         true, MiB, State::Done, page},
+        {"split cache key", "1/0/_dk_http://h http://h http://h/c.pdf", "%PDF-1.4", ok, true, 8,
+         State::Done, "%PDF-1.4"},
+        {"one byte over the limit",
+         "1/0/http://h/c2.pdf",
+         "%PDF-1.4",
+         ok,
+         true,
+         7,
+         State::TooLarge,
          {}},
+        {"checksum wrong", "1/0/http://h/d", "body", ok, false, MiB, State::Damaged, {}},
         {"unknown encoding",
-         c + u"0000000000000005_0"_s,
-         entryBytes("1/0/http://h/e", "body", "HTTP/1.1 200 OK\nContent-Encoding: zstd\n\n"),
+         "1/0/http://h/e",
+         "body",
+         "HTTP/1.1 200 OK\nContent-Encoding: zstd\n\n",
+         true,
+         MiB,
+         State::Undecodable,
          {}},
         {"brotli cut short",
-         c + u"0000000000000006_0"_s,
-         entryBytes("1/0/http://h/f", brotli.left(20), "HTTP/1.1 200 OK\nContent-Encoding: br\n\n"),
+         "1/0/http://h/f",
+         brotli.left(20),
+         "HTTP/1.1 200 OK\nContent-Encoding: br\n\n",
+         true,
+         MiB,
+         State::Damaged,
+         {}},
+        {"gzip garbage",
+         "1/0/http://h/g",
+         "not gzip at all",
+         "HTTP/1.1 200 OK\nContent-Encoding: gzip\n\n",
+         true,
+         MiB,
+         State::Damaged,
+         {}},
+        {"brotli bomb",
+         "1/0/http://h/bomb.html",
+         brotliBomb,
+         "HTTP/1.1 200 OK\nContent-Encoding: br\n\n",
+         true,
+         MiB,
+         State::TooLarge,
+         {}},
+        {"gzip bomb",
+         "1/0/http://h/bomb2.html",
+         gzipBomb,
+         "HTTP/1.1 200 OK\nContent-Encoding: gzip\n\n",
+         true,
+         MiB,
+         State::TooLarge,
          {}},
     };
+    const QString c = dir.path() + u"/Cache/Cache_Data/"_s;
+    int n = 0;
     for (const auto &t : cases)
-        writeFile(t.file, t.bytes);
+        writeFile(c + u"%1_0"_s.arg(++n, 16, 10, QChar(u'0')),
+                  simpleCacheEntryBytes(t.key, t.body, t.headers, t.rightCrc));
     // Not entries: another file, a truncated entry, an entry being written (no end record).
     writeFile(c + u"index"_s, "index");
-    writeFile(c + u"0000000000000007_0"_s, cases[0].bytes.left(cases[0].bytes.size() - 10));
-    writeFile(c + u"0000000000000008_0"_s, cases[2].bytes.left(40));
+    const QByteArray first = simpleCacheEntryBytes(cases[0].key, cases[0].body, cases[0].headers);
+    writeFile(c + u"1000000000000001_0"_s, first.left(first.size() - 10));
+    writeFile(c + u"1000000000000002_0"_s, first.left(40));
 
     const QList<SimpleCacheEntry> entries = ListSimpleCacheEntries(dir.path());
-    ASSERT_EQ(entries.size(), 6);
+    ASSERT_EQ(entries.size(), std::size(cases));
     EXPECT_EQ(entries[0].url, u"https://ci.example/a"_s);
     EXPECT_EQ(entries[2].url, u"http://h/c.pdf"_s);
     EXPECT_EQ(entries[0].header("content-encoding"), "br");
-    for (int i = 0; i < 6; ++i) {
+    for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].what);
-        const QString target = dir.filePath(u"out%1"_s.arg(i));
-        EXPECT_EQ(ExtractSimpleCacheBody(entries[i], target), !cases[i].expected.isEmpty());
-        EXPECT_EQ(readFile(target),
-                  cases[i].expected.isEmpty() ? QByteArray("<missing>") : cases[i].expected);
+        EXPECT_EQ(entries[i].bodySize, cases[i].body.size());
+        // Each in a folder of its own: nothing but the finished file may be left in it.
+        const QString out = dir.filePath(u"out%1/"_s.arg(i));
+        QDir().mkpath(out);
+        const BodyExtraction::State state =
+            ExtractSimpleCacheBody(entries[i], out + u"body"_s, cases[i].limit);
+        EXPECT_EQ(int(state), int(cases[i].state));
+        const QStringList left = QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                     | QDir::NoDotAndDotDot);
+        if (cases[i].state == State::Done) {
+            EXPECT_EQ(left, QStringList{u"body"_s});
+            EXPECT_EQ(readFile(out + u"body"_s), cases[i].expected);
+        } else {
+            EXPECT_EQ(left, QStringList());
+        }
     }
+}
+
+TEST(CacheEntries, ABombDecodesInBoundedStepsAndStopsAtTheLimit)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"0000000000000001_0"_s);
+    writeFile(file, simpleCacheEntryBytes("1/0/http://h/bomb.html",
+                                          readFile(fixturePath(u"cache/zeros-4gib.br"_s)),
+                                          "HTTP/1.1 200 OK\nContent-Encoding: br\n\n"));
+    const std::optional<SimpleCacheEntry> entry = ReadSimpleCacheEntry(file);
+    ASSERT_TRUE(entry);
+    auto source = std::make_unique<QFile>(file);
+    ASSERT_TRUE(source->open(QIODevice::ReadOnly));
+    const qint64 limit = 3 << 20;
+    BodyExtraction extraction(*entry, std::move(source), dir.filePath(u"bomb.html"_s), limit);
+    // Each step does about the work it was given, so the window gets its turn in between.
+    int steps = 0;
+    qint64 before = 0;
+    while (extraction.step(256 * 1024) == BodyExtraction::State::Running) {
+        EXPECT_LE(extraction.written() - before, 256 * 1024 + 64 * 1024);
+        before = extraction.written();
+        ++steps;
+    }
+    EXPECT_EQ(int(extraction.state()), int(BodyExtraction::State::TooLarge));
+    EXPECT_GE(steps, 10);
+    EXPECT_LE(extraction.written(), limit + 1);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{u"0000000000000001_0"_s});
 }
 
 TEST(CacheViewer, AllUsersViewListsEveryUsersCacheAndDeletesAllButCookies)
@@ -159,7 +204,7 @@ TEST(CacheViewer, AllUsersViewListsEveryUsersCacheAndDeletesAllButCookies)
     Homes homes;
     const QString alice = homes.cache(u"alice"_s), bob = homes.cache(u"bob"_s);
     writeFile(alice + u"Cache/Cache_Data/0000000000000001_0"_s,
-              entryBytes("1/0/http://h/a.html", "a", "HTTP/1.1 200 OK\n\n"));
+              simpleCacheEntryBytes("1/0/http://h/a.html", "a", "HTTP/1.1 200 OK\n\n"));
     writeFile(alice + u"Cache/Cache_Data/index-dir/the-real-index"_s, "i");
     writeFile(bob + u"Cache/Cache_Data/0000000000000002_0"_s, "b");
     writeFile(bob + u"Cache/Cache_Data/cookies.txt"_s, "cookie");
@@ -169,7 +214,7 @@ TEST(CacheViewer, AllUsersViewListsEveryUsersCacheAndDeletesAllButCookies)
     QFile::link(homes.dir.filePath(u"outside"_s), bob + u"linked"_s);
     QFile::link(outside, bob + u"keep-link.bin"_s);
 
-    CacheViewer viewer(homes.places(), QString());
+    CacheViewer viewer(homes.places());
     viewer.查看所有用户缓存();
     ASSERT_EQ(viewer.userCacheFolders().size(), 2);
     EXPECT_EQ(viewer.userCacheFolders()[0].name, u"alice"_s);
@@ -196,23 +241,22 @@ TEST(CacheViewer, AllUsersViewListsEveryUsersCacheAndDeletesAllButCookies)
     EXPECT_TRUE(QFileInfo(bob + u"linked"_s).isSymLink());
 }
 
-TEST(CacheViewer, MyCacheRowsDeleteTheirEntryNeverCookiesAndCountWhatWasGone)
+TEST(CacheViewer, MyCacheRowsComeFromTheRecordsAndDeleteTheirEntryNeverCookies)
 {
     Homes homes;
-    QTemporaryDir bodies;
     const QString data = homes.cache(u"alice"_s) + u"Cache/Cache_Data/"_s;
     writeFile(data + u"0000000000000001_0"_s,
-              entryBytes("1/0/http://h/paper.pdf", "%PDF-1", "HTTP/1.1 200 OK\n\n"));
+              simpleCacheEntryBytes("1/0/http://h/paper.pdf", "%PDF-1", "HTTP/1.1 200 OK\n\n"));
     writeFile(data + u"0000000000000001_s"_s, "sparse");
-    writeFile(
-        data + u"0000000000000002_0"_s,
-        entryBytes("1/0/http://h/", "<html>", "HTTP/1.1 200 OK\nContent-Type: text/html\n\n"));
+    writeFile(data + u"0000000000000002_0"_s,
+              simpleCacheEntryBytes("1/0/http://h/", "<html>",
+                                    "HTTP/1.1 200 OK\nContent-Type: text/html\n\n"));
     writeFile(data + u"0000000000000003_0"_s,
-              entryBytes("1/0/http://h/Cookie?id=1", "c", "HTTP/1.1 200 OK\n\n"));
+              simpleCacheEntryBytes("1/0/http://h/Cookie?id=1", "c", "HTTP/1.1 200 OK\n\n"));
     writeFile(data + u"0000000000000004_0"_s,
-              entryBytes("1/0/http://h/x", "bad", "HTTP/1.1 200 OK\n\n", false));
+              simpleCacheEntryBytes("1/0/http://h/x", "bad", "HTTP/1.1 200 OK\n\n", false));
 
-    CacheViewer viewer(homes.places(), bodies.path());
+    CacheViewer viewer(homes.places());
     viewer.查看我的缓存();
     CacheList &list = viewer.list();
     EXPECT_EQ(list.tag, u"我的缓存"_s);
@@ -221,22 +265,19 @@ TEST(CacheViewer, MyCacheRowsDeleteTheirEntryNeverCookiesAndCountWhatWasGone)
               QStringList({u"http://h/paper.pdf"_s, u"http://h/"_s, u"http://h/Cookie?id=1"_s,
                            u"http://h/x"_s}));
     EXPECT_EQ(column(list, CacheList::Type), QStringList({u"pdf"_s, u""_s, u""_s, u""_s}));
-    EXPECT_EQ(column(list, CacheList::Size), QStringList({u"6"_s, u"6"_s, u"1"_s, u""_s}));
-    // Bodies are plain files named from their URL; a damaged body has no file.
-    EXPECT_EQ(QFileInfo(list.rows()[0].filePath).fileName(), u"paper.pdf"_s);
-    EXPECT_EQ(QFileInfo(list.rows()[1].filePath).fileName(), u"index.html"_s);
-    EXPECT_EQ(readFile(list.rows()[0].filePath), "%PDF-1");
-    EXPECT_TRUE(list.rows()[3].filePath.isEmpty());
-    EXPECT_EQ(viewer.selectedFiles({3, 1, 0}),
-              QStringList({list.rows()[0].filePath, list.rows()[1].filePath}));
+    // The sizes as stored, the entry's own file: no body is read to list it.
+    EXPECT_EQ(column(list, CacheList::Size), QStringList({u"6"_s, u"6"_s, u"1"_s, u"3"_s}));
+    EXPECT_EQ(list.rows()[0].filePath, data + u"0000000000000001_0"_s);
+    QStringList selected;
+    for (const CacheRow &row : viewer.selectedFiles({3, 1, 0}))
+        selected << row.url;
+    EXPECT_EQ(selected, QStringList({u"http://h/paper.pdf"_s, u"http://h/"_s, u"http://h/x"_s}));
 
     // The second entry vanishes behind the viewer's back before its row is deleted.
-    const QString pdfBody = list.rows()[0].filePath;
     QFile::remove(data + u"0000000000000002_0"_s);
     EXPECT_EQ(viewer.删除所选文件({0, 1}), 1);
     EXPECT_FALSE(QFileInfo::exists(data + u"0000000000000001_0"_s));
     EXPECT_FALSE(QFileInfo::exists(data + u"0000000000000001_s"_s));
-    EXPECT_FALSE(QFileInfo::exists(pdfBody));
     EXPECT_EQ(column(list, CacheList::Url),
               QStringList({u"http://h/Cookie?id=1"_s, u"http://h/x"_s}));
 
@@ -248,9 +289,9 @@ TEST(CacheViewer, MyCacheRowsDeleteTheirEntryNeverCookiesAndCountWhatWasGone)
 TEST(CacheViewer, SortByClickFlipsTheOrderAndSizesSortByValue)
 {
     CacheList list;
-    list.setRows({{u"b"_s, u"pdf"_s, u"10000"_s, {}, {}},
-                  {u"A"_s, u"htm"_s, u"900"_s, {}, {}},
-                  {u"c"_s, u""_s, u""_s, {}, {}}});
+    list.setRows({{u"b"_s, u"pdf"_s, u"10000"_s, {}, -1, {}},
+                  {u"A"_s, u"htm"_s, u"900"_s, {}, -1, {}},
+                  {u"c"_s, u""_s, u""_s, {}, -1, {}}});
     list.sortByClick(CacheList::Size); // the first click sorts descending
     EXPECT_EQ(column(list, CacheList::Size), QStringList({u"10000"_s, u"900"_s, u""_s}));
     list.sortByClick(CacheList::Size);
@@ -285,7 +326,7 @@ TEST(CacheViewer, ClearBrowserCacheTellsOnlyWhenAsked)
     Homes homes;
     const QString data = homes.cache(u"alice"_s) + u"Cache/Cache_Data/"_s;
     writeFile(data + u"0000000000000001_0"_s,
-              entryBytes("1/0/http://h/a", "a", "HTTP/1.1 200 OK\n\n"));
+              simpleCacheEntryBytes("1/0/http://h/a", "a", "HTTP/1.1 200 OK\n\n"));
     writeFile(data + u"index"_s, "i");
     RecordingPrompts silent;
     ClearBrowserCache(false, silent, homes.places());

@@ -219,13 +219,11 @@ void ProgramWindows::endProgram()
     m_ending = true;
     m_cover->hide();
     clearBrowserCache(false);
-    // The engine clears in the background and may not be done when the program ends; what is
-    // left goes with the folder once the profile, the last user of its files, is gone.
-    QWebEngineProfile *profile = programBrowserProfile();
-    connect(profile, &QObject::destroyed, [folder = profile->cachePath()] {
-        if (!folder.isEmpty())
-            QDir(folder).removeRecursively();
-    });
+    // The engine may still write entries while the program ends; what is left goes once the
+    // profile, the last user of its files, is gone. The same guarded clearing: a cache folder
+    // that has become a link is not followed.
+    connect(programBrowserProfile(), &QObject::destroyed,
+            [places = cachePlaces()] { ClearOwnBrowserCache(places); });
     if (m_search)
         m_search->close();
     if (m_download)

@@ -68,7 +68,7 @@ public:
     // "查看IE浏览器缓存": the cache viewer, modal over `parent`.
     void showCacheViewer(QWidget *parent = nullptr);
     // "清空IE浏览器缓存" (with the message "IE缓存清空完毕！") and the cover's unload (without):
-    // the cache viewer's clear-all.
+    // the cache viewer's clear-all, over this program's own browser cache only.
     void clearBrowserCache(bool withMessage);
     // "最新版本" and a click on the cover's announcement: the product page.
     void openLatestVersionPage();

@@ -1,5 +1,7 @@
 #include "tools/ui/fiecache.h"
 
+#include "foundation/eventwait.h"
+#include "foundation/programvalues.h"
 #include "foundation/prompts.h"
 #include "tools/ui/formcopymove.h"
 
@@ -47,7 +49,7 @@ struct BusyCursor
 } // namespace
 
 FIEcache::FIEcache(const CacheViewerPlaces &places, Prompts &prompts, QWidget *parent)
-    : QDialog(parent), m_prompts(prompts), m_viewer(places, m_bodies.path())
+    : QDialog(parent), m_prompts(prompts), m_viewer(places)
 {
     setObjectName(u"fIEcache"_s);
     setWindowTitle(u"IE浏览器Cookie 缓存和历史列表-"_s + appTitle());
@@ -101,6 +103,12 @@ FIEcache::FIEcache(const CacheViewerPlaces &places, Prompts &prompts, QWidget *p
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lists, 1);
     layout->addLayout(buttons);
+
+    connect(&m_export, &CacheExport::fileStarted, this,
+            [this](int position, int count, const QString &name) {
+                m_label1->setText(u"正在准备复制："_s + QString::number(position) + u"/"_s
+                                  + QString::number(count) + u" "_s + name);
+            });
 }
 
 void FIEcache::command1Click()
@@ -145,11 +153,68 @@ void FIEcache::command3Click()
 
 void FIEcache::command6Click()
 {
-    const QStringList files = m_viewer.selectedFiles(selectedRows());
-    FormCopyMove copy(m_prompts, this);
-    copy.SourceFiles = files;
-    copy.setWindowTitle(u"复制文件："_s + QString::number(files.size()) + u" 个文件..."_s);
-    copy.exec();
+    if (m_export.isRunning() || !m_stage.isValid())
+        return;
+    const QList<CacheRow> rows = m_viewer.selectedFiles(selectedRows());
+    // The bodies are decoded (and other users' files copied) into a folder of this program's
+    // own first: the copy tool then never reads through a cache folder that may change.
+    const QString stage = m_stage.filePath(QString::number(++m_exports)) + u'/';
+    const double limitMB = MaxFileSizeMB();
+    const qint64 limit = limitMB > 0 ? qint64(limitMB * 1024 * 1024) : 0;
+    setButtonsEnabled(false);
+    m_export.start(m_viewer, rows, stage, limit);
+    EventWait([this] { return !m_export.isRunning(); })
+        .wakeOn(&m_export, &CacheExport::finished)
+        .run(-1);
+    setButtonsEnabled(true);
+    m_label1->setText(m_viewer.label1());
+    const CacheExport::Summary summary = m_export.summary();
+    if (isVisible()) {
+        reportNotCopied(summary, limitMB);
+        // Rows were chosen but none can be copied: the message says why, no empty copy tool.
+        if (!summary.files.isEmpty() || rows.isEmpty()) {
+            FormCopyMove copy(m_prompts, this);
+            copy.SourceFiles = summary.files;
+            copy.setWindowTitle(u"复制文件："_s + QString::number(summary.files.size())
+                                + u" 个文件..."_s);
+            copy.exec();
+        }
+    }
+    QDir(stage).removeRecursively();
+}
+
+void FIEcache::done(int result)
+{
+    m_export.abandon();
+    QDialog::done(result);
+}
+
+void FIEcache::setButtonsEnabled(bool enabled)
+{
+    for (QPushButton *b : findChildren<QPushButton *>()) {
+        if (b->objectName() != u"Command4"_s)
+            b->setEnabled(enabled);
+    }
+}
+
+void FIEcache::reportNotCopied(const CacheExport::Summary &summary, double limitMB)
+{
+    QStringList lines;
+    if (summary.links > 0)
+        lines << u"有 "_s + QString::number(summary.links)
+                     + u" 个文件是链接或位于链接的文件夹中，未复制。"_s;
+    if (!summary.tooLarge.isEmpty())
+        lines << u"有 "_s + QString::number(summary.tooLarge.size())
+                     + u" 个文件解码后超过文件最大值 "_s + QString::number(limitMB)
+                     + u" MB，未复制："_s + summary.tooLarge.join(u"、"_s);
+    if (summary.unreadable > 0)
+        lines << u"有 "_s + QString::number(summary.unreadable)
+                     + u" 个缓存文件已不存在、已损坏或无法解码，未复制。"_s;
+    if (summary.failed > 0)
+        lines << u"有 "_s + QString::number(summary.failed)
+                     + u" 个文件无法写入临时文件夹，未复制。"_s;
+    if (!lines.isEmpty())
+        m_prompts.message(lines.join(u'\n'), Prompts::Icon::Warning);
 }
 
 QList<int> FIEcache::selectedRows() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tools/cacheexport.h"
 #include "tools/cacheviewer.h"
 
 #include <QDialog>
@@ -15,7 +16,7 @@ class Prompts;
 
 // The browser-cache viewer: the current user's cache entries, or the files of every user's
 // cache folder; delete selected or all (never cookies), copy selected bodies out with the copy
-// tool. Shown modally.
+// tool (decoded first, a piece at a time, up to the size limit of the options). Shown modally.
 class FIEcache : public QDialog
 {
     Q_OBJECT
@@ -30,14 +31,22 @@ public:
     void command3Click(); // 全部删除
     void command6Click(); // 复制选中...
 
+    CacheExport &cacheExport() { return m_export; }
+    // Closing while bodies are decoded for a copy drops the one being written.
+    void done(int result) override;
+
 private:
     QList<int> selectedRows() const;
     void showLists();
     void reportGone(int gone);
+    void reportNotCopied(const CacheExport::Summary &summary, double limitMB);
+    void setButtonsEnabled(bool enabled);
 
     Prompts &m_prompts;
-    QTemporaryDir m_bodies; // the cached bodies as plain files, while the window lives
+    QTemporaryDir m_stage; // the files handed to the copy tool, while it has them
     CacheViewer m_viewer;
+    CacheExport m_export;
+    int m_exports = 0;
     QTreeView *m_listView1 = nullptr;
     QTreeWidget *m_listView2 = nullptr;
     QTreeWidget *m_listView3 = nullptr;
