@@ -361,7 +361,8 @@ void MethodOne::onHeaders()
             queue.setProgress(p, QString::number(existing.size()), QString::number(existing.size()),
                               QueueWords::percentCannotReplace());
             queue.setState(p, QueueRow::Failed);
-            return finish(false, TransferReason::permissionDenied());
+            return finish(false, existing.isFile() ? TransferReason::permissionDenied()
+                                                   : TransferReason::folderInTheWay());
         }
     }
 

@@ -41,6 +41,7 @@ QString TransferReason::fileError(int errorNumber)
     case EROFS: return permissionDenied();
     case ENOENT:
     case ENOTDIR: return folderMissing();
+    case EISDIR: return folderInTheWay();
     default: return cannotWrite();
     }
 }

@@ -36,6 +36,10 @@ inline QString folderMissing()
 {
     return QStringLiteral("文件夹不存在");
 }
+inline QString folderInTheWay()
+{
+    return QStringLiteral("同名文件夹已存在");
+}
 inline QString badFileName()
 {
     return QStringLiteral("文件名无效");

@@ -176,6 +176,7 @@ TEST(TransferDisk, TargetThatCannotBeReplaced)
             ASSERT_TRUE(h.runTwo(p));
         }
         EXPECT_EQ(h.queue.row(p).State, QueueRow::Failed);
+        EXPECT_EQ(h.queue.row(p).Reason, QStringLiteral("同名文件夹已存在"));
         EXPECT_EQ(h.files(), QStringList{QStringLiteral("a.pdf/keep.txt")});
     }
 }
