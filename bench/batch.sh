@@ -4,6 +4,8 @@
 # and with method one, sniffing and the rename rule; batch_bench) and by `aria2c -j6 -i list`
 # and `wget -i list` (and, for reference, `curl --parallel` with six transfers). Every saved
 # file is checked byte for byte against its source.
+# Then the engine's growth with the batch: method two on 1,000 and on 10,000 files of 10 KB, each
+# into an empty folder that fills as the batch runs.
 # The same batch then runs through the download window itself under Xvfb, shown and hidden
 # (batchwindow_bench), and the window shown takes 100,000 queue rows (windowrows_bench).
 # Prints "name: value" lines. Usage: bash bench/batch.sh   (BUILD=<build dir>, RUNS=<n>)
@@ -31,15 +33,21 @@ trap cleanup EXIT
 chmod 755 "$WORK"
 mkdir -p "$WORK/www" "$WORK/out"
 
-# The files: "%PDF-1.4" and a line end, then random bytes, 102,400 bytes in all.
-python3 - "$WORK/www" "$FILES" <<'EOF'
+# make_files <folder> <count> <bytes> <name digits>: "%PDF-1.4" and a line end, then random
+# bytes; named 0001.pdf... (as many digits as asked).
+make_files() {
+    mkdir -p "$1"
+    python3 - "$@" <<'EOF'
 import os, sys
-folder, count = sys.argv[1], int(sys.argv[2])
+folder, count, size, digits = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
 for i in range(1, count + 1):
-    with open(os.path.join(folder, "%04d.pdf" % i), "wb") as f:
-        f.write(b"%PDF-1.4\n" + os.urandom(102400 - 9))
+    with open(os.path.join(folder, "%0*d.pdf" % (digits, i)), "wb") as f:
+        f.write(b"%PDF-1.4\n" + os.urandom(size - 9))
 EOF
-chmod 644 "$WORK/www/"*.pdf
+    chmod 644 "$1/"*.pdf
+}
+# The first batch: 102,400 bytes each.
+make_files "$WORK/www" "$FILES" 102400 4
 
 . "$ROOT/bench/localnginx.sh"
 PORT=$(free_port)
@@ -72,16 +80,21 @@ tool_ms() { # name command...
     same_files "$name"
     echo $((end - start))
 }
-batch_ms() { # label program mode: a batch program's time, once every file came whole
-    local label=$1 program=$2 mode=$3 result field
+# label program mode [list source count fields]: a batch program's time (or the fields named,
+# space-separated), once every file came whole
+batch_ms() {
+    local label=$1 program=$2 mode=$3 list=${4:-$WORK/list} source=${5:-$WORK/www}
+    local count=${6:-$FILES} fields=${7:-ms} result field
     fresh_out
-    result=$("$program" "$mode" "$WORK/list" "$WORK/www" "$WORK/out")
+    result=$("$program" "$mode" "$list" "$source" "$WORK/out")
     field() { awk -v f="$1" -F': ' '$1 == f { print $2 }' <<< "$result"; }
-    if [ "$(field finished)" != "$FILES" ] || [ "$(field identical)" != "$FILES" ]; then
+    if [ "$(field finished)" != "$count" ] || [ "$(field identical)" != "$count" ]; then
         echo "$label $mode: $(tr '\n' ' ' <<< "$result")" >&2
         exit 1
     fi
-    field ms
+    local out=() f
+    for f in $fields; do out+=("$(field "$f")"); done
+    echo "${out[*]}"
 }
 engine_ms() { batch_ms engine "$BENCH" "$1"; } # method1|method2
 
@@ -111,6 +124,35 @@ printf 'batch_method2_vs_aria2c_1000x100KB: %.2f\n' "$(ratios 2 1 | median)"
 printf 'batch_method1_vs_wget_1000x100KB: %.2f\n' "$(ratios 4 3 | median)"
 echo "batch_method2_vs_aria2c_range: $(spread 2 1)"
 echo "batch_method1_vs_wget_range: $(spread 4 3)"
+
+# Growth: 10,000 files of 10 KB and the first 1,000 of them, served from a folder below the
+# first batch's (the tools are done with that one). Work that stays the same per file (no scan
+# of the save folder per name) gives a ratio of about 10. Which batch of a pair goes first
+# alternates; the processor time of each batch is shown beside, as the load of a shared machine
+# weighs less on it than on the wall time.
+make_files "$WORK/www/small" 10000 10240 5
+for i in $(seq -f '%05g' 1 10000); do echo "$BASE/small/$i.pdf"; done > "$WORK/list10000"
+head -n 1000 "$WORK/list10000" > "$WORK/list1000"
+growth() { batch_ms growth "$BENCH" method2 "$WORK/list$1" "$WORK/www/small" "$1" "ms cpu_ms"; }
+: > "$WORK/growth_runs"
+for run in $(seq "$RUNS"); do
+    if [ $((run % 2)) -eq 1 ]; then
+        small=$(growth 1000)
+        large=$(growth 10000)
+    else
+        large=$(growth 10000)
+        small=$(growth 1000)
+    fi
+    echo "$small $large" >> "$WORK/growth_runs" # ms cpu ms cpu
+done
+growth_column() { awk -v c="$1" '{ print $c }' "$WORK/growth_runs" | median; }
+growth_ratios() { awk -v a="$1" -v b="$2" '{ printf "%.3f\n", $a / $b }' "$WORK/growth_runs"; }
+echo "method2_ms_1000x10KB: $(growth_column 1)"
+echo "method2_ms_10000x10KB: $(growth_column 3)"
+printf 'batch_10000_vs_1000_x10KB: %.2f\n' "$(growth_ratios 3 1 | median)"
+echo "batch_10000_vs_1000_range: $(growth_ratios 3 1 | sort -g \
+    | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.2f-%.2f", lo, hi }')"
+printf 'batch_10000_vs_1000_cpu_x10KB: %.2f\n' "$(growth_ratios 4 2 | median)"
 
 # The window figures, on a display of their own: Xvfb picks a free display number and tells it.
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3> "$WORK/display" 2>/dev/null &

@@ -10,6 +10,7 @@
 #include "search/searchsession.h"
 #include "silentprompts.h"
 #include "support/htmldocument.h"
+#include "support/profiles.h"
 #include "tools/savepathvalues.h"
 
 #include <QCoreApplication>
@@ -114,6 +115,7 @@ int main(int argc, char **argv)
         QueueOwner owner;
         LoopBrowser browser;
         SearchSession session(&browser, values, prompts, picker, owner);
+        session.setProfile(test::legacyProfile());
         session.delayText = [] { return u"5"_s; };
         AddAllWalk walk(session);
         session.flags().setAddAllStopped(false);

@@ -1,6 +1,7 @@
 // Extraction of a result page of 1,000 entries once it has loaded in the engine.
 #include "browser/ui/webenginebrowser.h"
 #include "search/resultpage.h"
+#include "support/profiles.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -65,7 +66,7 @@ int main(int argc, char **argv)
     for (int run = 0; run < 7; ++run) {
         QElapsedTimer clock;
         clock.start();
-        const ResultPage page = ExtractPage(*browser, u"/tmp/"_s);
+        const ResultPage page = ExtractPage(*browser, test::legacyProfile(), u"/tmp/"_s);
         times.push_back(clock.nsecsElapsed() / 1e6);
         found = page.entries.size();
     }

@@ -8,6 +8,7 @@
 #include "app/ui/programwindows.h"
 #include "app/ui/startup.h"
 #include "browser/ui/webenginebrowser.h"
+#include "search/searchsession.h"
 #include "search/serviceaddress.h"
 #include "search/ui/fwebsearch.h"
 
@@ -119,13 +120,15 @@ int main(int argc, char **argv)
     FWebSearch *search = windows.searchWindow();
     QObject::connect(search->browser(), &Browser::DocumentComplete, &loop,
                      [&](bool topLevel, const QString &address) {
-                         if (topLevel && address == ServiceHomePage() && searchReady < 0) {
+                         if (topLevel && address == ServiceHomePage(search->session().profile())
+                             && searchReady < 0) {
                              searchReady = msSinceStart();
                              loop.quit();
                          }
                      });
     QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-    if (search->browser()->URL() != ServiceHomePage() || search->browser()->Busy())
+    if (search->browser()->URL() != ServiceHomePage(search->session().profile())
+        || search->browser()->Busy())
         loop.exec();
 
     // Idle for a while, then the memory of every process of the program.

@@ -2,6 +2,7 @@
 
 #include "foundation/prompts.h"
 #include "foundation/settings.h"
+#include "search/serviceprofile.h"
 
 #include <QLocale>
 #include <QtNumeric>
@@ -29,6 +30,7 @@ OptionValues LoadOptionValues()
     values.proxy = ReadProxySettings();
     values.maxFileSizeMB = GetSettingNumber(setting::MaxFileSizeMB);
     values.promptSavePathOnExtract = GetSettingInt(setting::PromptSavePathOnExtract);
+    values.serviceProfile = GetSetting(setting::ServiceProfileId);
     return values;
 }
 
@@ -42,7 +44,16 @@ OptionForm FormFromValues(const OptionValues &values)
     form.proxyPort = values.proxy.port;
     form.sizeLimitText = SizeLimitText(values.maxFileSizeMB);
     form.promptSavePath = values.promptSavePathOnExtract == 1;
+    form.serviceProfile = values.serviceProfile;
     return form;
+}
+
+QList<ServiceChoice> ServiceChoices()
+{
+    QList<ServiceChoice> choices;
+    for (const ServiceProfile &p : LoadServiceProfiles(settingsFolder()).profiles)
+        choices.append({p.id, p.name});
+    return choices;
 }
 
 std::optional<double> ParseSizeLimit(const QString &text)
@@ -90,6 +101,10 @@ std::optional<OptionValues> SaveOptions(const OptionForm &form, const OptionValu
 
     values.maxFileSizeMB = *size;
     SaveSetting(setting::MaxFileSizeMB, SizeLimitText(*size));
+
+    if (!form.serviceProfile.isEmpty())
+        values.serviceProfile = form.serviceProfile;
+    SaveSetting(setting::ServiceProfileId, values.serviceProfile);
     return values;
 }
 

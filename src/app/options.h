@@ -2,6 +2,7 @@
 
 #include "transfer/sharednetwork.h"
 
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -16,7 +17,17 @@ struct OptionValues
     ProxySettings proxy;             // used by download method one
     double maxFileSizeMB = 10;       // MaxFileSizeMB
     int promptSavePathOnExtract = 1; // PromptSavePathOnExtract
+    QString serviceProfile;          // the id of the search window's service profile
 };
+
+// A service the options offer: its profile's id and the name the user sees.
+struct ServiceChoice
+{
+    QString id;
+    QString name;
+};
+// The services of the known profiles (built in, and the user's file when it is sound).
+QList<ServiceChoice> ServiceChoices();
 
 // The values as stored ("设置" section).
 OptionValues LoadOptionValues();
@@ -30,6 +41,7 @@ struct OptionForm
     QString proxyPort;           // Text8
     QString sizeLimitText;       // Text1
     bool promptSavePath = false; // Check2
+    QString serviceProfile;      // Combo1: the id of the chosen service
 };
 
 OptionForm FormFromValues(const OptionValues &values);

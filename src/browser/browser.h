@@ -39,6 +39,10 @@ public:
     virtual std::shared_ptr<papyrant::Document> Document() = 0;
     // The address of the loaded page ("" when none).
     virtual QString URL() const = 0;
+    // The HTTP status the server answered for the page on show (200, 429...). 0 when none is
+    // known (a page not loaded over HTTP, about:blank); -1 when its load failed before any
+    // answer came (no connection, no such host).
+    virtual int HttpStatus() const { return 0; }
 
 signals:
     void BeforeNavigate2(const QString &address);

@@ -80,6 +80,10 @@ QString Element::href() const
 {
     return data()->href;
 }
+QString Element::rel() const
+{
+    return data()->rel;
+}
 
 void Element::setValue(const QString &value)
 {

@@ -14,6 +14,7 @@ struct ElementData
 {
     QString tag;
     QString className, title, name, type, id, value, innerText, href;
+    QString rel;        // the rel attribute (A, AREA, LINK): "next" marks a next page
     int parent = -1;    // nearest ancestor held in the same store, or -1
     int end = 0;        // one past the last descendant held in the same store (document order)
     qint64 handle = -1; // the element in a live page, or -1
@@ -54,7 +55,7 @@ class ElementCollection;
 enum SnapshotField {
     TextField = 1,  // innerText
     HrefField = 2,  // href
-    FormFields = 4, // title, name, type, id, value
+    FormFields = 4, // title, name, type, id, value, rel
     AllFields = TextField | HrefField | FormFields,
 };
 
@@ -85,6 +86,7 @@ public:
     void setValue(const QString &value);
     QString innerText() const; // the rendered text
     QString href() const;      // absolute, resolved against the page
+    QString rel() const;
     void click();
     // Descendants of this element with the tag ("*" for all), in document order.
     ElementCollection getElementsByTagName(const QString &tag) const;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/fileentry.h"
+
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -27,6 +29,9 @@ struct QueueRow
     QString Referer;    // the page the link was found on; sent as "Referer: "
     QString Reason;     // "原因": why the last transfer of the row failed or was skipped
     StateValue State = Waiting;
+    // The file this program committed for the row, as it wrote it: the only file a clean-up of
+    // the row may remove, and only while it is still that file.
+    std::optional<FileIdentity> Committed;
 };
 
 // The texts the program writes into a row's columns.

@@ -35,6 +35,13 @@ void DownloadSession::beginRow(int slot, int position)
         emit rowStarted(position);
 }
 
+void DownloadSession::fileCommitted(int position, const QString &path)
+{
+    names.added(path);
+    if (m_queue.isValidPosition(position))
+        m_queue.update(position, [&](QueueRow &r) { r.Committed = IdentifyFile(path); });
+}
+
 void DownloadSession::endRow(const QString &key, bool delivered, int method, const TransferEnd &end)
 {
     int position = key.isEmpty() ? 0 : m_queue.positionOf(key);
@@ -47,9 +54,14 @@ void DownloadSession::endRow(const QString &key, bool delivered, int method, con
     if (position)
         m_queue.setReason(position, end.reason);
     if (delivered && position) {
-        CorrectRowFileType(m_queue, position);
+        CorrectRowFileType(m_queue, position, options.sameName, &names);
         position = m_queue.positionOf(key);
-        AddBaseLink(m_queue.row(position));
+        const QueueRow &row = m_queue.row(position);
+        const QString page = row.SaveFolder + row.Name + u'.' + row.Type.toLower();
+        const bool ours = row.Committed && row.Committed->path == page;
+        // A page written anew is still the row's own file.
+        if (AddBaseLink(row) && ours)
+            m_queue.update(position, [&](QueueRow &r) { r.Committed = IdentifyFile(page); });
     }
     markTransferEnded();
     // A slot below may close the window: nothing of this object is used after it is gone.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/savenames.h"
 #include "transfer/transferend.h"
 
 #include <QLoggingCategory>
@@ -62,6 +63,9 @@ public:
     // Whether a transfer runs is asked of the transfers (DownloadScheduler::Transferring).
     double LastEndTime = 0;         // now() when the last transfer ended
     std::array<int, 12> SlotRows{}; // 1-based queue position per slot; slot 0 unused
+    // The names on disk and those of the running transfers, for both methods and the
+    // same-name rules.
+    SaveNames names;
 
     // Seconds on a steady clock of sub-microsecond resolution: only distances matter, and a
     // steady clock knows no midnight and no clock changes. With interval "0" the next file may
@@ -82,6 +86,9 @@ public:
     // automation (after method two: htm and html only), the end time is noted, and rowEnded
     // follows. A row that is no longer in the queue only notes the end time.
     void endRow(const QString &key, bool delivered, int method, const TransferEnd &end = {});
+    // A transfer has put its file at path for the row at position: the row remembers it as its
+    // own, and the folder's listing has the name.
+    void fileCommitted(int position, const QString &path);
 
     // Plays clip 101 (web page), 102 (scheduler stopped) or 103 (failed) when sound is on.
     void notify(int clip)

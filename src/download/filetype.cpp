@@ -2,11 +2,13 @@
 
 #include "download/downloadqueue.h"
 #include "foundation/codepage.h"
+#include "foundation/fileentry.h"
 #include "foundation/filenames.h"
 #include "foundation/fileutil.h"
 #include "foundation/prompts.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <initializer_list>
 #include <optional>
@@ -185,23 +187,54 @@ QString 打开文件判断文件类型(const QString &path)
     return {};
 }
 
-bool CorrectRowFileType(DownloadQueue &queue, int position)
+bool CorrectRowFileType(DownloadQueue &queue, int position, SameNameRule rule, SaveNames *names)
 {
     if (!queue.isValidPosition(position))
         return false;
+    SaveNames local;
+    SaveNames &known = names ? *names : local;
     const QueueRow &row = queue.row(position);
     const QString oldPath = RowFilePath(row);
     // A missing file gives no type.
     const QString sniffed = 打开文件判断文件类型(oldPath);
     if (sniffed.isEmpty() || sniffed.compare(row.Type, Qt::CaseInsensitive) == 0)
         return false;
-    const QString newPath = UniqueFilePath(row.SaveFolder + row.Name + u'.' + sniffed);
-    if (newPath.isEmpty() || !QFile::rename(oldPath, newPath))
+    const QString wanted = row.SaveFolder + row.Name + u'.' + sniffed;
+    const bool ours = row.Committed && row.Committed->path == oldPath;
+
+    if (rule == SameNameRule::Skip) {
+        const SaveNames::OnDisk found = known.onDisk(wanted);
+        if (found.found == SaveNames::Found::File) {
+            // The article is there under its true name: the copy just fetched goes, if it is
+            // still the one this program wrote.
+            if (!ours || !RemoveIfStillSame(*row.Committed))
+                return false;
+            known.removed(oldPath);
+            const QString length = QString::number(QFileInfo(found.path).size());
+            queue.update(position, [&](QueueRow &r) {
+                r.Type = sniffed;
+                r.Size = length;
+                r.Received = length;
+                r.Percent = QueueWords::percentExists();
+                r.State = QueueRow::Finished;
+                r.Committed.reset();
+            });
+            return true;
+        }
+    }
+
+    const QString newPath = UniqueFilePath(
+        wanted, [&](const QString &path) { return EntryExists(path) || known.isTaken(path); });
+    if (newPath.isEmpty() || RenameNoReplace(oldPath, newPath) != RenameResult::Done)
         return false;
+    known.removed(oldPath);
+    known.added(newPath);
     const QString newName = SplitNameAndExtension(newPath).name;
     queue.update(position, [&](QueueRow &r) {
         r.Type = sniffed;
         r.Name = newName;
+        if (ours)
+            r.Committed->path = newPath;
     });
     return true;
 }
@@ -212,7 +245,8 @@ bool AddBaseLink(const QueueRow &row)
     if (row.BaseFlag != u"Y" || (type != u"htm" && type != u"html"))
         return false;
     const QString path = row.SaveFolder + row.Name + u'.' + type;
-    if (!FileExists(path))
+    // The page itself, never a file a link at its name points to (QSaveFile would write there).
+    if (EntryAt(path) != EntryKind::File)
         return false;
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
@@ -248,7 +282,8 @@ void 打开文件判断类型(Prompts &prompts)
                     Prompts::Icon::Information);
 }
 
-int 检查并纠正磁盘文件类型(DownloadQueue &queue, Prompts &prompts, bool downloadsActive)
+int 检查并纠正磁盘文件类型(DownloadQueue &queue, Prompts &prompts, bool downloadsActive,
+                           SameNameRule rule, SaveNames *names)
 {
     if (downloadsActive) {
         prompts.message(QStringLiteral("停止下载以后，才能执行此操作！"),
@@ -260,7 +295,7 @@ int 检查并纠正磁盘文件类型(DownloadQueue &queue, Prompts &prompts, bo
     int corrected = 0;
     queue.beginBatch();
     for (int p = 1; p <= queue.count(); ++p)
-        corrected += CorrectRowFileType(queue, p);
+        corrected += CorrectRowFileType(queue, p, rule, names);
     queue.endBatch();
     prompts.message(QStringLiteral("纠正文件类型：") + QString::number(corrected)
                         + QStringLiteral("个."),

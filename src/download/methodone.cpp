@@ -5,6 +5,7 @@
 #include "download/scheduler.h"
 #include "foundation/contenttype.h"
 #include "foundation/encoding.h"
+#include "foundation/fileentry.h"
 #include "foundation/filenames.h"
 
 #include <QDir>
@@ -330,12 +331,13 @@ void MethodOne::onHeaders()
         if (!extension.isEmpty())
             queue.setType(p, extension);
     }
+    const SameNameRule rule = m_session.options.sameName;
+    SaveNames &names = m_session.names;
     {
         const int p = pos();
         const QueueRow &row = queue.row(p);
-        if (m_session.options.sameName == SameNameRule::Rename) {
-            const SavePath free =
-                重命名保存路径(row.SaveFolder, row.Name, row.Type, m_session.options.sameName);
+        if (rule == SameNameRule::Rename) {
+            const SavePath free = 重命名保存路径(row.SaveFolder, row.Name, row.Type, rule, names);
             queue.setName(p, free.name);
             m_target = free.path;
         } else {
@@ -350,21 +352,38 @@ void MethodOne::onHeaders()
         || QFileInfo(m_target).fileName().isEmpty())
         return fail(QueueWords::sizeFailed(), TransferReason::badFileName());
 
-    // An existing file is replaced only by a finished body, in one rename; here we only make
-    // sure it can be replaced at all.
-    const QFileInfo existing(m_target);
-    if (existing.exists()) {
-        const bool replaceable = existing.isFile() && existing.isWritable()
-                                 && QFileInfo(existing.absolutePath()).isWritable();
-        if (!replaceable) {
+    // The type from the answer may give a name whose file is there: "跳过" holds for it too.
+    if (rule == SameNameRule::Skip) {
+        const SaveNames::OnDisk found = names.onDisk(m_target);
+        if (found.found == SaveNames::Found::File) {
             const int p = pos();
-            queue.setProgress(p, QString::number(existing.size()), QString::number(existing.size()),
-                              QueueWords::percentCannotReplace());
-            queue.setState(p, QueueRow::Failed);
-            return finish(false, existing.isFile() ? TransferReason::permissionDenied()
-                                                   : TransferReason::folderInTheWay());
+            const QString length = QString::number(QFileInfo(found.path).size());
+            queue.setProgress(p, length, length, QueueWords::percentExists());
+            queue.setState(p, QueueRow::Finished);
+            return finish(false);
         }
     }
+
+    // An existing file is replaced only by a finished body, in one rename, and only under
+    // "覆盖" (or a leftover of an interrupted run); here we only make sure it can be replaced at
+    // all. A link, even to a file, is never replaced nor written through.
+    const EntryKind existing = EntryAt(m_target);
+    if (existing != EntryKind::None) {
+        const QFileInfo info(m_target);
+        const bool replaceable = existing == EntryKind::File && info.isWritable()
+                                 && QFileInfo(info.absolutePath()).isWritable();
+        if (!replaceable) {
+            const int p = pos();
+            const QString length =
+                existing == EntryKind::File ? QString::number(info.size()) : QString();
+            queue.setProgress(p, length, length, QueueWords::percentCannotReplace());
+            queue.setState(p, QueueRow::Failed);
+            return finish(false, existing == EntryKind::File ? TransferReason::permissionDenied()
+                                 : existing == EntryKind::Folder ? TransferReason::folderInTheWay()
+                                                                 : TransferReason::nameTaken());
+        }
+    }
+    m_targetName = names.reserve(m_target);
 
     // A redirect's own body is never the file: the fallback fetch follows it.
     if ((!(m_expected > 0) && !answerOk) || (status >= 300 && status < 400))
@@ -437,9 +456,8 @@ void MethodOne::endBody(BodyEnd end)
     case BodyEnd::Complete: {
         showState(12);
         m_bytes = m_stream->written();
-        if (!m_stream->commit())
-            return fail(QueueWords::sizeFailed(),
-                        TransferReason::fileError(m_stream->fileErrorNumber()));
+        if (!commit())
+            return fail(QueueWords::sizeFailed(), commitReason());
         const int p = pos();
         queue.setState(p, QueueRow::Finished);
         if (isNumber(queue.row(p).Received) && queue.row(p).Size == QueueWords::sizeUnknown())
@@ -499,7 +517,7 @@ void MethodOne::endFallback(BodyEnd end)
     const qint64 written = m_stream->written();
     m_bytes = written;
     const int p = pos();
-    if (end == BodyEnd::Complete && written >= 2 && m_stream->commit()) {
+    if (end == BodyEnd::Complete && written >= 2 && commit()) {
         showState(12);
         queue.setProgress(p, QString::number(QFileInfo(m_target).size()), QString::number(written),
                           QueueWords::percentComplete());
@@ -509,8 +527,7 @@ void MethodOne::endFallback(BodyEnd end)
     QString reason;
     switch (end) {
     case BodyEnd::Complete:
-        reason = written < 2 ? TransferReason::emptyBody()
-                             : TransferReason::fileError(m_stream->fileErrorNumber());
+        reason = written < 2 ? TransferReason::emptyBody() : commitReason();
         break;
     case BodyEnd::TooLarge: reason = TransferReason::tooLarge(); break;
     case BodyEnd::Stalled: reason = TransferReason::timedOut(); break;
@@ -545,6 +562,24 @@ void MethodOne::failWithReason(const QString &reason)
     m_stream.reset();
     FailRowWithReason(m_session.queue(), pos(), reason);
     finish(false, reason);
+}
+
+// The finished body under m_target, by the same-name rule.
+bool MethodOne::commit()
+{
+    const bool replace = m_session.options.sameName == SameNameRule::Overwrite;
+    if (!m_stream->commit(replace ? ReplacingFile::Existing::ReplaceFile
+                                  : ReplacingFile::Existing::KeepUnlessLeftover))
+        return false;
+    m_session.fileCommitted(pos(), m_target);
+    return true;
+}
+
+// Why the finished body could not be put in place.
+QString MethodOne::commitReason() const
+{
+    return TransferReason::commitFailed(m_target, m_stream->targetTaken(),
+                                        m_stream->fileErrorNumber());
 }
 
 // Why the stream ended without a whole body: the file, the connection or the answer.
@@ -582,6 +617,7 @@ void MethodOne::finish(bool delivered, const QString &reason)
     m_phase = Phase::Idle;
     m_watch.stop();
     m_stream.reset();
+    m_targetName.release();
     // Nothing of this object is used after the end path: a slot there may delete it.
     const QString key = m_key;
     m_session.endRow(key, delivered, 1, end);

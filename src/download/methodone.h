@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/savenames.h"
 #include "download/transfermethods.h"
 #include "transfer/httpstream.h"
 #include "transfer/sharednetwork.h"
@@ -74,10 +75,12 @@ private:
     void startFallback();
     void onFallbackHeaders();
     void endFallback(BodyEnd end);
+    bool commit(); // the finished body under m_target, by the same-name rule
     void finish(bool delivered, const QString &reason = {});
     void fail(const QString &sizeWord, const QString &reason);
     void failWithReason(const QString &reason);
     QString streamReason() const;
+    QString commitReason() const;
     int pos() const;
     void showState(int state);
     bool stopRequested() const;
@@ -89,10 +92,11 @@ private:
     QUrl m_url;
     QByteArray m_referer;
     QString m_target;
-    qint64 m_expected = 0;  // the announced length; 0 when unknown
-    qint64 m_bytes = 0;     // body bytes received, for the end's report
-    QUrl m_finalUrl;        // the address the answer came from
-    QElapsedTimer m_waited; // since the request went out (header wait)
+    SaveNames::Reservation m_targetName; // held from the choice of the target to the end
+    qint64 m_expected = 0;               // the announced length; 0 when unknown
+    qint64 m_bytes = 0;                  // body bytes received, for the end's report
+    QUrl m_finalUrl;                     // the address the answer came from
+    QElapsedTimer m_waited;              // since the request went out (header wait)
     QElapsedTimer m_lastProgress;
     QTimer m_watch; // time limits and the stop flag, which has no signal of its own
     bool m_cancelled = false;

@@ -55,6 +55,7 @@ void MethodTwo::unload(int slot)
         return;
     m_slots[size_t(slot)] = nullptr;
     m_keys[size_t(slot)].clear();
+    m_names[size_t(slot)].release();
     d->disconnect(this);
     d->CancelAsyncRead(); // removes what it wrote of an unfinished body
     d->deleteLater();     // the handler that unloads it may be running inside its signal
@@ -68,7 +69,10 @@ void MethodTwo::多线程下载(int slot, int position, const QString &url, cons
     auto *d = new Downloader(this);
     d->setStallLimitMs(m_session.limits.downloaderStallMs);
     d->setWatchdogTickMs(m_session.limits.watchdogTickMs);
+    d->setReplaceExisting(m_session.options.sameName == SameNameRule::Overwrite);
     m_slots[size_t(slot)] = d;
+    // Nothing stands under the name until the body is whole: the name is held here meanwhile.
+    m_names[size_t(slot)] = m_session.names.reserve(path);
     connect(
         d, &Downloader::DownloadProgress, this,
         [this, slot](qint64 c, qint64 m, const QString &f) { DownloadProgress(slot, c, m, f); });
@@ -126,7 +130,7 @@ void MethodTwo::skipTooLarge(int index, int position)
     queue.setPercent(position, QueueWords::percentTooLarge());
     TransferEnd end = endOf(index, TransferEnd::State::Skipped, TransferReason::tooLarge());
     end.bytes = queue.row(position).Received.toLongLong();
-    unload(index); // takes its placeholder and partial body with it
+    unload(index); // takes its partial body with it
     m_session.endRow(key, false, 2, end);
 }
 
@@ -148,13 +152,15 @@ void MethodTwo::BodyWritten(int index, qint64 bytes, const QString &)
         skipTooLarge(index, position);
 }
 
-void MethodTwo::DownloadComplete(int index, qint64 CurBytes, qint64 MaxBytes, const QString &)
+void MethodTwo::DownloadComplete(int index, qint64 CurBytes, qint64 MaxBytes,
+                                 const QString &SaveFile)
 {
     if (index < 1 || index > MaxSlots)
         return;
     DownloadQueue &queue = m_session.queue();
     const int position = rowOf(index);
     const QString key = queue.row(position).Urls;
+    m_session.fileCommitted(position, SaveFile);
     bool whole = true;
     if (position) {
         if (MaxBytes > 0 && MaxBytes >= CurBytes)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/savenames.h"
 #include "download/transfermethods.h"
 #include "transfer/transferend.h"
 
@@ -56,6 +57,7 @@ private:
     DownloadSession &m_session;
     std::array<Downloader *, MaxSlots + 1> m_slots{};
     std::array<QString, MaxSlots + 1> m_keys; // the key of the row started in each slot
+    std::array<SaveNames::Reservation, MaxSlots + 1> m_names; // each slot's save name
 };
 
 } // namespace papyrant

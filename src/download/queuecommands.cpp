@@ -237,7 +237,7 @@ int QueueCommands::deleteFilesWhere(const std::function<bool(const QueueRow &)> 
         if (!pick(queue.row(p)))
             continue;
         queue.setProgress(p, {}, {}, {});
-        DeleteRowFile(queue.row(p));
+        DeleteRowFile(queue, p);
         ++count;
     }
     queue.endBatch();
@@ -398,7 +398,7 @@ void QueueCommands::双击(int position)
     if (row.State == QueueRow::Finished) {
         OpenDocument(RowFilePath(row), m_prompts); // "文件不存在！" when it is gone
     } else if (row.State == QueueRow::Failed) {
-        DeleteRowFile(row);
+        DeleteRowFile(queue, position);
         queue.update(position, [](QueueRow &r) {
             r.State = QueueRow::Waiting;
             r.Size.clear();

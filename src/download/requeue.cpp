@@ -1,28 +1,28 @@
 #include "download/requeue.h"
 
 #include "download/downloadqueue.h"
-#include "foundation/fileutil.h"
+#include "foundation/fileentry.h"
 #include "foundation/prompts.h"
 
-#include <QFile>
 #include <QLocale>
 #include <cmath>
 #include <optional>
 
 namespace papyrant {
 
-void DeleteRowFile(const QueueRow &row)
+void DeleteRowFile(DownloadQueue &queue, int position)
 {
-    const QString path = RowFilePath(row);
-    if (FileExists(path))
-        QFile::remove(path);
+    if (!queue.isValidPosition(position) || !queue.row(position).Committed)
+        return;
+    RemoveIfStillSame(*queue.row(position).Committed);
+    queue.update(position, [](QueueRow &r) { r.Committed.reset(); });
 }
 
 void RequeueRow(DownloadQueue &queue, int position, bool xmlIsPage)
 {
     if (!queue.isValidPosition(position))
         return;
-    DeleteRowFile(queue.row(position));
+    DeleteRowFile(queue, position);
     queue.update(position, [&](QueueRow &r) {
         r.State = QueueRow::Waiting;
         if (isWebPageType(r.Type, xmlIsPage))
@@ -31,7 +31,6 @@ void RequeueRow(DownloadQueue &queue, int position, bool xmlIsPage)
         r.Received.clear();
         r.Percent.clear();
     });
-    DeleteRowFile(queue.row(position));
     queue.setUrls(position, 对调url(queue.row(position).Urls));
 }
 

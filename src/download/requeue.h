@@ -8,10 +8,12 @@ class DownloadQueue;
 class Prompts;
 struct QueueRow;
 
-// Deletes the file at the row's RowFilePath when there is one.
-void DeleteRowFile(const QueueRow &row);
+// Deletes the file this program committed for the row, if it is still that very file: a file
+// the row merely names (the user's old copy that a failed "覆盖" left, a file replaced since)
+// stays. The row no longer counts a file as its own afterwards.
+void DeleteRowFile(DownloadQueue &queue, int position);
 
-// Puts the row at position back to Waiting for another attempt: its file goes, a web-page type
+// Puts the row at position back to Waiting for another attempt: its own file goes, a web-page type
 // becomes the placeholder "xxx" (with xmlIsPage, "xml" too), the progress columns are cleared
 // and the key moves on to the next alternative URL. A rotated key that another row already
 // holds is left as it was.

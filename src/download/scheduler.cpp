@@ -3,14 +3,15 @@
 #include "download/downloadqueue.h"
 #include "download/requeue.h"
 #include "download/transfermethods.h"
+#include "foundation/fileentry.h"
 #include "foundation/filenames.h"
-#include "foundation/fileutil.h"
 #include "foundation/prompts.h"
 #include "transfer/transferend.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <algorithm>
 #include <cmath>
 
 namespace papyrant {
@@ -33,6 +34,13 @@ QString numbered(const QString &name, qint64 n)
 
 SavePath 重命名保存路径(QString folder, QString name, const QString &type, SameNameRule rule)
 {
+    SaveNames names;
+    return 重命名保存路径(std::move(folder), std::move(name), type, rule, names);
+}
+
+SavePath 重命名保存路径(QString folder, QString name, const QString &type, SameNameRule rule,
+                        SaveNames &names)
+{
     folder = withSlash(folder);
     // No dot for an empty type, so that the path is the one RowFilePath looks for.
     const auto pathOf = [&](const QString &n) -> QString {
@@ -40,8 +48,7 @@ SavePath 重命名保存路径(QString folder, QString name, const QString &type
             return folder + n;
         return folder + n + u'.' + type;
     };
-    // A name differing only in letter case is taken too, as on Windows.
-    const auto taken = [&](const QString &n) { return !FindFileIgnoringCase(pathOf(n)).isEmpty(); };
+    const auto taken = [&](const QString &n) { return names.isTaken(pathOf(n)); };
     if (rule == SameNameRule::Overwrite || !taken(name))
         return {name, pathOf(name)};
 
@@ -80,6 +87,15 @@ DownloadScheduler::DownloadScheduler(DownloadSession &session, MethodOneTransfer
     m_refill.setTimerType(Qt::PreciseTimer);
     connect(&m_refill, &QTimer::timeout, this, &DownloadScheduler::refill);
     connect(&session, &DownloadSession::rowEnded, this, &DownloadScheduler::scheduleRefill);
+    // A row that becomes waiting ahead of the mark moves it back.
+    DownloadQueue &queue = session.queue();
+    connect(&queue, &DownloadQueue::rowChanged, this, [this, &queue](int position) {
+        if (queue.row(position).State == QueueRow::Waiting)
+            m_firstWaiting = std::min(m_firstWaiting, position);
+    });
+    connect(&queue, &DownloadQueue::rowsAppended, this,
+            [this](int first, int) { m_firstWaiting = std::min(m_firstWaiting, first); });
+    connect(&queue, &DownloadQueue::rowsReset, this, [this] { m_firstWaiting = 1; });
 }
 
 // Seconds since the last end, as the interval rule measures them.
@@ -113,6 +129,8 @@ void DownloadScheduler::switchOn()
     if (m_timerDown.isActive())
         return;
     m_timerDown.start();
+    // What the user changed in the save folders since the last run is seen from now on.
+    m_session.names.forgetListings();
     setIndicator(true);
     emit switched(true);
     scheduleRefill(); // waiting rows start now, not a whole tick later
@@ -230,17 +248,32 @@ bool DownloadScheduler::确定是需要下载(int position)
         return false;
     QueueRow row = queue.row(position);
     row.SaveFolder = withSlash(row.SaveFolder);
+    const QString path = RowFilePath(row);
+    const SameNameRule rule = m_session.options.sameName;
+    if (rule == SameNameRule::Rename)
+        return true;
     // N.pdf on disk is this row's file also when the row says "PDF".
-    const QString existing = m_session.options.sameName == SameNameRule::Skip
-                                 ? FindFileIgnoringCase(RowFilePath(row))
-                                 : QString();
-    if (!existing.isEmpty()) {
-        const QString length = QString::number(QFileInfo(existing).size());
+    const SaveNames::OnDisk found =
+        rule == SameNameRule::Skip ? m_session.names.onDisk(path) : SaveNames::OnDisk{};
+    if (found.found == SaveNames::Found::File) {
+        const QString length = QString::number(QFileInfo(found.path).size());
         queue.update(position, [&](QueueRow &r) {
             r.State = QueueRow::Finished;
             r.Size = length;
             r.Received = length;
             r.Percent = QueueWords::percentExists();
+        });
+        return false;
+    }
+    // A link (to a file too: "覆盖" replaces files, never what a link points at), a folder:
+    // the file cannot go there.
+    const EntryKind entry = EntryAt(path);
+    if (entry != EntryKind::None && entry != EntryKind::File) {
+        queue.update(position, [&](QueueRow &r) {
+            r.State = QueueRow::Failed;
+            r.Size.clear();
+            r.Received.clear();
+            r.Percent = QueueWords::percentCannotReplace();
         });
         return false;
     }
@@ -253,9 +286,16 @@ bool DownloadScheduler::确定是需要下载(int position)
 int DownloadScheduler::pickRow()
 {
     DownloadQueue &queue = m_session.queue();
-    for (int p = 1; p <= queue.count(); ++p) {
+    if (queue.countInState(QueueRow::Waiting) == 0)
+        return 0;
+    // The walk starts at the first row that may be waiting and moves that mark on past the rows
+    // that are not, so that a long queue is not walked from its top for every start.
+    int firstWaiting = 0;
+    for (int p = std::max(m_firstWaiting, 1); p <= queue.count(); ++p) {
         if (queue.row(p).State != QueueRow::Waiting)
             continue;
+        if (!firstWaiting)
+            firstWaiting = p;
         QString name = CleanFileName(queue.row(p).Name);
         // A title of forbidden characters only would leave ".pdf" for every such row, each
         // overwriting the last under "覆盖": name the file after its link instead.
@@ -275,9 +315,17 @@ int DownloadScheduler::pickRow()
             r.Name = name;
             r.SaveFolder = folder;
         });
-        if (确定是需要下载(p))
+        // A row of the name a running download holds waits for it to end: "跳过" then finds
+        // the file, "覆盖" replaces it; it never runs beside it under the same name.
+        if (m_session.options.sameName != SameNameRule::Rename
+            && m_session.names.isReserved(RowFilePath(queue.row(p))))
+            continue;
+        if (确定是需要下载(p)) {
+            m_firstWaiting = firstWaiting;
             return p;
+        }
     }
+    m_firstWaiting = firstWaiting ? firstWaiting : queue.count() + 1;
     return 0;
 }
 
@@ -321,8 +369,8 @@ void DownloadScheduler::startMethodTwo()
         if (position == 0)
             continue;
         const QueueRow &row = queue.row(position);
-        const SavePath save =
-            重命名保存路径(row.SaveFolder, row.Name, row.Type, m_session.options.sameName);
+        const SavePath save = 重命名保存路径(row.SaveFolder, row.Name, row.Type,
+                                             m_session.options.sameName, m_session.names);
         queue.setName(position, save.name);
         // Starts the row (state 2, bound to the slot), so the next slot passes it by.
         m_two.多线程下载(slot, position, 选择url(queue.row(position).Urls), save.path);

@@ -18,10 +18,14 @@ struct SavePath
     QString path; // folder + name + "." + type
 };
 
-// The free name for a download under the same-name rule: under "覆盖", or when no file is in
+// The free name for a download under the same-name rule: under "覆盖", or when nothing is in
 // the way, the name itself; otherwise the first free numbered name name[001], name[002]...
-// (a number already in brackets at the end of the name is the start value). A file whose name
-// differs only in letter case is in the way too.
+// (a number already in brackets at the end of the name is the start value). In the way is any
+// entry but a leftover of an interrupted run (SaveNames::isTaken), also one whose name differs
+// only in letter case, and the name of a running download.
+SavePath 重命名保存路径(QString folder, QString name, const QString &type, SameNameRule rule,
+                        SaveNames &names);
+// The same with the folder as it is on disk now.
 SavePath 重命名保存路径(QString folder, QString name, const QString &type, SameNameRule rule);
 
 // The download window's two timers and the decisions around them: which waiting row starts
@@ -55,7 +59,9 @@ public:
     void tickDownload();
     void tickHousekeeping();
 
-    // False (and the row marked "已存在，跳过") when the row's file is there under "跳过".
+    // False (and the row marked "已存在，跳过") when the row's file is there under "跳过" (a
+    // leftover of an interrupted run is no file); false (and the row failed as "无法替换") when
+    // under "跳过" or "覆盖" something that is no file stands at the name, a link included.
     bool 确定是需要下载(int position);
 
     // A transfer runs: method one's, or a Downloader of method two. Worked out from the transfer
@@ -96,7 +102,8 @@ private:
     Prompts &m_prompts;
     QTimer m_timerDown;
     QTimer m_timer1;
-    QTimer m_refill; // takes a free slot as soon as the interval allows
+    QTimer m_refill;        // takes a free slot as soon as the interval allows
+    int m_firstWaiting = 1; // no waiting row stands before this position
     bool m_indicatorVisible = false;
     bool m_startEnabled = true;
 };

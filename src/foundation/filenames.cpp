@@ -205,7 +205,12 @@ CounterSuffix SplitCounterSuffix(const QString &name)
 
 QString UniqueFilePath(const QString &path)
 {
-    if (path.isEmpty() || !isTaken(path))
+    return UniqueFilePath(path, isTaken);
+}
+
+QString UniqueFilePath(const QString &path, const std::function<bool(const QString &)> &taken)
+{
+    if (path.isEmpty() || !taken(path))
         return path;
     const qsizetype sep = lastSeparator(path);
     if (sep < 0)
@@ -231,7 +236,7 @@ QString UniqueFilePath(const QString &path)
 
     const QString dotExtension = extension.isEmpty() ? QString() : u'.' + extension;
     QString candidate = folder + base + dotExtension;
-    for (qint64 n = 1; isTaken(candidate); ++n) {
+    for (qint64 n = 1; taken(candidate); ++n) {
         const QString suffix = counterText(n, 4) + dotExtension;
         candidate = folder + fitOnDisk(base, suffix) + suffix;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 namespace papyrant {
 
@@ -55,6 +56,9 @@ CounterSuffix SplitCounterSuffix(const QString &name);
 // else the same folder with the name's own counter removed and "[0001]", "[0002]"... added
 // before the extension.
 QString UniqueFilePath(const QString &path);
+// The same numbering with the caller's own test of a taken name (names reserved in memory,
+// names that differ in letter case only).
+QString UniqueFilePath(const QString &path, const std::function<bool(const QString &)> &taken);
 
 // Creates the folder path level by level and returns it without a trailing "/" ("/" for the
 // root); empty on failure. A level that exists is kept as it stands, a new one is cleaned with

@@ -1,10 +1,10 @@
 #include "foundation/replacingfile.h"
 
+#include "foundation/fileentry.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <filesystem>
-#include <system_error>
 
 #if defined(Q_OS_UNIX)
 #include <sys/stat.h>
@@ -74,7 +74,7 @@ qint64 ReplacingFile::write(const char *data, qint64 size)
     return n;
 }
 
-bool ReplacingFile::finishWriting()
+bool ReplacingFile::finishWriting(Existing existing)
 {
     if (!m_temp.isOpen())
         return false;
@@ -84,13 +84,17 @@ bool ReplacingFile::finishWriting()
         noteError(errno);
 #if defined(Q_OS_UNIX)
     // The temporary file is the owner's alone. The finished file gets the mode of the file it
-    // replaces, or the mode any other program gives a new file (0666 less the umask).
-    struct stat existing
+    // replaces, or the mode any other program gives a new file (0666 less the umask). A link at
+    // the target is not looked through.
+    struct stat st
     {};
-    const mode_t mode = ::stat(QFile::encodeName(m_target).constData(), &existing) == 0
-                            ? existing.st_mode & 0777
-                            : 0666 & ~currentUmask();
+    const bool replacing = existing == Existing::ReplaceFile
+                           && ::lstat(QFile::encodeName(m_target).constData(), &st) == 0
+                           && S_ISREG(st.st_mode);
+    const mode_t mode = replacing ? st.st_mode & 0777 : 0666 & ~currentUmask();
     ::fchmod(m_temp.handle(), mode);
+#else
+    Q_UNUSED(existing);
 #endif
     // After the last write, or the write would stamp the time again.
     if (ok && m_modified)
@@ -101,33 +105,28 @@ bool ReplacingFile::finishWriting()
     return ok;
 }
 
-bool ReplacingFile::commit()
+bool ReplacingFile::commit(Existing existing)
 {
+    m_taken = false;
     const QString temp = m_temp.fileName();
-    if (!finishWriting())
-        return false;
-    // One rename that replaces an existing target on every platform (MoveFileEx with
-    // REPLACE_EXISTING on Windows, rename(2) elsewhere).
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(temp.toStdU16String()),
-                            std::filesystem::path(m_target.toStdU16String()), error);
-    if (error) {
-        noteError(error.value());
+    if (!finishWriting(existing)) {
+        cancelWriting();
         return false;
     }
-    m_temp.setAutoRemove(false);
-    return true;
-}
-
-bool ReplacingFile::commitAsNew()
-{
-    const QString temp = m_temp.fileName();
-    if (!finishWriting())
+    // One rename in every case: the finished file appears whole or not at all.
+    errno = 0;
+    RenameResult result = existing == Existing::ReplaceFile ? RenameReplacingFile(temp, m_target)
+                                                            : RenameNoReplace(temp, m_target);
+    if (result == RenameResult::Taken && existing == Existing::KeepUnlessLeftover
+        && IsDownloadLeftover(m_target))
+        result = RenameReplacingFile(temp, m_target);
+    if (result != RenameResult::Done) {
+        m_taken = result == RenameResult::Taken;
+        if (!m_taken)
+            noteError(errno);
+        cancelWriting();
         return false;
-    // QFile::rename refuses an existing target (renameat2 with RENAME_NOREPLACE where the
-    // system has it), so a name taken meanwhile is not replaced.
-    if (!QFile::rename(temp, m_target))
-        return false;
+    }
     m_temp.setAutoRemove(false);
     return true;
 }

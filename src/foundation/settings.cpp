@@ -4,7 +4,9 @@
 #include "foundation/prompts.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QVariant>
 #include <QtNumeric>
@@ -115,6 +117,16 @@ void SaveSetting(const SettingKey &key, const QString &value)
 QString settingsLocation()
 {
     return store().fileName();
+}
+
+QString settingsFolder()
+{
+#ifdef Q_OS_WIN
+    // The registry holds the values; the files go to the per-user configuration folder.
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+#else
+    return QFileInfo(settingsLocation()).absolutePath();
+#endif
 }
 
 } // namespace papyrant

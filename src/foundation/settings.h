@@ -41,6 +41,8 @@ inline constexpr SettingKey PageDelay{u"fWebSearch", u"Combo1", u"5"};
 inline constexpr SettingKey CopyDestination{u"Form_Copy_Move", u"目的文件夹", u"",
                                             &defaultCopyDestination};
 inline constexpr SettingKey CopyRule{u"Form_Copy_Move", u"OpIndex", u"4"};
+// The literature service the search window works on: the id of a service profile.
+inline constexpr SettingKey ServiceProfileId{u"设置", u"检索服务", u"cinii-research"};
 // The maker's site root for the update check; empty: no check at start-up.
 inline constexpr SettingKey UpdateSiteRoot{u"设置", u"更新网址", u""};
 // Window placement; the section is the window's object name (only fFileDownload keeps one).
@@ -51,11 +53,12 @@ inline constexpr SettingKey PlacementWidth{u"fFileDownload", u"宽", u"15000"};
 inline constexpr SettingKey PlacementHeight{u"fFileDownload", u"高", u"10000"};
 
 inline constexpr const SettingKey *All[] = {
-    &MaxFileSizeMB, &DownloadMethod, &ThreadIndex,         &DuplicateNamePolicy,
-    &ProxyAddress,  &ProxyPort,      &ProxyEnabled,        &PromptSavePathOnExtract,
-    &SaveFolder,    &BatchKeywords,  &PageDelay,           &CopyDestination,
-    &CopyRule,      &UpdateSiteRoot, &PlacementResolution, &PlacementTop,
-    &PlacementLeft, &PlacementWidth, &PlacementHeight,     &ReasonColumnShown,
+    &MaxFileSizeMB,     &DownloadMethod, &ThreadIndex,         &DuplicateNamePolicy,
+    &ProxyAddress,      &ProxyPort,      &ProxyEnabled,        &PromptSavePathOnExtract,
+    &SaveFolder,        &BatchKeywords,  &PageDelay,           &CopyDestination,
+    &CopyRule,          &UpdateSiteRoot, &PlacementResolution, &PlacementTop,
+    &PlacementLeft,     &PlacementWidth, &PlacementHeight,     &ServiceProfileId,
+    &ReasonColumnShown,
 };
 
 } // namespace setting
@@ -82,5 +85,8 @@ template<std::integral T> void SaveSetting(const SettingKey &key, T value)
 
 // Where the store keeps its values (a file on this platform; the registry on Windows).
 QString settingsLocation();
+// The folder of the program's settings, for the files that go with them (the service profiles):
+// the store's own folder where it is a file, else the per-user configuration folder.
+QString settingsFolder();
 
 } // namespace papyrant

@@ -2,6 +2,7 @@
 
 #include "browser/browser.h"
 #include "foundation/eventwait.h"
+#include "search/resultpage.h"
 #include "search/searchsession.h"
 #include "tools/savepathvalues.h"
 
@@ -10,18 +11,6 @@
 #include <QPointer>
 
 namespace papyrant {
-
-namespace {
-
-bool isNextPageLink(const Element &a)
-{
-    if (a.className().trimmed().toLower() != u"paging_next btn pagingbtn")
-        return false;
-    const QString title = a.title().trimmed().toLower();
-    return title == u"next" || title == u"次へ";
-}
-
-} // namespace
 
 AddAllWalk::AddAllWalk(SearchSession &session) : QObject(&session), m_session(session) {}
 
@@ -44,36 +33,23 @@ bool AddAllWalk::下一页()
     QPointer<AddAllWalk> alive(this);
     SearchSession &s = m_session;
     SearchRunFlags &flags = s.flags();
-    s.ExtractPage(s.extractionSaveFolder());
+    // The page on show is read once, for its entries and for its next page.
+    const ResultPage page = s.ExtractPage(s.extractionSaveFolder());
     if (!alive)
         return false;
 
     Browser *browser = s.browser();
-    if (!browser)
+    if (!browser || !page.hasNext())
         return false;
-    const DocumentPtr document = browser->Document();
-    if (!document)
-        return false;
-    // One snapshot: the links are read from one consistent page.
-    const DocumentPtr page = document->snapshot({QStringLiteral("A")}, false);
-    if (!alive)
-        return false;
-    const ElementCollection links =
-        (page ? page : document)->getElementsByTagName(QStringLiteral("A"));
-    if (links.length() == 0)
-        return false;
-    Element next;
-    for (const Element &a : links) {
-        if (isNextPageLink(a)) {
-            next = a;
-            break;
-        }
-    }
-    if (!next)
-        return false;
-
     flags.setPageLoading(true);
-    next.click();
+    // A link is clicked, as a user would; an address (the next page by its number, a LINK
+    // element of the head) is opened.
+    if (!page.nextLink.isNull()) {
+        Element next = page.nextLink;
+        next.click();
+    } else {
+        browser->Navigate(page.nextAddress);
+    }
     SearchSession::yieldOnce();
     if (!alive)
         return false;

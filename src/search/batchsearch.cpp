@@ -104,7 +104,7 @@ void BatchSearch::Command1Click(const QString &keywordText)
             return;
         if (flags.BatchStopped() || flags.Blocked())
             break;
-        const QString address = ServiceSearchPage(UrlEncode(keyword));
+        const QString address = ServiceSearchPage(s.profile(), UrlEncode(keyword));
         setLog(m_log + keyword + QStringLiteral("(pdf)") + u' ');
         打开谷歌搜索网页(address);
         if (!alive)
@@ -112,6 +112,9 @@ void BatchSearch::Command1Click(const QString &keywordText)
         m_walk.Command4Click();
         if (!alive)
             return;
+        // A refusal ends the run; the log keeps why (the status bar says it as well).
+        if (flags.Blocked() && !s.note().isEmpty())
+            setLog(m_log + s.note() + u' ');
         SearchSession::yieldOnce();
         if (!alive)
             return;
@@ -125,7 +128,7 @@ void BatchSearch::Command1Click(const QString &keywordText)
             return;
     }
     // After a stop the home page is not waited for: the stop ends the wait at once.
-    打开谷歌搜索网页(ServiceHomePage());
+    打开谷歌搜索网页(ServiceHomePage(s.profile()));
     if (!alive)
         return;
     setState(RunButtonState::Idle);

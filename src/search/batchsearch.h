@@ -11,7 +11,8 @@ namespace papyrant {
 class SearchSession;
 
 // The batch keyword search of Command1: for every keyword line, open the service's result page
-// for it, run the add-all walk, clear the browser; then open the service's home page.
+// for it, run the add-all walk, clear the browser; then open the service's home page. A page the
+// service refused ends the run, with its reason in the log when the profile gives reasons.
 class BatchSearch : public QObject
 {
     Q_OBJECT

@@ -18,7 +18,8 @@ SearchSession::SearchSession(Browser *browser, SavePathValues &savePath, Prompts
                              SaveFolderPicker &picker, DownloadQueueOwner &queueOwner,
                              QObject *parent)
     : QObject(parent), m_browser(browser), m_savePath(savePath), m_prompts(prompts),
-      m_picker(picker), m_queueOwner(queueOwner)
+      m_picker(picker), m_queueOwner(queueOwner),
+      m_profile(ServiceProfiles{BuiltInServiceProfiles(), {}}.chosen(DefaultServiceProfileId()))
 {
     if (browser) {
         // Only the page itself ends a page wait; its frames do not.
@@ -45,8 +46,24 @@ QString SearchSession::extractionSaveFolder() const
     return m_savePath.PromptSavePathOnExtract == 1 ? m_savePath.CurrentSaveFolder : QString();
 }
 
+void SearchSession::setProfile(const ServiceProfile &profile)
+{
+    m_profile = profile;
+    setNote({});
+    emit profileChanged();
+}
+
+void SearchSession::setNote(const QString &note)
+{
+    if (m_note == note)
+        return;
+    m_note = note;
+    emit noteChanged(m_note);
+}
+
 void SearchSession::addResultPage(const ResultPage &page)
 {
+    setNote(ResultPageNote(page, m_profile));
     if (page.blocked) {
         m_flags.setBlocked(true);
         return;
@@ -58,30 +75,33 @@ void SearchSession::addResultPage(const ResultPage &page)
     m_list.addRows(rows);
 }
 
-void SearchSession::ExtractPage(const QString &saveFolder)
+ResultPage SearchSession::ExtractPage(const QString &saveFolder)
 {
     // Reading the live page waits in a nested loop, where the window (and this session with it)
     // may be closed and deleted.
     QPointer<SearchSession> alive(this);
+    const ServiceProfile profile = m_profile;
     const ResultPage page =
-        m_browser ? papyrant::ExtractPage(*m_browser, saveFolder) : ResultPage();
+        m_browser ? papyrant::ExtractPage(*m_browser, profile, saveFolder) : ResultPage();
     if (!alive)
-        return;
+        return {};
     addResultPage(page);
     emit countChanged(m_list.count());
+    return page;
 }
 
 void SearchSession::加入本页到列表()
 {
     QPointer<SearchSession> alive(this);
     ResultPage page;
+    const ServiceProfile profile = m_profile;
     if (m_browser) {
-        page =
-            papyrant::加入本页到列表(*m_browser, m_savePath.PromptSavePathOnExtract, [this, alive] {
-                if (alive)
-                    showPicker();
-                return alive ? m_savePath.CurrentSaveFolder : QString();
-            });
+        page = papyrant::加入本页到列表(*m_browser, profile, m_savePath.PromptSavePathOnExtract,
+                                        [this, alive] {
+                                            if (alive)
+                                                showPicker();
+                                            return alive ? m_savePath.CurrentSaveFolder : QString();
+                                        });
     }
     if (!alive)
         return;

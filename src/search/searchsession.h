@@ -1,8 +1,10 @@
 #pragma once
 
 #include "browser/browser.h"
+#include "search/resultpage.h"
 #include "search/runflags.h"
 #include "search/searchlist.h"
+#include "search/serviceprofile.h"
 
 #include <QPointer>
 #include <QString>
@@ -14,7 +16,6 @@ namespace papyrant {
 class DownloadQueueOwner;
 class Prompts;
 class SaveFolderPicker;
-struct ResultPage;
 struct SavePathValues;
 
 // Time limits of the search side, in milliseconds. Tests shorten them.
@@ -44,6 +45,13 @@ public:
     Prompts &prompts() { return m_prompts; }
     SearchLimits limits;
 
+    // The literature service's rules every command reads. Changed while a walk runs, the next
+    // page is read by the new rules.
+    const ServiceProfile &profile() const { return m_profile; }
+    void setProfile(const ServiceProfile &profile);
+    // What the status bar says about the last page read that gave nothing ("" otherwise).
+    QString note() const { return m_note; }
+
     // The text of the throttle delay box (Combo1), read afresh at each page.
     std::function<QString()> delayText = [] { return QStringLiteral("5"); };
 
@@ -55,13 +63,14 @@ public:
     // extractions (setting 1), else empty.
     QString extractionSaveFolder() const;
 
-    // ExtractPage: adds the entries of the page on show, raises Blocked on the block page and
-    // refreshes the row count.
-    void ExtractPage(const QString &saveFolder);
+    // ExtractPage: adds the entries of the page on show, raises Blocked on the block page,
+    // refreshes the row count and the note, and returns what the page gave.
+    ResultPage ExtractPage(const QString &saveFolder);
     // "加入本页到列表" (Command9).
     void 加入本页到列表();
-    // Adds what an extraction found; used by the two above.
+    // Adds what an extraction found and says why a page gave nothing; used by the two above.
     void addResultPage(const ResultPage &page);
+    void setNote(const QString &note);
 
     // 加入下载列表: one row into the download queue. False when the queue refused it (the link
     // is already queued) or there is no queue.
@@ -80,6 +89,8 @@ public:
 signals:
     // Label1: the number of rows, after an extraction and after a clear command.
     void countChanged(int rows);
+    void noteChanged(const QString &note);
+    void profileChanged();
     // After "加入本页到列表" and "加入全部到列表": auto-size every column of ListView1.
     void autoSizeColumns();
 
@@ -91,6 +102,8 @@ private:
     DownloadQueueOwner &m_queueOwner;
     SearchList m_list;
     SearchRunFlags m_flags;
+    ServiceProfile m_profile;
+    QString m_note;
 };
 
 // The throttle delay text as a whole number of seconds: decimal text rounds (halves to even),

@@ -4,14 +4,19 @@
 
 namespace papyrant {
 
-// The addresses of the literature service, kept in this one place. The environment variable
+struct ServiceProfile;
+
+// The addresses of a literature service, from its profile. The environment variable
 // PAPYRANT_SERVICE_BASE (for example "http://127.0.0.1:8080") puts another site in place of the
-// service: the tests' local fixture site, or a demo.
-QString ServiceBaseAddress();
+// service's scheme and host: the tests' local fixture site, or a demo.
+QString ServiceBaseAddress(const ServiceProfile &profile);
 // The service's home page ("打开CINII搜索首页").
-QString ServiceHomePage();
-// The result page for a keyword, restricted to entries with full text; encodedKeyword is the
-// keyword already percent-encoded (UrlEncode). The query ends with "&as_filetype=pdf".
-QString ServiceSearchPage(const QString &encodedKeyword);
+QString ServiceHomePage(const ServiceProfile &profile);
+// The result page for a keyword; encodedKeyword is the keyword already percent-encoded
+// (UrlEncode), put where the profile's search address says {keyword}.
+QString ServiceSearchPage(const ServiceProfile &profile, const QString &encodedKeyword);
+// True for an address of the service (after PAPYRANT_SERVICE_BASE) under one of the profile's
+// search paths: a page there must be a result list.
+bool IsServiceSearchAddress(const ServiceProfile &profile, const QString &address);
 
 } // namespace papyrant

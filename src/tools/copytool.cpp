@@ -1,5 +1,6 @@
 #include "tools/copytool.h"
 
+#include "foundation/fileentry.h"
 #include "foundation/filenames.h"
 #include "foundation/fileutil.h"
 
@@ -7,33 +8,25 @@
 
 namespace papyrant {
 
-namespace {
-
-QString folderKey(const QString &folder)
-{
-    QString f = folder;
-    f.replace(u'\\', u'/');
-    if (!f.endsWith(u'/'))
-        f += u'/';
-    return f.toCaseFolded();
-}
-
-} // namespace
-
 CopyPlan PlanCopy(const QString &source, const QString &destFolder, int opIndex)
 {
     const PathParts parts = SplitPath(source);
-    if (folderKey(parts.folder) == folderKey(destFolder))
+    // One folder however it is spelled (links, "..", letter case where the file system ignores
+    // it); two folders whose names differ in case only are two where the file system says so.
+    if (SameFolder(parts.folder.isEmpty() ? QStringLiteral(".") : parts.folder, destFolder))
         return {};
     const QString name =
         parts.extension.isEmpty() ? parts.name : parts.name + u'.' + parts.extension;
     const QString target = destFolder + name;
-    if (!FileExists(target))
+    // Any entry takes the name, a link to nothing included; only a file is compared by size
+    // and time, never what a link points at.
+    const EntryKind existing = EntryAt(target);
+    if (existing == EntryKind::None)
         return {CopyPlan::CopyNew, target};
 
     const QFileInfo from(source);
     const QFileInfo to(target);
-    const bool sameSize = from.size() == to.size();
+    const bool sameSize = existing == EntryKind::File && from.size() == to.size();
     CopyPlan::Action action = CopyPlan::PassOver;
     switch (ClashRule(opIndex)) {
     case ClashRule::Skip: break;

@@ -2,9 +2,6 @@
 
 #include "transfer/httpstream.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 namespace papyrant {
 
 using namespace Qt::Literals::StringLiterals;
@@ -25,13 +22,6 @@ void Downloader::BeginDownload(const QString &url, const QString &saveFile, cons
     CancelAsyncRead();
     m_saveFile = saveFile;
     m_referer = referer.toUtf8();
-    // An existing file (same-name rule "覆盖") keeps its bytes until the new body replaces it.
-    m_placeholderOurs = false;
-    if (!QFileInfo::exists(saveFile)) {
-        QFile placeholder(saveFile);
-        if (placeholder.open(QIODevice::WriteOnly))
-            m_placeholderOurs = placeholder.write("\x01\x00", 2) == 2;
-    }
     m_lastProgress.start();
     m_readBytes = m_watchedBytes = 0;
     m_end = {};
@@ -97,14 +87,15 @@ void Downloader::onFinished()
     const qint64 least = m_phase == Phase::Fallback ? 2 : 1;
     m_end.finalUrl = m_stream->finalUrl();
     if (m_stream->deliveredWhole() && written >= least) {
-        if (!m_stream->commit()) {
-            const QString reason = TransferReason::fileError(m_stream->fileErrorNumber());
+        if (!m_stream->commit(m_replaceExisting ? ReplacingFile::Existing::ReplaceFile
+                                                : ReplacingFile::Existing::KeepUnlessLeftover)) {
+            const QString reason = TransferReason::commitFailed(m_saveFile, m_stream->targetTaken(),
+                                                                m_stream->fileErrorNumber());
             m_stream.reset();
             fail(u"无法下载"_s, reason); // nothing could be written: not a completion
             return;
         }
         m_stream.reset();
-        m_placeholderOurs = false; // replaced by the body
         const bool fallback = m_phase == Phase::Fallback;
         m_phase = Phase::Done;
         m_watchdog.stop();
@@ -160,12 +151,6 @@ void Downloader::dropOurFiles()
 {
     m_watchdog.stop();
     m_stream.reset(); // aborts and removes the temporary body
-    if (m_placeholderOurs) {
-        QFile placeholder(m_saveFile);
-        if (placeholder.size() == 2)
-            placeholder.remove();
-        m_placeholderOurs = false;
-    }
 }
 
 } // namespace papyrant

@@ -10,10 +10,12 @@
 namespace papyrant {
 
 // Downloads one URL into one file without blocking, and reports by events. The body streams to
-// a temporary file beside the save file and is renamed over it when whole. While it runs, the
-// save file exists (a two-byte placeholder 01 00 when nothing was there), so that name checks
-// find the name taken; a download that fails or is abandoned leaves no file of ours behind and
-// an existing file as it was.
+// a temporary file beside the save file and is renamed to the save name when whole; until then
+// nothing stands under that name (the host keeps the names of running downloads reserved).
+// The rename never replaces an entry, except a leftover of an interrupted download, unless
+// replacing is asked for, and then only a regular file: a link planted at the name is never
+// written through. A download that fails or is abandoned leaves no file of ours behind and an
+// existing file as it was.
 class Downloader : public QObject
 {
     Q_OBJECT
@@ -24,6 +26,8 @@ public:
     // Time without any new body byte after which the download is given up ("超时").
     void setStallLimitMs(int ms) { m_stallLimitMs = ms; }
     void setWatchdogTickMs(int ms) { m_watchdog.setInterval(ms); }
+    // The same-name rule "覆盖": the finished body replaces a file that stands at the save name.
+    void setReplaceExisting(bool replace) { m_replaceExisting = replace; }
 
     // An empty referer sends no Referer header.
     void BeginDownload(const QString &url, const QString &saveFile, const QString &referer);
@@ -60,7 +64,7 @@ private:
     QString m_url;
     QString m_saveFile;
     QByteArray m_referer; // sent with both fetches; none when empty
-    bool m_placeholderOurs = false;
+    bool m_replaceExisting = false;
     HttpStreamPtr m_stream;
     QTimer m_watchdog;
     QElapsedTimer m_lastProgress;

@@ -383,12 +383,13 @@ QString HttpStream::failureReason() const
     return TransferReason::incomplete();
 }
 
-bool HttpStream::commit()
+bool HttpStream::commit(ReplacingFile::Existing existing)
 {
     if (!m_file)
         return false;
     // Bytes read with the last headers may not have reached the file yet.
-    const bool ok = flush() && m_file->commit();
+    const bool ok = flush() && m_file->commit(existing);
+    m_targetTaken = !ok && m_file->targetTaken();
     if (!ok && m_fileError == 0)
         m_fileError = m_file->errorNumber();
     m_file.reset();

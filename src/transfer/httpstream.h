@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/replacingfile.h"
 #include "transfer/httpresponseparser.h"
 
 #include <QAbstractSocket>
@@ -11,8 +12,6 @@
 #include <memory>
 
 namespace papyrant {
-
-class ReplacingFile;
 
 // One GET whose body is streamed into a file as it arrives. The body is written under a
 // temporary name beside the target and renamed over it in one step by commit(), so that an
@@ -71,8 +70,11 @@ public:
     bool writeTo(const QString &target);
     qint64 written() const { return m_written; }
     bool writeFailed() const { return m_writeFailed; }
-    // Renames the finished body over the target. False (and nothing renamed) on failure.
-    bool commit();
+    // Renames the finished body to the target, by the rule for an entry that stands there
+    // already. False (and nothing renamed) on failure; targetTaken() then tells whether the name
+    // was in the way.
+    bool commit(ReplacingFile::Existing existing = ReplacingFile::Existing::ReplaceFile);
+    bool targetTaken() const { return m_targetTaken; }
     // Stops the transfer at once and drops what was written; no signal follows.
     void abort();
     // The errno of the file's failure (writeTo, writing, commit), 0 when none.
@@ -112,6 +114,7 @@ private:
     bool m_running = true;
     bool m_peerClosed = false;
     bool m_writeFailed = false;
+    bool m_targetTaken = false;
     int m_fileError = 0;
     int m_socketError = -1;
     QString m_reason;

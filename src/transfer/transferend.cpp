@@ -2,6 +2,7 @@
 
 #include "transfer/sharednetwork.h"
 
+#include <QFileInfo>
 #include <cerrno>
 
 namespace papyrant {
@@ -26,6 +27,14 @@ QString TransferReason::httpStatus(int status, const QByteArray &phrase)
     if (!words.isEmpty())
         text += u' ' + words.left(80);
     return text;
+}
+
+QString TransferReason::commitFailed(const QString &target, bool taken, int errorNumber)
+{
+    if (!taken)
+        return fileError(errorNumber);
+    const QFileInfo entry(target);
+    return entry.isDir() && !entry.isSymLink() ? folderInTheWay() : nameTaken();
 }
 
 QString TransferReason::fileError(int errorNumber)

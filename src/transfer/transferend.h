@@ -40,6 +40,10 @@ inline QString folderInTheWay()
 {
     return QStringLiteral("同名文件夹已存在");
 }
+inline QString nameTaken()
+{
+    return QStringLiteral("同名文件已存在");
+}
 inline QString badFileName()
 {
     return QStringLiteral("文件名无效");
@@ -125,6 +129,9 @@ QString httpStatus(int status, const QByteArray &phrase = {});
 // The cause of a failed file operation from its errno: a full disk (also a quota or the size
 // limit of the file system), missing rights, a missing folder, anything else.
 QString fileError(int errorNumber);
+// Why a finished body could not be put in place at target: an entry in the way of the name
+// (taken), or the file system's failure.
+QString commitFailed(const QString &target, bool taken, int errorNumber);
 } // namespace TransferReason
 
 } // namespace papyrant

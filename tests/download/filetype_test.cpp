@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -247,6 +248,23 @@ TEST_F(FileTypeTest, AddBaseLinkRewritesOnlyPagesThatAskForIt)
     r.Name = u"nohead"_s;
     EXPECT_FALSE(AddBaseLink(r));
     EXPECT_EQ(read(u"nohead.html"_s), "<p>no head</p>");
+
+    // A link at the page's name (the page swapped for it) is not written through.
+    QTemporaryDir outside;
+    const QString victim = outside.filePath(u"victim.html"_s);
+    const QByteArray theirs = "<html><head><title>theirs</title></head></html>";
+    {
+        QFile f(victim);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(theirs);
+    }
+    ASSERT_TRUE(QFile::link(victim, folder() + u"linked.html"_s));
+    r.Name = u"linked"_s;
+    EXPECT_FALSE(AddBaseLink(r));
+    QFile v(victim);
+    ASSERT_TRUE(v.open(QIODevice::ReadOnly));
+    EXPECT_EQ(v.readAll(), theirs);
+    EXPECT_EQ(QFileInfo(folder() + u"linked.html"_s).symLinkTarget(), victim);
 
     r.Name = u"page"_s;
     r.BaseFlag.clear();

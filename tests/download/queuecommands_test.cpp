@@ -48,6 +48,13 @@ protected:
         f.write(QByteArray(size, 'x'));
         return f.fileName();
     }
+    // A file as a transfer of the row at position commits it: the row's own.
+    QString own(int position, const QString &file)
+    {
+        const QString path = touch(file);
+        h.session.fileCommitted(position, path);
+        return path;
+    }
     bool exists(const QString &file) const { return QFile::exists(h.folder() + file); }
     // A transfer that runs until it is unloaded (slot 6), in a row of its own.
     void startStalledTransfer()
@@ -204,23 +211,33 @@ TEST_F(QueueCommandsTest, DeleteFileCommandsKeepRowsAndStates)
     add(u"wait"_s, QueueRow::Waiting, u"htm"_s, u"1"_s, u"1"_s, u"100%"_s);
     add(u"broken"_s, QueueRow::Failed, u"pdf"_s, u"8"_s, u"2"_s, u"25%"_s);
     add(u"good"_s, QueueRow::Finished, u"pdf"_s, u"4"_s, u"4"_s, u"100%"_s);
+    // Failed and finished rows whose files this program did not write: the user's old copy
+    // that a failed "覆盖" left, a page that was there before ("已存在，跳过").
+    add(u"mine"_s, QueueRow::Failed, u"pdf"_s, u"8"_s, u"2"_s, u"25%"_s);
+    add(u"theirs"_s, QueueRow::Finished, u"htm"_s, u"4"_s, u"4"_s, u"已存在，跳过"_s);
+    int p = 0;
     for (const char16_t *f : {u"page.html", u"feed.xml", u"wait.htm", u"broken.pdf", u"good.pdf"})
-        touch(QString::fromUtf16(f));
+        own(++p, QString::fromUtf16(f));
+    touch(u"mine.pdf"_s);
+    touch(u"theirs.htm"_s);
 
-    EXPECT_EQ(commands.删除网页类型文件项(), 2);
+    EXPECT_EQ(commands.删除网页类型文件项(), 3);
     EXPECT_FALSE(exists(u"page.html"_s));
     EXPECT_FALSE(exists(u"feed.xml"_s));
     EXPECT_TRUE(exists(u"wait.htm"_s)) << "a waiting page is not ended";
-    EXPECT_EQ(column(&QueueRow::Percent), (QStringList{{}, {}, u"100%"_s, u"25%"_s, u"100%"_s}));
+    EXPECT_TRUE(exists(u"theirs.htm"_s)) << "not written by the program";
+    EXPECT_EQ(column(&QueueRow::Percent),
+              (QStringList{{}, {}, u"100%"_s, u"25%"_s, u"100%"_s, u"25%"_s, {}}));
     EXPECT_EQ(queue.row(1).State, QueueRow::Finished);
     EXPECT_EQ(queue.row(2).State, QueueRow::Failed);
 
-    EXPECT_EQ(commands.删除出错项(), 2);
+    EXPECT_EQ(commands.删除出错项(), 3);
     EXPECT_FALSE(exists(u"broken.pdf"_s));
     EXPECT_TRUE(exists(u"good.pdf"_s));
-    EXPECT_EQ(column(&QueueRow::Size), (QStringList{{}, {}, u"1"_s, {}, u"4"_s}));
+    EXPECT_TRUE(exists(u"mine.pdf"_s)) << "not written by the program";
+    EXPECT_EQ(column(&QueueRow::Size), (QStringList{{}, {}, u"1"_s, {}, u"4"_s, {}, {}}));
     EXPECT_EQ(queue.row(4).State, QueueRow::Failed);
-    EXPECT_EQ(queue.count(), 5);
+    EXPECT_EQ(queue.count(), 7);
 }
 
 TEST_F(QueueCommandsTest, CancelSelectedWaitingRows)
@@ -425,7 +442,7 @@ TEST_F(QueueCommandsTest, DoubleClickPerState)
     OpenerLog log;
     const int failed = add(u"failed"_s, QueueRow::Failed, u"pdf"_s, u"9"_s, u"3"_s, u"33%"_s);
     queue.setUrls(failed, u"u1|u2"_s);
-    touch(u"failed.pdf"_s);
+    own(failed, u"failed.pdf"_s);
     const int done = add(u"done"_s, QueueRow::Finished);
     const int waiting = add(u"waiting"_s, QueueRow::Waiting, u"pdf"_s, u"1"_s);
     const int running = add(u"running"_s, QueueRow::Downloading, u"pdf"_s, u"2"_s);

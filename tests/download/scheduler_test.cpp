@@ -70,11 +70,13 @@ struct FakeMethodTwo : MethodTwoTransfers
     };
     QList<Start> started;
     std::array<bool, 7> loaded{};
+    std::array<SaveNames::Reservation, 7> names; // held while a slot runs, as MethodTwo does
     QList<int> unloaded;
     void 多线程下载(int slot, int position, const QString &url, const QString &path) override
     {
         started.append({slot, position, url, path});
         loaded[size_t(slot)] = true;
+        names[size_t(slot)] = session.names.reserve(path);
         session.beginRow(slot, position);
     }
     bool isLoaded(int slot) const override
@@ -84,6 +86,7 @@ struct FakeMethodTwo : MethodTwoTransfers
     void unload(int slot) override
     {
         loaded[size_t(slot)] = false;
+        names[size_t(slot)].release();
         unloaded << slot;
     }
 };
@@ -128,6 +131,7 @@ protected:
     void finishSlot(int slot, QueueRow::StateValue state = QueueRow::Finished)
     {
         two.loaded[size_t(slot)] = false;
+        two.names[size_t(slot)].release();
         const int position = session.SlotRows[size_t(slot)];
         queue.setState(position, state);
         session.endRow(queue.row(position).Urls, false, 2);
@@ -201,6 +205,27 @@ TEST_F(SchedulerTest, NamesDifferingOnlyInLetterCaseAreOneName)
     EXPECT_EQ(queue.row(1).Size, u"5"_s);
     ASSERT_EQ(two.started.size(), 1);
     EXPECT_EQ(two.started[0].position, 2);
+}
+
+// The walk for the next row does not start at the top every time; a row put back to waiting
+// ahead of the rows started since is still found first.
+TEST_F(SchedulerTest, ARowPutBackAheadIsPickedFirst)
+{
+    session.method = 2;
+    session.options.threadCount = 2;
+    for (int i = 1; i <= 4; ++i)
+        add(QStringLiteral("k%1").arg(i), QStringLiteral("f%1").arg(i));
+    scheduler.tickDownload();
+    finishSlot(1);
+    finishSlot(2);
+    time += 1;
+    scheduler.tickDownload();                                          // rows 3 and 4
+    queue.update(1, [](QueueRow &r) { r.State = QueueRow::Waiting; }); // as the double click
+    finishSlot(1);
+    time += 1;
+    scheduler.tickDownload();
+    ASSERT_EQ(two.started.size(), 5);
+    EXPECT_EQ(two.started[4].position, 1);
 }
 
 TEST_F(SchedulerTest, IntervalIsStrictAndDelaysEveryFreeSlot)
@@ -529,10 +554,12 @@ TEST_F(SchedulerTest, RequeueRowAndTheTwoWalks)
     queue.setState(1, QueueRow::Failed);
     queue.setProgress(1, u"100"_s, u"40"_s, u"40%"_s);
     touch(u"a.html"_s);
+    session.fileCommitted(1, folder() + u"a.html"_s); // as a transfer of the row left it
     touch(u"a.xxx"_s);
     add(u"x1|x2|x3"_s, u"feed"_s, u"xml"_s, folder());
     queue.setState(2, QueueRow::Finished);
     touch(u"feed.xml"_s);
+    session.fileCommitted(2, folder() + u"feed.xml"_s);
     add(u"single"_s, u"doc"_s, u"pdf"_s, folder());
     queue.setState(3, QueueRow::Finished);
     touch(u"doc.pdf"_s);
@@ -548,7 +575,8 @@ TEST_F(SchedulerTest, RequeueRowAndTheTwoWalks)
     EXPECT_TRUE(a.Size.isEmpty() && a.Received.isEmpty() && a.Percent.isEmpty());
     EXPECT_EQ(a.Urls, u"u2|u1"_s);
     EXPECT_FALSE(QFile::exists(folder() + u"a.html"));
-    EXPECT_FALSE(QFile::exists(folder() + u"a.xxx")) << "deleted again under the new type";
+    EXPECT_FALSE(a.Committed);
+    EXPECT_TRUE(QFile::exists(folder() + u"a.xxx")) << "a file the program did not write";
     EXPECT_EQ(queue.row(5).Urls, u"v2|v1"_s) << "a rotated key held by another row stays";
     EXPECT_EQ(queue.row(5).State, QueueRow::Waiting);
 

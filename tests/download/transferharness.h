@@ -71,8 +71,8 @@ struct TransferHarness
     void startTwo(int position, int slot = 1)
     {
         const QueueRow &row = queue.row(position);
-        const SavePath free =
-            重命名保存路径(row.SaveFolder, row.Name, row.Type, session.options.sameName);
+        const SavePath free = 重命名保存路径(row.SaveFolder, row.Name, row.Type,
+                                             session.options.sameName, session.names);
         queue.setName(position, free.name);
         two.多线程下载(slot, position, 选择url(row.Urls), free.path);
     }
@@ -104,6 +104,18 @@ struct TransferHarness
         return f.readAll();
     }
 };
+
+// Runs scheduler ticks until every row has ended.
+inline bool RunQueue(TransferHarness &h, DownloadScheduler &scheduler, int timeoutMs = 10000)
+{
+    scheduler.startDownloads();
+    return QTest::qWaitFor(
+        [&] {
+            scheduler.tickDownload();
+            return h.queue.检测是否下载列表完毕() && h.two.LoadedDownloaderCount() == 1;
+        },
+        timeoutMs);
+}
 
 inline QByteArray pdfBody(int size)
 {

@@ -325,6 +325,7 @@ TEST(TransferDisk, RenameRuleFindsTheNextFreeNumber)
     for (const char *name : {"a.pdf", "a[001].pdf"}) {
         QFile f(h.dir.filePath(QString::fromUtf8(name)));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("%PDF-earlier"); // an empty file would be a leftover, no article
     }
     h.server.serveBody(QStringLiteral("/f"), pdfBody(300), "application/pdf");
     const int p = h.addRow(QStringLiteral("/f"));
@@ -449,8 +450,9 @@ TEST(TransferMethods, MethodTwoSlotsAndElementZero)
     h.startTwo(1, 1);
     h.startTwo(2, 2);
     EXPECT_EQ(h.two.LoadedDownloaderCount(), 3);
-    // the placeholder holds the name from the start
-    EXPECT_EQ(h.content(QStringLiteral("a.pdf")), QByteArray("\x01\x00", 2));
+    // nothing stands under the names before the bodies are whole; the names are held in memory
+    EXPECT_EQ(h.files(), QStringList());
+    EXPECT_TRUE(h.session.names.isReserved(h.dir.filePath(QStringLiteral("A.PDF"))));
     h.two.DownloadError(0, QStringLiteral("超时"), {});
     h.two.DownloadComplete(0, 1, 1, {});
     EXPECT_EQ(h.queue.row(1).State, QueueRow::Downloading);

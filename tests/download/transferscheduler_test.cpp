@@ -11,22 +11,6 @@
 using namespace papyrant;
 using namespace papyrant::test;
 
-namespace {
-
-// Runs scheduler ticks until every row has ended.
-bool runQueue(TransferHarness &h, DownloadScheduler &scheduler)
-{
-    scheduler.startDownloads();
-    return QTest::qWaitFor(
-        [&] {
-            scheduler.tickDownload();
-            return h.queue.检测是否下载列表完毕() && h.two.LoadedDownloaderCount() == 1;
-        },
-        10000);
-}
-
-} // namespace
-
 TEST(TransferScheduler, SkipRuleTouchesNoNetworkAndTheRestDownloads)
 {
     for (int method : {1, 2}) {
@@ -45,7 +29,7 @@ TEST(TransferScheduler, SkipRuleTouchesNoNetworkAndTheRestDownloads)
             h.server.serveBody(u'/' + n, pdfBody(700), "application/pdf");
             h.addRow(u'/' + n, n);
         }
-        ASSERT_TRUE(runQueue(h, scheduler));
+        ASSERT_TRUE(RunQueue(h, scheduler));
         EXPECT_EQ(h.queue.row(1).Percent, QStringLiteral("已存在，跳过"));
         EXPECT_EQ(h.server.requestCount(QStringLiteral("/a")), 0);
         EXPECT_EQ(h.content(QStringLiteral("a.pdf")), QByteArray("%PDF-here"));
@@ -139,7 +123,7 @@ TEST(TransferScheduler, OneStartAndOneEndPathForBothMethods)
         QList<int> logins;
         QObject::connect(&h.session, &DownloadSession::loginAutomationRequested,
                          [&](int p) { logins << p; });
-        ASSERT_TRUE(runQueue(h, scheduler));
+        ASSERT_TRUE(RunQueue(h, scheduler));
         QList<int> positions;
         for (const QList<QVariant> &s : started)
             positions << s[0].toInt();

@@ -1,5 +1,6 @@
 // labels: unit faults
 #include "foundation/filecopy.h"
+#include "support/qtprinters.h"
 #include "support/testfiles.h"
 
 #include <QDir>
@@ -90,4 +91,40 @@ TEST(FileCopy, ASourceThatChangesWhileCopiedIsNotPutInPlace)
     EXPECT_FALSE(copy.commit());
     EXPECT_FALSE(QFileInfo::exists(target));
     EXPECT_EQ(entries(dir.path()), QStringList({u"grows"_s}));
+}
+
+// A link planted at the target's name, dangling or not, is neither written through nor replaced:
+// a new copy finds the name taken, a replacing one refuses to replace anything but a file.
+TEST(FileCopy, ALinkAtTheTargetIsNeverWrittenThrough)
+{
+    struct Case
+    {
+        const char *what;
+        bool outsideExists;
+        FileCopy::Target mode;
+    };
+    const Case cases[] = {
+        {"dangling link, new", false, FileCopy::Target::New},
+        {"dangling link, replace", false, FileCopy::Target::Replace},
+        {"link to a file, new", true, FileCopy::Target::New},
+        {"link to a file, replace", true, FileCopy::Target::Replace},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir, outside;
+        const QString victim = outside.filePath(u"victim.txt"_s);
+        if (c.outsideExists)
+            writeFile(victim, "the user's own");
+        const QString source = writeFile(dir.filePath(u"src.pdf"_s), "copied bytes");
+        const QString target = dir.filePath(u"copy.pdf"_s);
+        ASSERT_TRUE(QFile::link(victim, target));
+
+        EXPECT_FALSE(CopyFileWhole(source, target, c.mode));
+        EXPECT_EQ(readFile(victim),
+                  c.outsideExists ? QByteArray("the user's own") : QByteArray("<missing>"));
+        EXPECT_EQ(QFileInfo(target).symLinkTarget(), victim) << "the link stays as it was";
+        EXPECT_EQ(entries(outside.path()),
+                  c.outsideExists ? QStringList{u"victim.txt"_s} : QStringList());
+        EXPECT_EQ(entries(dir.path()), QStringList({u"copy.pdf"_s, u"src.pdf"_s}));
+    }
 }

@@ -19,7 +19,7 @@ namespace {
 // The service's search page of a keyword shows the given fixture page (once per keyword).
 void route(StaticBrowser &browser, const QString &keyword, const QString &fixture)
 {
-    browser.setPage(ServiceSearchPage(keyword), readFixture(fixture));
+    browser.setPage(ServiceSearchPage(legacyProfile(), keyword), readFixture(fixture));
 }
 
 } // namespace
@@ -44,10 +44,11 @@ TEST(BatchSearch, RunsEveryKeywordThenTheHomePage)
 
     EXPECT_EQ(rig.batch->progressLog(), u"alpha(pdf) beta(pdf) "_s);
     EXPECT_EQ(browser.visited.join(u'\n'),
-              QStringList({ServiceSearchPage(u"alpha"_s), u"about:blank"_s,
-                           ServiceSearchPage(u"beta"_s), u"about:blank"_s, ServiceHomePage()})
+              QStringList({ServiceSearchPage(legacyProfile(), u"alpha"_s), u"about:blank"_s,
+                           ServiceSearchPage(legacyProfile(), u"beta"_s), u"about:blank"_s,
+                           ServiceHomePage(legacyProfile())})
                   .join(u'\n'));
-    EXPECT_TRUE(ServiceSearchPage(u"alpha"_s).endsWith(u"&as_filetype=pdf"_s));
+    EXPECT_TRUE(ServiceSearchPage(legacyProfile(), u"alpha"_s).endsWith(u"&as_filetype=pdf"_s));
     EXPECT_GE(rig.list().count(), 2);
     EXPECT_EQ(rig.picker.shown, 1); // once for the run, never per keyword
     EXPECT_EQ(rig.batch->state(), RunButtonState::Idle);
@@ -61,7 +62,7 @@ TEST(BatchSearch, RunsEveryKeywordThenTheHomePage)
     // An empty list only opens the home page.
     browser.visited.clear();
     rig.batch->Command1Click(u" \r\n"_s);
-    EXPECT_EQ(browser.visited.join(u'\n'), ServiceHomePage());
+    EXPECT_EQ(browser.visited.join(u'\n'), ServiceHomePage(legacyProfile()));
     EXPECT_TRUE(rig.batch->progressLog().isEmpty());
 }
 
@@ -74,7 +75,7 @@ TEST(BatchSearch, BlockPageEndsTheRunAndStaysBlocked)
     rig.batch->Command1Click(u"one\r\ntwo"_s);
     EXPECT_TRUE(rig.flags().Blocked());
     EXPECT_EQ(rig.batch->progressLog(), u"one(pdf) "_s);
-    EXPECT_FALSE(browser.visited.contains(ServiceSearchPage(u"two"_s)));
+    EXPECT_FALSE(browser.visited.contains(ServiceSearchPage(legacyProfile(), u"two"_s)));
     EXPECT_EQ(rig.list().count(), 0);
     EXPECT_TRUE(rig.prompts.shown.isEmpty()); // no message, whatever the reason
 }
@@ -101,7 +102,7 @@ TEST(BatchSearch, StopsAndRefusals)
     });
     rig.batch->Command1Click(u"one\r\ntwo"_s);
     EXPECT_EQ(rig.batch->progressLog(), u"one(pdf) "_s);
-    EXPECT_FALSE(browser.visited.contains(ServiceSearchPage(u"two"_s)));
+    EXPECT_FALSE(browser.visited.contains(ServiceSearchPage(legacyProfile(), u"two"_s)));
     EXPECT_EQ(rig.batch->state(), RunButtonState::Idle);
 
     // No batch while an add-all walk runs.
@@ -134,6 +135,34 @@ TEST(BatchSearch, ClosingTheWindowDuringARunEndsItWithoutTouchingTheWindow)
         batch->Command1Click(u"one\r\ntwo"_s);
         EXPECT_LT(clock.elapsed(), 5000);
         EXPECT_TRUE(batch.isNull());
-        EXPECT_FALSE(browser.visited.contains(ServiceSearchPage(u"two"_s)));
+        EXPECT_FALSE(browser.visited.contains(ServiceSearchPage(legacyProfile(), u"two"_s)));
     }
+}
+
+TEST(BatchSearch, TodaysServiceGoesOnAfterNoResultsAndStopsAtARefusal)
+{
+    StaticBrowser browser;
+    const ServiceProfile &profile = researchProfile();
+    auto routeResearch = [&](const QString &keyword, const QString &fixture, int status = 200) {
+        browser.setPage(ServiceSearchPage(profile, keyword), readFixture(fixture));
+        browser.setStatus(ServiceSearchPage(profile, keyword), status);
+    };
+    routeResearch(u"none"_s, u"site/cir/noresults.html"_s);
+    routeResearch(u"two"_s, u"site/cir/other1.html"_s);
+    routeResearch(u"three"_s, u"site/cir/toomany.html"_s, 429);
+    SearchRig rig(&browser, profile);
+
+    rig.batch->Command1Click(u"none\r\ntwo\r\nthree\r\nfour"_s);
+
+    const QString refused = u"检索服务拒绝了访问（HTTP 429），已停止。请稍后再试，或加大限速延时"_s;
+    EXPECT_EQ(rig.batch->progressLog(), u"none(pdf) two(pdf) three(pdf) "_s + refused + u' ');
+    EXPECT_EQ(rig.session->note(), refused);
+    EXPECT_TRUE(rig.flags().Blocked());
+    EXPECT_FALSE(browser.visited.contains(ServiceSearchPage(profile, u"four"_s)));
+    EXPECT_EQ(browser.visited.last(), ServiceHomePage(profile));
+    EXPECT_TRUE(ServiceSearchPage(profile, u"C%26A"_s)
+                    .startsWith(u"https://cir.nii.ac.jp/articles?q=C%26A&"_s));
+    ASSERT_EQ(rig.list().count(), 2);
+    EXPECT_EQ(rig.list().at(1).Link, u"https://cir.nii.ac.jp/pdf/802.pdf"_s);
+    EXPECT_TRUE(rig.prompts.shown.isEmpty());
 }

@@ -1,6 +1,7 @@
 // labels: unit
 #include "search/resultpage.h"
 #include "support/htmldocument.h"
+#include "support/profiles.h"
 #include "support/qtprinters.h"
 
 #include <gtest/gtest.h>
@@ -175,7 +176,7 @@ TEST(HtmlDocument, OuterHtmlIsTheTreeWrittenOutAgain)
     EXPECT_EQ(doc->outerHTML(),
               uR"(<html><body><img src="/sorry/image?id=1&amp;x" alt="a&quot;b"><p>1 &lt; 2&nbsp;)"
               uR"(<!-- note --><script>if (a < b) x = "&amp;";</script><br></p></body></html>)"_s);
-    EXPECT_TRUE(IsBlockPage(doc->outerHTML()));
+    EXPECT_TRUE(ParseResultPage(doc.get(), test::legacyProfile(), {}).blocked);
     // A page without an HTML element still has one, as the engine makes it.
     EXPECT_EQ(parseHtml(u"<b>x</b>"_s, u"http://h/"_s)->outerHTML(), u"<html><b>x</b></html>"_s);
 }

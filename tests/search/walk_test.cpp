@@ -139,3 +139,42 @@ TEST(AddAllWalk, NextPageLinkRule)
         EXPECT_GE(rig.list().count(), 1);                   // the page on show was extracted first
     }
 }
+
+TEST(AddAllWalk, WalksTodaysServiceByPageNumbersUntilTheHitCountIsReached)
+{
+    const ServiceBase site(base);
+    StaticBrowser browser;
+    const QString first = loadResearchResultPages(browser, base);
+    SearchRig rig(&browser, researchProfile());
+    rig.values.PromptSavePathOnExtract = 0;
+
+    rig.walk->Command4Click();
+
+    EXPECT_EQ(links(rig.list()),
+              QStringList({u"/pdf/501.pdf"_s, u"/landing/502.html?lang=ja&from=cir"_s,
+                           u"/pdf/601.pdf"_s, u"/pdf/602.pdf"_s, u"/pdf/701.pdf"_s}));
+    EXPECT_EQ(browser.visited, QStringList({first, first + u"&page=2"_s, first + u"&page=3"_s}));
+    EXPECT_EQ(rig.list().at(0).Type, u"LINK"_s);
+    EXPECT_EQ(rig.list().at(3).Page, first + u"&page=2"_s);
+    EXPECT_TRUE(rig.session->note().isEmpty());
+    EXPECT_FALSE(rig.flags().Blocked());
+    EXPECT_EQ(rig.walk->state(), RunButtonState::Idle);
+}
+
+TEST(AddAllWalk, ARefusalOnTheWayEndsTheWalkAndSaysWhy)
+{
+    const ServiceBase site(base);
+    StaticBrowser browser;
+    const QString first = loadResearchResultPages(browser, base);
+    browser.setStatus(first + u"&page=2"_s, 429);
+    browser.setPage(first + u"&page=2"_s, readFixture(u"site/cir/toomany.html"_s));
+    SearchRig rig(&browser, researchProfile());
+    QSignalSpy notes(rig.session, &SearchSession::noteChanged);
+    rig.walk->Command4Click();
+    EXPECT_EQ(rig.list().count(), 2);
+    EXPECT_TRUE(rig.flags().Blocked());
+    EXPECT_FALSE(browser.visited.contains(first + u"&page=3"_s));
+    EXPECT_EQ(rig.session->note(),
+              u"检索服务拒绝了访问（HTTP 429），已停止。请稍后再试，或加大限速延时"_s);
+    EXPECT_EQ(notes.size(), 1);
+}

@@ -1,11 +1,15 @@
 #include "support/fixturesite.h"
 
 #include "search/serviceaddress.h"
+#include "search/serviceprofile.h"
+#include "support/profiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
+#include <QUrlQuery>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -49,7 +53,10 @@ FixtureSite::FixtureSite()
     m_server.serveFile(u"/"_s, site + u"/index.html"_s, "text/html; charset=utf-8");
     m_server.serveFile(u"/search"_s, site + u"/search1.html"_s, "text/html; charset=utf-8");
     m_server.serveDirectory(u"/"_s, site);
-    for (const char *name : {"101", "102", "103", "201", "202", "301", "401", "402"})
+    for (const QString &path : {u"/articles"_s, u"/all"_s})
+        m_server.routeHandler(path, [this](const RecordedRequest &r) { return researchPage(r); });
+    for (const char *name : {"101", "102", "103", "201", "202", "301", "401", "402", "501", "502",
+                             "601", "602", "701", "801", "802"})
         m_server.serveBody(u"/pdf/"_s + QLatin1StringView(name) + u".pdf"_s, sitePdf,
                            "application/pdf");
 
@@ -66,11 +73,41 @@ FixtureSite::~FixtureSite()
         qunsetenv("PAPYRANT_SERVICE_BASE");
 }
 
+Script FixtureSite::researchPage(const RecordedRequest &request) const
+{
+    const QUrlQuery query(QUrl(QString::fromUtf8(request.target)));
+    const QString keyword = query.queryItemValue(u"q"_s, QUrl::FullyDecoded);
+    const auto page = [](const QString &file, int status = 200) {
+        return Script::response(status, readFixture(u"site/"_s + file).toUtf8(),
+                                "text/html; charset=utf-8");
+    };
+    if (m_researchKeywords.contains(keyword)) {
+        const auto &[file, status] = m_researchKeywords.value(keyword);
+        return page(file, status);
+    }
+    const QString number = query.queryItemValue(u"page"_s);
+    const int n = number.isEmpty() ? 1 : number.toInt();
+    if (n >= 1 && n <= 3)
+        return page(u"cir/list%1.html"_s.arg(n));
+    return Script::response(404, "<html><body>Not Found</body></html>", "text/html");
+}
+
+void FixtureSite::routeKeyword(const QString &keyword, const QString &siteFile,
+                               const ServiceProfile &profile, int status)
+{
+    if (profile.next.kind == ServiceProfile::NextRule::PageParameter) {
+        m_researchKeywords.insert(keyword, {siteFile, status});
+        return;
+    }
+    const QString address = ServiceSearchPage(profile, keyword);
+    const QString target = address.mid(m_server.baseUrl().size());
+    m_server.route(target, Script::response(status, readFixture(u"site/"_s + siteFile).toUtf8(),
+                                            "text/html; charset=utf-8"));
+}
+
 void FixtureSite::routeKeyword(const QString &keyword, const QString &siteFile)
 {
-    const QString address = ServiceSearchPage(keyword);
-    const QString target = address.mid(m_server.baseUrl().size());
-    m_server.serveFile(target, fixturePath(u"site/"_s + siteFile), "text/html; charset=utf-8");
+    routeKeyword(keyword, siteFile, legacyProfile());
 }
 
 void FixtureSite::answerLoginPage(const QString &path)

@@ -877,6 +877,7 @@ std::shared_ptr<StaticDocument> parseHtml(const QString &html, const QString &ur
         d.name = node.attribute(u"name"_s);
         d.id = node.attribute(u"id"_s);
         d.value = node.attribute(u"value"_s);
+        d.rel = node.attribute(u"rel"_s);
         bool typed = false;
         d.type = node.attribute(u"type"_s, &typed);
         if (node.tag == u"INPUT")

@@ -6,6 +6,7 @@
 #include "search/batchsearch.h"
 #include "search/downloadqueueowner.h"
 #include "search/searchsession.h"
+#include "support/profiles.h"
 #include "support/recordingprompts.h"
 #include "tools/savepathvalues.h"
 
@@ -54,14 +55,15 @@ public:
 };
 
 // The logic of one search window over a given browser, with scripted user answers and short
-// time limits.
+// time limits, working on the service of the given profile.
 struct SearchRig
 {
-    explicit SearchRig(Browser *browser)
+    explicit SearchRig(Browser *browser, const ServiceProfile &profile = legacyProfile())
         : session(new SearchSession(browser, values, prompts, picker, owner)),
           walk(new AddAllWalk(*session)), analysis(new AnalysisCommands(*session)),
           batch(new BatchSearch(*session, *walk))
     {
+        session->setProfile(profile);
         session->limits.pageWaitMs = 5000;
         session->limits.searchPageWaitMs = 5000;
         session->limits.msPerDelaySecond = 10;

@@ -17,6 +17,11 @@ void StaticBrowser::setPage(const QString &address, const QString &html)
     m_pages.insert(address, html);
 }
 
+void StaticBrowser::setStatus(const QString &address, int status)
+{
+    m_statuses.insert(address, status);
+}
+
 void StaticBrowser::show(const QString &address, const QString &html)
 {
     setPage(address, html);
@@ -62,6 +67,7 @@ void StaticBrowser::load(const QString &address, bool record)
 void StaticBrowser::finish(const QString &address)
 {
     m_document = parseHtml(pageFor(address), address);
+    m_status = address == u"about:blank" ? 0 : m_statuses.value(address, 200);
     m_document->setClickHandler([this](const ElementData &e) {
         if (e.tag == u"A" && !e.href.isEmpty() && !e.href.startsWith(u"javascript:"_s))
             load(e.href, true);
@@ -98,6 +104,15 @@ void loadFixtureResultPages(StaticBrowser &browser, const QString &base)
     browser.setPage(base + u"/search3.html"_s, readFixture(u"site/search3.html"_s));
     browser.setPage(base + u"/blocked.html"_s, readFixture(u"site/blocked.html"_s));
     browser.show(base + u"/search"_s, readFixture(u"site/search1.html"_s));
+}
+
+QString loadResearchResultPages(StaticBrowser &browser, const QString &base)
+{
+    const QString first = base + u"/articles?q=wetland&hasLinkToFullText=true&count=20"_s;
+    browser.setPage(first + u"&page=2"_s, readFixture(u"site/cir/list2.html"_s));
+    browser.setPage(first + u"&page=3"_s, readFixture(u"site/cir/list3.html"_s));
+    browser.show(first, readFixture(u"site/cir/list1.html"_s));
+    return first;
 }
 
 } // namespace papyrant::test

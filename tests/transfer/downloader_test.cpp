@@ -4,10 +4,13 @@
 #include "transfer/downloader.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 using namespace papyrant;
 using namespace papyrant::test;
@@ -47,7 +50,7 @@ struct DownloaderRun
 
 } // namespace
 
-TEST(Downloader, PlaceholderAtOnceThenBodyReplacesIt)
+TEST(Downloader, NothingUnderTheNameUntilTheBodyIsWhole)
 {
     ScriptedHttpServer server;
     server.route(
@@ -55,7 +58,7 @@ TEST(Downloader, PlaceholderAtOnceThenBodyReplacesIt)
         Script().delay(100).send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 5"}) + "%PDF-"));
     DownloaderRun run;
     run.downloader.BeginDownload(server.url(QStringLiteral("/f?a=1&amp;b=2 ")), run.path(), {});
-    EXPECT_EQ(readAll(run.path()), QByteArray("\x01\x00", 2));
+    EXPECT_FALSE(QFileInfo::exists(run.path()));
     ASSERT_TRUE(run.waitEnd());
     ASSERT_EQ(run.complete.size(), 1);
     EXPECT_EQ(run.complete[0][0].toLongLong(), 5);
@@ -170,7 +173,7 @@ TEST(Downloader, FallbackFollowsRedirectsAndMissingFolderFailsWithoutNetwork)
     EXPECT_TRUE(untouched.requests().isEmpty());
 }
 
-TEST(Downloader, CancelReportsNothingAndRemovesPlaceholder)
+TEST(Downloader, CancelReportsNothingAndLeavesNothing)
 {
     ScriptedHttpServer server;
     server.route(
@@ -184,4 +187,91 @@ TEST(Downloader, CancelReportsNothingAndRemovesPlaceholder)
     EXPECT_TRUE(run.complete.isEmpty());
     EXPECT_TRUE(run.error.isEmpty());
     EXPECT_TRUE(files(run.dir, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// A link planted at the save name, dangling or to a file elsewhere, is never written through:
+// the finished body does not go where it points, and the link stays as it was.
+TEST(Downloader, ALinkAtTheSaveNameIsNeverWrittenThrough)
+{
+    for (bool dangling : {true, false}) {
+        SCOPED_TRACE(dangling ? "dangling" : "to a file");
+        ScriptedHttpServer server;
+        server.serveBody(QStringLiteral("/f"), "%PDF-1.4 body", "application/pdf");
+        QTemporaryDir outside;
+        const QString victim = outside.filePath(QStringLiteral("victim.pdf"));
+        if (!dangling) {
+            QFile f(victim);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("the user's own");
+        }
+        DownloaderRun run;
+        ASSERT_TRUE(QFile::link(victim, run.path()));
+        run.downloader.BeginDownload(server.url(QStringLiteral("/f")), run.path(), {});
+        ASSERT_TRUE(run.waitEnd());
+        EXPECT_EQ(run.error.size(), 1);
+        EXPECT_EQ(readAll(victim), dangling ? QByteArray() : QByteArray("the user's own"));
+        EXPECT_EQ(files(outside, QDir::Files | QDir::Hidden).size(), dangling ? 0 : 1);
+        EXPECT_EQ(QFileInfo(run.path()).symLinkTarget(), victim);
+        EXPECT_EQ(files(run.dir, QDir::Files | QDir::Hidden | QDir::System),
+                  QStringList{QStringLiteral("a.pdf")});
+    }
+}
+
+// A disk that takes no byte more (the file-size limit at 0): the download fails and leaves no
+// file of any size under the save name, to be taken for the article by the next run.
+TEST(Downloader, AFullDiskLeavesNoFileUnderTheName)
+{
+    ScriptedHttpServer server;
+    server.serveBody(QStringLiteral("/f"), "%PDF-1.4 body", "application/pdf");
+    DownloaderRun run;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit none = saved;
+    none.rlim_cur = 0;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &none), 0);
+    run.downloader.BeginDownload(server.url(QStringLiteral("/f")), run.path(), {});
+    const bool ended = run.waitEnd();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(run.error.size(), 1);
+    EXPECT_TRUE(files(run.dir, QDir::Files | QDir::Hidden | QDir::System).isEmpty());
+}
+
+// What stands at the save name when the body is whole: a file is replaced only when asked
+// ("覆盖"); a leftover of an interrupted run (empty, or the two bytes 01 00) is no article and
+// gives way.
+TEST(Downloader, TheFinishedBodyReplacesOnlyWhatItMay)
+{
+    struct Case
+    {
+        const char *what;
+        QByteArray existing;
+        bool replace;
+        bool completes;
+    };
+    const Case cases[] = {
+        {"a file, kept", "old article", false, false},
+        {"a file, replaced", "old article", true, true},
+        {"an empty leftover", "", false, true},
+        {"a placeholder leftover", QByteArray("\x01\x00", 2), false, true},
+        {"two other bytes", "ab", false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedHttpServer server;
+        server.serveBody(QStringLiteral("/f"), "%PDF-1.4 body", "application/pdf");
+        DownloaderRun run;
+        QFile old(run.path());
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write(c.existing);
+        old.close();
+        run.downloader.setReplaceExisting(c.replace);
+        run.downloader.BeginDownload(server.url(QStringLiteral("/f")), run.path(), {});
+        ASSERT_TRUE(run.waitEnd());
+        EXPECT_EQ(run.complete.size(), c.completes ? 1 : 0);
+        EXPECT_EQ(readAll(run.path()), c.completes ? QByteArray("%PDF-1.4 body") : c.existing);
+        EXPECT_EQ(files(run.dir, QDir::Files | QDir::Hidden).size(), 1);
+    }
 }

@@ -1,8 +1,10 @@
 #include "app/ui/foption.h"
 
 #include "foundation/prompts.h"
+#include "search/serviceprofile.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -116,6 +118,11 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     m_text1->setFixedHeight(m_text1->sizeHint().height());
     label2->setInside(m_text1);
     m_check2 = named<QCheckBox>(this, u"Check2"_s, u"提取网页信息时，提示下载保存路径"_s);
+    auto *label16 = named<QLabel>(this, u"Label16"_s, u"检索服务："_s);
+    m_combo1 = named<QComboBox>(this, u"Combo1"_s);
+    for (const ServiceChoice &choice : ServiceChoices())
+        m_combo1->addItem(choice.name, choice.id);
+    label16->setBuddy(m_combo1);
 
     auto *command1 = named<QPushButton>(this, u"Command1"_s, u"确定"_s);
     command1->setDefault(true);
@@ -138,6 +145,10 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     layout->addSpacing(8);
     layout->addWidget(label2);
     layout->addWidget(m_check2);
+    auto *service = new QHBoxLayout;
+    service->addWidget(label16);
+    service->addWidget(m_combo1, 1);
+    layout->addLayout(service);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(command1);
@@ -152,6 +163,11 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     m_option2->setChecked(form.method == 2);
     m_text1->setText(form.sizeLimitText);
     m_check2->setChecked(form.promptSavePath);
+    // A stored service that no profile has any more shows as the default one.
+    int chosen = m_combo1->findData(form.serviceProfile);
+    if (chosen < 0)
+        chosen = m_combo1->findData(DefaultServiceProfileId());
+    m_combo1->setCurrentIndex(qMax(chosen, 0));
 
     connect(command1, &QPushButton::clicked, this, &FOption::command1Click);
     connect(command2, &QPushButton::clicked, this, &QDialog::reject);
@@ -166,6 +182,7 @@ void FOption::command1Click()
     form.proxyPort = m_text8->text();
     form.sizeLimitText = m_text1->text();
     form.promptSavePath = m_check2->isChecked();
+    form.serviceProfile = m_combo1->currentData().toString();
     const std::optional<OptionValues> saved = SaveOptions(form, m_current, m_prompts);
     if (!saved) {
         m_text1->setFocus();

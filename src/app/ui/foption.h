@@ -6,6 +6,7 @@
 #include <functional>
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QRadioButton;
 
@@ -13,8 +14,9 @@ namespace papyrant {
 
 class Prompts;
 
-// The options dialog: download method, proxy, size limit of downloads, and whether extracting
-// result pages first asks for the save folder. Created for each show and shown modally.
+// The options dialog: download method, proxy, size limit of downloads, whether extracting
+// result pages first asks for the save folder, and the literature service searched. Created for
+// each show and shown modally.
 class FOption : public QDialog
 {
     Q_OBJECT
@@ -37,6 +39,7 @@ private:
     QLineEdit *m_text1 = nullptr;
     QLineEdit *m_text6 = nullptr;
     QLineEdit *m_text8 = nullptr;
+    QComboBox *m_combo1 = nullptr;
 };
 
 } // namespace papyrant

@@ -11,8 +11,11 @@
 #include "download/methodone.h"
 #include "download/ui/ffiledownload.h"
 #include "foundation/programvalues.h"
+#include "foundation/settings.h"
 #include "foundation/systeminfo.h"
 #include "foundation/ui/qtprompts.h"
+#include "search/searchsession.h"
+#include "search/serviceprofile.h"
 #include "search/ui/fwebsearch.h"
 #include "tools/ui/fiecache.h"
 #include "tools/ui/fselefilesavepath.h"
@@ -189,6 +192,11 @@ void ProgramWindows::applyOptions(const OptionValues &values)
 {
     setMaxFileSizeMB(values.maxFileSizeMB);
     m_savePath.PromptSavePathOnExtract = values.promptSavePathOnExtract;
+    // The search window reads the chosen service's rules, as the file has them now, from its
+    // next page on.
+    if (FWebSearch *search = searchWindow())
+        search->session().setProfile(
+            LoadServiceProfiles(settingsFolder()).chosen(values.serviceProfile));
     if (FFileDownload *download = downloadWindow()) {
         download->setDownloadMethod(values.downloadMethod);
         download->setProxy(values.proxy);

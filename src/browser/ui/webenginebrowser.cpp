@@ -152,8 +152,9 @@ WebEngineBrowser::WebEngineBrowser(QWebEngineProfile *profile, QObject *parent) 
         emit NewWindow(url.toString(QUrl::FullyEncoded));
         m_page->load(url);
     });
-    connect(m_page, &QWebEnginePage::loadStarted, this, &WebEngineBrowser::onLoadStarted);
-    connect(m_page, &QWebEnginePage::loadFinished, this, &WebEngineBrowser::onLoadFinished);
+    // The engine announces a load's start and end twice, the second time (loadingChanged) with
+    // the status of the page's answer; the page wait ends there, when the status is known.
+    connect(m_page, &QWebEnginePage::loadingChanged, this, &WebEngineBrowser::onLoadingChanged);
     connect(m_page, &QWebEnginePage::titleChanged, this, &Browser::TitleChange);
     connect(m_page, &QWebEnginePage::linkHovered, this, &Browser::StatusTextChange);
     // A page cannot close the browser: the request is refused, only reported.
@@ -258,7 +259,28 @@ void WebEngineBrowser::onLoadStarted()
     m_busy = true;
 }
 
-void WebEngineBrowser::onLoadFinished(bool)
+void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo &info)
+{
+    // The status of the page's own answer comes in the HTTP-status domain, 200 included; a load
+    // that failed before any answer ends in another domain.
+    switch (info.status()) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+        m_httpStatus = 0;
+        onLoadStarted();
+        return;
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+        if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain)
+            m_httpStatus = info.errorCode();
+        else if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
+            m_httpStatus = -1;
+        break;
+    case QWebEngineLoadingInfo::LoadStoppedStatus: break;
+    }
+    onLoadFinished();
+}
+
+void WebEngineBrowser::onLoadFinished()
 {
     // A failed load ends the wait for it as well: the page on show is whatever the engine shows.
     m_clickGrace.stop();

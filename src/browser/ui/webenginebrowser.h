@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QVariant>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -67,6 +68,7 @@ public:
     void setSilent(bool silent) override;
     std::shared_ptr<papyrant::Document> Document() override;
     QString URL() const override;
+    int HttpStatus() const override { return m_httpStatus; }
 
     // Runs a script in the page, in a world of its own that page scripts cannot reach, and
     // waits for its value (nested event loop, no spinning). Invalid after the time limit, or
@@ -83,7 +85,8 @@ public:
 
 private:
     void onLoadStarted();
-    void onLoadFinished(bool ok);
+    void onLoadFinished();
+    void onLoadingChanged(const QWebEngineLoadingInfo &info);
 
     QPointer<QWebEngineView> m_view;
     QPointer<BrowserPage> m_page;
@@ -91,6 +94,7 @@ private:
     bool m_loading = false; // between the engine's load start and load end
     bool m_everLoaded = false;
     QUrl m_loadedUrl;
+    int m_httpStatus = 0;
     int m_scriptTimeoutMs = 15000;
     QTimer m_clickGrace;
 };

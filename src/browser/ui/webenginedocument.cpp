@@ -24,7 +24,7 @@ if (!R) {
 var SLOT = 1048576;
 function attr(e, n) { var v = e.getAttribute(n); return v === null ? '' : v; }
 function rec(e, t, f, parent, handle) {
-    var title = '', name = '', type = '', id = '', value = '', text = '', href = '';
+    var title = '', name = '', type = '', id = '', value = '', text = '', href = '', rel = '';
     if (f & 4) {
         var typed = t === 'INPUT' || t === 'BUTTON' || t === 'SELECT' || t === 'TEXTAREA';
         title = attr(e, 'title');
@@ -32,10 +32,11 @@ function rec(e, t, f, parent, handle) {
         type = typed ? String(e.type) : attr(e, 'type');
         id = e.id || '';
         value = typed || t === 'OPTION' ? String(e.value) : attr(e, 'value');
+        rel = attr(e, 'rel');
     }
     if (f & 1) text = typeof e.innerText === 'string' ? e.innerText : (e.textContent || '');
     if (f & 2) href = typeof e.href === 'string' ? e.href : '';
-    return [t, attr(e, 'class'), title, name, type, id, value, text, href, parent, handle];
+    return [t, attr(e, 'class'), title, name, type, id, value, text, href, parent, handle, rel];
 }
 // Records of the elements (kept in the registry for later clicks), with the index of each one's
 // nearest ancestor among them when asked.
@@ -137,6 +138,7 @@ Answer readAnswer(const QVariant &value)
         d.href = r.at(8).toString();
         d.parent = r.at(9).toInt(-1);
         d.handle = r.at(10).toInteger(-1);
+        d.rel = r.at(11).toString();
         answer.elements.append(std::move(d));
     }
     return answer;

@@ -132,8 +132,9 @@ void FFileDownload::buildMenus()
     command(tools, u"menu检查文件是否存在"_s, u"检查文件是否存在"_s,
             [&queue] { 检查文件是否存在(queue); });
     command(tools, u"menu检查并纠正磁盘文件类型"_s, u"检查并纠正磁盘文件类型"_s,
-            [&queue, &prompts, scheduler] {
-                检查并纠正磁盘文件类型(queue, prompts, scheduler->downloadsActive());
+            [this, &queue, &prompts, scheduler] {
+                检查并纠正磁盘文件类型(queue, prompts, scheduler->downloadsActive(),
+                                       m_session->options.sameName, &m_session->names);
             });
     tools->addSeparator();
     std::function<void()> clearCache;

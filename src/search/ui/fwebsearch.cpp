@@ -14,6 +14,7 @@
 #include "search/searchfiles.h"
 #include "search/searchsession.h"
 #include "search/serviceaddress.h"
+#include "search/serviceprofile.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -227,8 +228,14 @@ void FWebSearch::buildControls()
     m_statusText->setObjectName(QStringLiteral("StatusBar1Panel2"));
     m_statusText->setTextFormat(Qt::PlainText);
     m_statusText->setMinimumWidth(1); // a long address must not widen the window
+    // The service worked on, or why the last page read gave nothing. A panel of its own: the
+    // browser's texts (the link under the mouse) would wipe it out in the second one.
+    m_serviceText = new QLabel(statusBar1);
+    m_serviceText->setObjectName(QStringLiteral("StatusBar1Panel3"));
+    m_serviceText->setTextFormat(Qt::PlainText);
     statusBar1->addWidget(panel1);
     statusBar1->addWidget(m_statusText, 1);
+    statusBar1->addPermanentWidget(m_serviceText);
     setStatusBar(statusBar1);
 
     setMinimumSize(twips(9000), twips(5000));
@@ -248,7 +255,8 @@ void FWebSearch::buildMenus()
     browse->setObjectName(QStringLiteral("menu浏览"));
     connect(menuItem(browse, QStringLiteral("menu打开CINII查询首页"),
                      QStringLiteral("打开CINII搜索首页")),
-            &QAction::triggered, this, [this] { m_browser->Navigate(ServiceHomePage()); });
+            &QAction::triggered, this,
+            [this] { m_browser->Navigate(ServiceHomePage(m_session->profile())); });
     connect(menuItem(browse, QStringLiteral("menu打开指定网址"), QStringLiteral("打开指定网址")),
             &QAction::triggered, this, [this] {
                 const std::optional<QString> answer =
@@ -356,6 +364,8 @@ void FWebSearch::wireCommands()
     };
     connect(&s, &SearchSession::countChanged, m_label1,
             [this](int rows) { m_label1->setText(QString::number(rows)); });
+    connect(&s, &SearchSession::noteChanged, this, &FWebSearch::showServiceNote);
+    connect(&s, &SearchSession::profileChanged, this, &FWebSearch::showServiceNote);
     connect(&s, &SearchSession::autoSizeColumns, this, [this] {
         for (int c = 0; c < m_session->list().columnCount(); ++c)
             m_listView1->resizeColumnToContents(c);
@@ -424,7 +434,10 @@ void FWebSearch::load()
         m_combo1->addItem(QString::number(i));
     m_combo1->setCurrentText(QStringLiteral("0"));
     m_combo1->setCurrentText(GetSetting(setting::PageDelay));
-    m_browser->Navigate(ServiceHomePage());
+    const ServiceProfiles profiles = LoadServiceProfiles(settingsFolder());
+    m_session->setProfile(profiles.chosen(GetSetting(setting::ServiceProfileId)));
+    m_serviceText->setToolTip(profiles.error);
+    m_browser->Navigate(ServiceHomePage(m_session->profile()));
 
     const QRect screen = QApplication::primaryScreen()->availableGeometry();
     resize(qMin(1100, screen.width() * 9 / 10), qMin(780, screen.height() * 9 / 10));
@@ -432,6 +445,25 @@ void FWebSearch::load()
     const int room =
         height() - menuBar()->sizeHint().height() - statusBar()->sizeHint().height() - 40;
     m_picBar->setSizes({room * 3 / 5, room * 2 / 5});
+    m_profileFault = profiles.error;
+}
+
+void FWebSearch::setVisible(bool visible)
+{
+    QMainWindow::setVisible(visible);
+    // A faulty profile file is left out as a whole: said once, over the window the user has
+    // just opened, never from a page load or a timer.
+    if (visible && !m_profileFault.isEmpty())
+        m_prompts.message(std::exchange(m_profileFault, {}), Prompts::Icon::Warning);
+}
+
+void FWebSearch::showServiceNote()
+{
+    const QString note = m_session->note();
+    m_serviceText->setText(note.isEmpty() ? QStringLiteral("检索服务：") + m_session->profile().name
+                                          : note);
+    m_serviceText->setStyleSheet(note.isEmpty() ? QString()
+                                                : QStringLiteral("QLabel { color: #b00000; }"));
 }
 
 QList<int> FWebSearch::selectedPositions() const

@@ -47,8 +47,10 @@ struct SearchWindowCalls
 };
 
 // The search window fWebSearch: the embedded browser above the splitter, the search list and
-// the commands below it. The commands themselves are SearchSession's and its command objects';
-// this window builds the controls and wires them. It is deleted when it closes.
+// the commands below it. It works on the service of the profile chosen in the options, and its
+// status bar names that service, or says why the last page read gave nothing. The commands
+// themselves are SearchSession's and its command objects'; this window builds the controls and
+// wires them. It is deleted when it closes.
 class FWebSearch : public QMainWindow
 {
     Q_OBJECT
@@ -66,6 +68,8 @@ public:
     WebEngineBrowser *browser() const { return m_browser; }
     // True once the window has been closed (it is deleted soon after).
     bool isClosed() const { return m_closed; }
+    // Shows the window; the first time, says that the profile file was left out, if it was.
+    void setVisible(bool visible) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -83,6 +87,7 @@ private:
     void splitterReleased();
     void centreProgressPanel();
     void saveSettings();
+    void showServiceNote();
 
     Prompts &m_prompts;
     SearchWindowCalls m_calls;
@@ -92,6 +97,7 @@ private:
     AnalysisCommands *m_analysis = nullptr;
     BatchSearch *m_batch = nullptr;
     bool m_closed = false;
+    QString m_profileFault; // the profile file's fault, until it has been said
 
     QSplitter *m_picBar = nullptr;
     QWidget *m_picPanWeb = nullptr;
@@ -112,6 +118,7 @@ private:
     QPushButton *m_command1 = nullptr;
     QLineEdit *m_text2 = nullptr;
     QLabel *m_statusText = nullptr;
+    QLabel *m_serviceText = nullptr;
     QMenu *m_menu清除 = nullptr;
     QMenu *m_menu加入 = nullptr;
 };

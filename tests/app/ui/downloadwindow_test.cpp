@@ -829,12 +829,14 @@ TEST(DownloadWindow, EveryMenuItemReachesItsCommand)
          [&](WindowRig &r) {
              r.add(u"a"_s, QueueRow::Finished, u"htm"_s);
              file(r, u"a.htm"_s);
+             r.window->session().fileCommitted(1, r.folder() + u"a.htm"_s);
          },
          [](WindowRig &r) { EXPECT_FALSE(QFile::exists(r.folder() + u"a.htm"_s)); }},
         {u"menu删除出错项",
          [&](WindowRig &r) {
              r.add(u"a"_s, QueueRow::Failed);
              file(r, u"a.pdf"_s);
+             r.window->session().fileCommitted(1, r.folder() + u"a.pdf"_s);
          },
          [](WindowRig &r) { EXPECT_FALSE(QFile::exists(r.folder() + u"a.pdf"_s)); }},
         {u"menu打开下载文件",

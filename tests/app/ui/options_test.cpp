@@ -6,6 +6,7 @@
 #include "support/tempsettings.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -60,6 +61,8 @@ TEST(Options, ShowsTheValuesAndSavesEveryControl)
         EXPECT_FALSE(o.child<QCheckBox>(u"Check1"_s)->isChecked());
         EXPECT_EQ(o.child<QLineEdit>(u"Text1"_s)->text(), u"10"_s);
         EXPECT_TRUE(o.child<QCheckBox>(u"Check2"_s)->isChecked());
+        EXPECT_EQ(o.child<QLabel>(u"Label16"_s)->text(), u"检索服务："_s);
+        EXPECT_EQ(o.child<QComboBox>(u"Combo1"_s)->currentText(), u"CiNii Research"_s);
         // The proxy boxes can be edited whether the proxy is on or not.
         EXPECT_TRUE(o.child<QLineEdit>(u"Text6"_s)->isEnabled());
 
@@ -83,6 +86,7 @@ TEST(Options, ShowsTheValuesAndSavesEveryControl)
     EXPECT_EQ(stored(setting::ProxyPort), u"3128"_s);
     EXPECT_EQ(stored(setting::MaxFileSizeMB), u"2.5"_s);
     EXPECT_EQ(stored(setting::PromptSavePathOnExtract), u"0"_s);
+    EXPECT_EQ(stored(setting::ServiceProfileId), u"cinii-research"_s);
 
     // Read back, then "关闭" after editing changes nothing.
     Options again(LoadOptionValues());
@@ -153,4 +157,15 @@ TEST(Options, ASizeLimitThatIsNoNumberIsRefusedBeforeAnythingIsStored)
     }
     EXPECT_EQ(ParseSizeLimit(u" 12 "_s), 12.0);
     EXPECT_EQ(SizeLimitText(10), u"10"_s);
+}
+
+TEST(Options, AServiceNoProfileHasAnyMoreShowsAsTheDefault)
+{
+    TempSettings settings;
+    OptionValues values = LoadOptionValues();
+    values.serviceProfile = u"a profile file since removed"_s;
+    Options o(values);
+    EXPECT_EQ(o.child<QComboBox>(u"Combo1"_s)->currentData().toString(), u"cinii-research"_s);
+    o.press(u"Command1"_s);
+    EXPECT_EQ(stored(setting::ServiceProfileId), u"cinii-research"_s);
 }

@@ -7,6 +7,7 @@
 #include "foundation/programvalues.h"
 #include "foundation/settings.h"
 #include "foundation/systeminfo.h"
+#include "search/searchsession.h"
 #include "search/serviceaddress.h"
 #include "search/ui/fwebsearch.h"
 #include "support/fixturesite.h"
@@ -103,7 +104,10 @@ TEST_F(Program, Command1HidesTheCoverAndClosingTheSearchWindowBringsItBack)
     EXPECT_FALSE(cover()->isVisible());
     EXPECT_TRUE(search->isVisible());
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return search->browser()->URL() == ServiceHomePage() && !search->browser()->Busy(); },
+        [&] {
+            return search->browser()->URL() == ServiceHomePage(search->session().profile())
+                   && !search->browser()->Busy();
+        },
         pageLimitMs));
     EXPECT_TRUE(search->windowIcon().cacheKey() != 0 && !search->windowIcon().isNull());
 

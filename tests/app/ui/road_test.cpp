@@ -1,8 +1,8 @@
 // labels: gui browser
-// The whole road in the real program objects, as main() makes them: from the cover, a keyword
-// searched on the local stand-in for the service, every result page collected, the rows handed
-// to the download window, downloaded and named, a login for the full text behind one, a batch of
-// two keywords, and the way out.
+// The whole road in the real program objects, as main() makes them, once for each service: from
+// the cover, a keyword searched on the local stand-in for the service, every result page
+// collected, the rows handed to the download window, downloaded and named, a login for the full
+// text behind one, a batch of two keywords, and the way out.
 #include "app/ui/fcover.h"
 #include "app/ui/programwindows.h"
 #include "browser/ui/webenginebrowser.h"
@@ -16,6 +16,7 @@
 #include "search/ui/fwebsearch.h"
 #include "support/findchild.h"
 #include "support/fixturesite.h"
+#include "support/profiles.h"
 #include "support/recordingprompts.h"
 #include "support/tempsettings.h"
 
@@ -63,14 +64,66 @@ QByteArray head(const QString &path, int bytes)
     return file.open(QIODevice::ReadOnly) ? file.read(bytes) : QByteArray();
 }
 
+// What differs between the services on the same road.
+struct Service
+{
+    const char *name;
+    QString profile;
+    QString box, button;  // the home page's search form
+    QStringList files;    // the save folder after the first download
+    QString behindLogin;  // the full text that answers a login page
+    QString loginWebPage; // its file before the login, then as a PDF
+    QString loginPdf;
+    QString marshPage; // the batch's second keyword
+    QString marshLink;
+};
+
+class Road : public ::testing::TestWithParam<Service>
+{};
+
+const Service services[] = {
+    {"CiNiiArticles",
+     u"cinii-articles"_s,
+     u"q"_s,
+     u"go"_s,
+     {u"Page one second article.PDF"_s, u"Page one, first article.PDF"_s,
+      u"Page three, only article.PDF"_s, u"Page two  second article.htm"_s,
+      u"Page two, first article.PDF"_s},
+     u"/pdf/202.pdf"_s,
+     u"Page two  second article.htm"_s,
+     u"Page two  second article.pdf"_s,
+     u"other1.html"_s,
+     u"/pdf/401.pdf"_s},
+    // Today's rows are typed LINK: each file takes its true type from its first bytes, and a
+    // landing page stays a web page.
+    {"CiNiiResearch",
+     u"cinii-research"_s,
+     u"cq"_s,
+     u"cgo"_s,
+     {u"Page one second article.htm"_s, u"Page one, first article.pdf"_s,
+      u"Page three, only article.pdf"_s, u"Page two  second article.htm"_s,
+      u"Page two, first article.pdf"_s},
+     u"/pdf/602.pdf"_s,
+     u"Page two  second article.htm"_s,
+     u"Page two  second article.pdf"_s,
+     u"cir/other1.html"_s,
+     u"/pdf/801.pdf"_s},
+};
+
 } // namespace
 
-TEST(Road, FromAKeywordToFilesOnDiskAndBackToTheCover)
+INSTANTIATE_TEST_SUITE_P(EachService, Road, ::testing::ValuesIn(services),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_P(Road, FromAKeywordToFilesOnDiskAndBackToTheCover)
 {
+    const Service &service = GetParam();
     TempSettings settings;
+    SaveSetting(setting::ServiceProfileId, service.profile);
     FixtureSite site;
-    site.routeKeyword(u"marsh"_s, u"other1.html"_s);
-    site.answerLoginPage(u"/pdf/202.pdf"_s); // a full text behind a login
+    const ServiceProfile &profile = builtInProfile(service.profile);
+    site.routeKeyword(u"marsh"_s, service.marshPage, profile);
+    site.answerLoginPage(service.behindLogin); // a full text behind a login
     QTemporaryDir downloads;
     const QString folder = downloads.path() + u"/papers/"_s;
     RecordingPrompts prompts;
@@ -85,11 +138,13 @@ TEST(Road, FromAKeywordToFilesOnDiskAndBackToTheCover)
     EXPECT_FALSE(windows.cover()->isVisible());
     WebEngineBrowser *browser = search->browser();
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return browser->URL() == ServiceHomePage() && !browser->Busy(); }, pageLimitMs));
+        [&] { return browser->URL() == ServiceHomePage(profile) && !browser->Busy(); },
+        pageLimitMs));
+    EXPECT_EQ(search->session().profile().id, service.profile);
 
     // 2. A keyword typed into the service's form; "加入全部到列表" walks every page.
-    browser->Document()->getElementById(u"q"_s).setValue(u"wetland"_s);
-    browser->Document()->getElementById(u"go"_s).click();
+    browser->Document()->getElementById(service.box).setValue(u"wetland"_s);
+    browser->Document()->getElementById(service.button).click();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return browser->URL().contains(u"q=wetland"_s) && !browser->Busy(); }, pageLimitMs));
     child<QComboBox>(search, u"Combo1"_s)->setCurrentText(u"0"_s);
@@ -125,11 +180,7 @@ TEST(Road, FromAKeywordToFilesOnDiskAndBackToTheCover)
         << queue.ShowQueueCounts().toStdString();
     QStringList files = QDir(folder).entryList(QDir::Files);
     files.sort();
-    EXPECT_EQ(files,
-              QStringList({u"Page one second article.PDF"_s, u"Page one, first article.PDF"_s,
-                           u"Page three, only article.PDF"_s, u"Page two  second article.htm"_s,
-                           u"Page two, first article.PDF"_s}))
-        << files.join(u" | "_s).toStdString();
+    EXPECT_EQ(files, service.files) << files.join(u" | "_s).toStdString();
     for (const QString &file : files)
         EXPECT_EQ(head(folder + file, 5),
                   file.endsWith(u".htm"_s) ? QByteArray("<!DOC") : QByteArray("%PDF-"))
@@ -149,8 +200,8 @@ TEST(Road, FromAKeywordToFilesOnDiskAndBackToTheCover)
     QTest::mouseClick(child<QPushButton>(download, u"Command4"_s), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return queue.统计未下载项数目() == 0 && !download->scheduler().isOn(); }, 30000));
-    EXPECT_EQ(head(folder + u"Page two  second article.pdf"_s, 5), QByteArray("%PDF-"));
-    EXPECT_FALSE(QFile::exists(folder + u"Page two  second article.htm"_s));
+    EXPECT_EQ(head(folder + service.loginPdf, 5), QByteArray("%PDF-"));
+    EXPECT_FALSE(QFile::exists(folder + service.loginWebPage));
 
     // 6. A batch of two keywords from Text1: the second one's rows join the list.
     child<QPlainTextEdit>(search, u"Text1"_s)->setPlainText(u"wetland\n\nmarsh\n"_s);
@@ -159,11 +210,12 @@ TEST(Road, FromAKeywordToFilesOnDiskAndBackToTheCover)
     EXPECT_EQ(pickers, 2);
     EXPECT_EQ(child<QLineEdit>(search, u"Text2"_s)->text(), u"wetland(pdf) marsh(pdf) "_s);
     EXPECT_EQ(list.count(), 7);
-    EXPECT_EQ(list.at(5).Link, site.url(u"/pdf/401.pdf"_s));
+    EXPECT_EQ(list.at(5).Link, site.url(service.marshLink));
     EXPECT_EQ(list.at(6).Title, u"Marsh soils, second study"_s);
     EXPECT_EQ(child<QLabel>(search, u"Label1"_s)->text(), u"7"_s);
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return browser->URL() == ServiceHomePage() && !browser->Busy(); }, pageLimitMs));
+        [&] { return browser->URL() == ServiceHomePage(profile) && !browser->Busy(); },
+        pageLimitMs));
     // The search window's browser knows the login made in the download window's.
     const QList<RecordedRequest> requests = site.server().requests();
     const auto marsh = std::find_if(requests.begin(), requests.end(), [](const RecordedRequest &r) {

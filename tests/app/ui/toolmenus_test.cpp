@@ -6,6 +6,7 @@
 #include "download/methodone.h"
 #include "download/ui/ffiledownload.h"
 #include "foundation/settings.h"
+#include "search/searchsession.h"
 #include "search/ui/fwebsearch.h"
 #include "support/findchild.h"
 #include "support/openerlog.h"
@@ -183,13 +184,28 @@ TEST(ToolMenus, TheSearchWindowReachesTheSameTools)
     ASSERT_TRUE(search);
     EXPECT_EQ(program.windows.savePath().PromptSavePathOnExtract, 1);
 
+    auto *service = child<QLabel>(search, u"StatusBar1Panel3"_s);
+    EXPECT_EQ(service->text(), u"检索服务：CiNii Research"_s); // a new install
     program.triggerModal(search, u"menu设置"_s, [](QWidget *dialog) {
         EXPECT_EQ(dialog->objectName(), u"fOption"_s);
         child<QCheckBox>(dialog, u"Check2"_s)->click();
+        auto *services = child<QComboBox>(dialog, u"Combo1"_s);
+        EXPECT_EQ(services->currentText(), u"CiNii Research"_s);
+        ASSERT_EQ(services->count(), 2);
+        services->setCurrentIndex(services->findText(u"CiNii Articles（旧版页面）"_s));
         QTest::mouseClick(child<QPushButton>(dialog, u"Command1"_s), Qt::LeftButton);
     });
-    // The search window asks for the save folder by the new choice from its next extraction.
+    // The search window asks for the save folder by the new choice from its next extraction,
+    // and reads the other service's pages.
     EXPECT_EQ(program.windows.savePath().PromptSavePathOnExtract, 0);
+    EXPECT_EQ(search->session().profile().id, u"cinii-articles"_s);
+    EXPECT_EQ(GetSetting(setting::ServiceProfileId), u"cinii-articles"_s);
+    EXPECT_EQ(service->text(), u"检索服务：CiNii Articles（旧版页面）"_s);
+    program.triggerModal(search, u"menu设置"_s, [](QWidget *dialog) {
+        EXPECT_EQ(child<QComboBox>(dialog, u"Combo1"_s)->currentText(),
+                  u"CiNii Articles（旧版页面）"_s);
+        QTest::mouseClick(child<QPushButton>(dialog, u"Command2"_s), Qt::LeftButton);
+    });
 
     program.triggerModal(search, u"menu查看IE浏览器缓存"_s, [](QWidget *dialog) {
         EXPECT_EQ(dialog->objectName(), u"fIEcache"_s);

@@ -2,6 +2,7 @@
 #include "browser/ui/webenginebrowser.h"
 #include "foundation/settings.h"
 #include "search/serviceaddress.h"
+#include "search/serviceprofile.h"
 #include "search/ui/fwebsearch.h"
 #include "support/fixturesite.h"
 #include "support/searchrig.h"
@@ -10,6 +11,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,12 +50,14 @@ protected:
     FakeQueueOwner owner;
     int coverCalls = 0;
     QPointer<FWebSearch> window;
+    QString service = legacyProfile().id; // the options' choice the window loads
 
     void TearDown() override { delete window.data(); }
 
     FWebSearch *open(SearchWindowCalls calls = {})
     {
         calls.showCoverIfNoDownloadWindow = [this] { ++coverCalls; };
+        SaveSetting(setting::ServiceProfileId, service);
         window = new FWebSearch(values, prompts, picker, owner, std::move(calls), &profile);
         window->show();
         return window;
@@ -106,7 +110,7 @@ TEST_F(SearchWindow, LoadsItsControlsSettingsAndTheServiceHomePage)
     EXPECT_FALSE(action(u"menu查看IE浏览器缓存"_s)->isEnabled());
     ASSERT_TRUE(action(u"menu全部加入"_s));
 
-    EXPECT_TRUE(settlesAt(ServiceHomePage()));
+    EXPECT_TRUE(settlesAt(ServiceHomePage(legacyProfile())));
     window->resize(100, 100); // below 9000 x 5000 twips
     EXPECT_EQ(window->size(), QSize(600, 333));
 }
@@ -116,7 +120,7 @@ TEST_F(SearchWindow, ButtonsDriveTheWalkTheHandOverAndTheExport)
     open();
     window->session().limits.msPerDelaySecond = 10;
     find<QComboBox>(u"Combo1"_s)->setCurrentText(u"1"_s);
-    window->browser()->Navigate(ServiceSearchPage(u"wetland"_s));
+    window->browser()->Navigate(ServiceSearchPage(legacyProfile(), u"wetland"_s));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             return window->browser()->URL().contains(u"/search?q=wetland"_s)
@@ -180,7 +184,7 @@ TEST_F(SearchWindow, ClosingDuringAnAddAllWalkEndsTheWalk)
     open();
     window->session().limits.msPerDelaySecond = 1000;
     find<QComboBox>(u"Combo1"_s)->setCurrentText(u"120"_s);
-    window->browser()->Navigate(ServiceSearchPage(u"wetland"_s));
+    window->browser()->Navigate(ServiceSearchPage(legacyProfile(), u"wetland"_s));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             return window->browser()->URL().contains(u"wetland"_s) && !window->browser()->Busy();
@@ -238,4 +242,106 @@ TEST_F(SearchWindow, ABarDroppedIntoTheBottomStripGoesBackToFourFifths)
     QTest::mouseMove(bar, grip - QPoint(0, 100));
     QTest::mouseRelease(bar, Qt::LeftButton, {}, grip - QPoint(0, 100));
     EXPECT_NEAR(splitter->sizes().at(0), room * 4 / 5 - 100, 2);
+}
+
+TEST_F(SearchWindow, WalksTodaysServiceByPageNumbersAndSaysWhyAPageGaveNothing)
+{
+    service = researchProfile().id;
+    open();
+    window->session().limits.msPerDelaySecond = 10;
+    find<QComboBox>(u"Combo1"_s)->setCurrentText(u"1"_s);
+    auto *note = find<QLabel>(u"StatusBar1Panel3"_s);
+    EXPECT_EQ(note->text(), u"检索服务：CiNii Research"_s);
+    EXPECT_EQ(window->windowTitle(), u"CINII页面数据检索分析-澄川文献管家"_s);
+    ASSERT_TRUE(settlesAt(ServiceHomePage(researchProfile())));
+
+    // The search typed into the service's own form, then "加入全部到列表".
+    window->browser()->Document()->getElementById(u"cq"_s).setValue(u"wetland"_s);
+    window->browser()->Document()->getElementById(u"cgo"_s).click();
+    const QString first = site.url(u"/articles?q=wetland&hasLinkToFullText=true&count=20"_s);
+    ASSERT_TRUE(settlesAt(first));
+    click(u"Command4"_s);
+    EXPECT_EQ(find<QLabel>(u"Label1"_s)->text(), u"5"_s);
+    EXPECT_EQ(window->browser()->URL(), first + u"&page=3"_s);
+    EXPECT_EQ(window->session().list().at(4).Link, site.url(u"/pdf/701.pdf"_s));
+    EXPECT_EQ(window->session().list().at(4).Type, u"LINK"_s);
+    QStringList asked;
+    for (const RecordedRequest &r : site.server().requests()) {
+        if (r.path == "/articles")
+            asked << QString::fromUtf8(r.target);
+    }
+    EXPECT_EQ(asked.size(), 3);
+    EXPECT_TRUE(asked.last().endsWith(u"&page=3"_s));
+    EXPECT_EQ(note->text(), u"检索服务：CiNii Research"_s);
+
+    // A search address that answers without the hit count: the service refuses.
+    site.routeKeyword(u"busy"_s, u"cir/interstitial.html"_s, researchProfile());
+    window->browser()->Navigate(ServiceSearchPage(researchProfile(), u"busy"_s));
+    ASSERT_TRUE(settlesAt(ServiceSearchPage(researchProfile(), u"busy"_s)));
+    click(u"Command9"_s);
+    EXPECT_EQ(note->text(),
+              u"检索服务拒绝了访问（页面不是检索结果），已停止。请稍后再试，或加大限速延时"_s);
+    EXPECT_TRUE(window->session().flags().Blocked());
+
+    // A page the entry rule finds nothing on.
+    window->browser()->Navigate(site.url(u"/login.html"_s));
+    ASSERT_TRUE(settlesAt(site.url(u"/login.html"_s)));
+    click(u"Command9"_s);
+    EXPECT_EQ(note->text(), u"本页未找到条目：页面结构与「CiNii Research」配置不符"_s);
+    EXPECT_EQ(find<QLabel>(u"Label1"_s)->text(), u"5"_s);
+    EXPECT_TRUE(prompts.shown.isEmpty());
+}
+
+TEST_F(SearchWindow, AProfileFileInTheSettingsFolderChangesTheRulesWithoutARebuild)
+{
+    service = researchProfile().id;
+    ASSERT_TRUE(QDir().mkpath(settingsFolder()));
+    QFile file(QDir(settingsFolder()).filePath(ServiceProfileFileName()));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(
+        R"({"profiles": [{"id": "cinii-research", "entry": {"classWords": ["resultitem"]}}]})");
+    file.close();
+    // The site has renamed the class of its entries.
+    const QString address = ServiceSearchPage(researchProfile(), u"renamed"_s);
+    site.server().route(
+        address.mid(site.baseUrl().size()),
+        Script::response(200,
+                         readFixture(u"site/cir/list1.html"_s)
+                             .replace(u"\"listitem xfolkentry\""_s, u"\"resultitem\""_s)
+                             .toUtf8(),
+                         "text/html; charset=utf-8"));
+    open();
+    window->browser()->Navigate(address);
+    ASSERT_TRUE(settlesAt(address));
+    click(u"Command9"_s);
+    ASSERT_EQ(window->session().list().count(), 2);
+    EXPECT_EQ(window->session().list().at(0).Title, u"Page one, first article"_s);
+    EXPECT_TRUE(prompts.shown.isEmpty()) << prompts.messages().join(u" | "_s).toStdString();
+}
+
+TEST_F(SearchWindow, ABrokenProfileFileIsSaidOnceAtLoadAndTheBuiltInsServe)
+{
+    service = researchProfile().id;
+    ASSERT_TRUE(QDir().mkpath(settingsFolder()));
+    const QString path = QDir(settingsFolder()).filePath(ServiceProfileFileName());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{\"profiles\": [\n  {\"id\": \"cinii-research\",\n   \"entry\": {\"classWords\": "
+               "\"resultitem\"}}]}");
+    file.close();
+    open();
+    ASSERT_EQ(prompts.shown.size(), 1);
+    const QString message = prompts.shown.first().text;
+    EXPECT_EQ(prompts.shown.first().icon, Prompts::Icon::Warning);
+    EXPECT_TRUE(message.contains(QDir::toNativeSeparators(path))) << message.toStdString();
+    EXPECT_TRUE(message.contains(u"第 3 行"_s)) << message.toStdString();
+    EXPECT_EQ(find<QLabel>(u"StatusBar1Panel3"_s)->toolTip(), message);
+
+    // The built-in rules read today's list.
+    const QString address = ServiceSearchPage(researchProfile(), u"wetland"_s);
+    window->browser()->Navigate(address);
+    ASSERT_TRUE(settlesAt(address));
+    click(u"Command9"_s);
+    EXPECT_EQ(window->session().list().count(), 2);
+    EXPECT_EQ(prompts.shown.size(), 1); // said once, at load, and never on the way
 }

@@ -70,7 +70,7 @@ const QStringList allPdfs = {u"/pdf/101.pdf"_s, u"/pdf/102.pdf?a=1&b=2"_s, u"/pd
 // hand-over into the download queue.
 TEST_F(SearchRoad, WalkEveryPageThenHandEveryRowToTheQueue)
 {
-    ASSERT_TRUE(open(ServiceSearchPage(u"wetland"_s)));
+    ASSERT_TRUE(open(ServiceSearchPage(legacyProfile(), u"wetland"_s)));
     const QString firstPage = browser->URL();
     rig->picker.folder = u"/tmp/papers/"_s;
 
@@ -102,7 +102,7 @@ TEST_F(SearchRoad, WalkEveryPageThenHandEveryRowToTheQueue)
 
 TEST_F(SearchRoad, StopDuringTheThrottleWait)
 {
-    ASSERT_TRUE(open(ServiceSearchPage(u"wetland"_s)));
+    ASSERT_TRUE(open(ServiceSearchPage(legacyProfile(), u"wetland"_s)));
     rig->session->limits.msPerDelaySecond = 1000;
     rig->delay = u"120"_s;
     // Stop once page 2 is on show and the walk waits its delay.
@@ -130,7 +130,7 @@ TEST_F(SearchRoad, BatchOfTwoKeywordsWithBlankLines)
     EXPECT_EQ(links().join(u'\n'), siteLinks(allPdfs).join(u'\n'));
     EXPECT_EQ(rig->batch->state(), RunButtonState::Idle);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !browser->Busy(); }, pageLimitMs));
-    EXPECT_EQ(browser->URL(), ServiceHomePage());
+    EXPECT_EQ(browser->URL(), ServiceHomePage(legacyProfile()));
 }
 
 TEST_F(SearchRoad, BatchEndedByTheBlockPage)

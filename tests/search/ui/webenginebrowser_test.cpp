@@ -5,7 +5,9 @@
 #include "search/serviceaddress.h"
 #include "support/fixturesite.h"
 #include "support/htmldocument.h"
+#include "support/profiles.h"
 #include "support/qtprinters.h"
+#include "support/resultpagecases.h"
 #include "transfer/sharednetwork.h"
 
 #include <QNetworkAccessManager>
@@ -77,11 +79,11 @@ QStringList links(const ResultPage &page)
 TEST_F(BrowserTest, WalksTheFixtureSiteByItsNextLinks)
 {
     EXPECT_FALSE(browser->Document()); // nothing loaded yet
-    ASSERT_TRUE(open(ServiceSearchPage(u"wetland"_s)));
+    ASSERT_TRUE(open(ServiceSearchPage(legacyProfile(), u"wetland"_s)));
     EXPECT_TRUE(browser->URL().startsWith(site.url(u"/search?q=wetland"_s)));
     EXPECT_TRUE(browser->URL().endsWith(u"&as_filetype=pdf"_s));
 
-    ResultPage first = ExtractPage(*browser, u"/tmp/papers/"_s);
+    ResultPage first = ExtractPage(*browser, legacyProfile(), u"/tmp/papers/"_s);
     EXPECT_FALSE(first.blocked);
     EXPECT_EQ(links(first),
               QStringList({site.url(u"/pdf/101.pdf"_s), site.url(u"/pdf/102.pdf?a=1&b=2"_s)}));
@@ -112,10 +114,11 @@ TEST_F(BrowserTest, WalksTheFixtureSiteByItsNextLinks)
         EXPECT_EQ(browser->URL(), site.url(expected));
     }
     EXPECT_TRUE(findNext().isNull()); // the last page's link has the wrong class
-    EXPECT_EQ(links(ExtractPage(*browser, {})), QStringList({site.url(u"/pdf/301.pdf"_s)}));
+    EXPECT_EQ(links(ExtractPage(*browser, legacyProfile(), {})),
+              QStringList({site.url(u"/pdf/301.pdf"_s)}));
 
     ASSERT_TRUE(open(site.url(u"/blocked.html"_s)));
-    const ResultPage blocked = ExtractPage(*browser, {});
+    const ResultPage blocked = ExtractPage(*browser, legacyProfile(), {});
     EXPECT_TRUE(blocked.blocked);
     EXPECT_TRUE(blocked.entries.isEmpty());
 }
@@ -125,10 +128,10 @@ TEST_F(BrowserTest, ExtractsTheEdgeCasePageAsTheStaticParserDoes)
     site.server().serveFile(u"/entries.html"_s, fixturePath(u"resultpages/entries.html"_s),
                             "text/html; charset=utf-8");
     ASSERT_TRUE(open(site.url(u"/entries.html"_s)));
-    const ResultPage live = ExtractPage(*browser, {});
+    const ResultPage live = ExtractPage(*browser, legacyProfile(), {});
     const auto parsed =
         test::parseHtml(readFixture(u"resultpages/entries.html"_s), site.url(u"/entries.html"_s));
-    const ResultPage fromText = ParseResultPage(parsed.get(), {});
+    const ResultPage fromText = ParseResultPage(parsed.get(), legacyProfile(), {});
     ASSERT_EQ(live.entries.size(), 5);
     ASSERT_EQ(live.entries.size(), fromText.entries.size());
     for (int i = 0; i < live.entries.size(); ++i) {
@@ -141,10 +144,74 @@ TEST_F(BrowserTest, ExtractsTheEdgeCasePageAsTheStaticParserDoes)
                             fixturePath(u"resultpages/blocked_references.html"_s),
                             "text/html; charset=utf-8");
     ASSERT_TRUE(open(site.url(u"/blocked_references.html"_s)));
-    EXPECT_TRUE(ExtractPage(*browser, {}).blocked);
+    EXPECT_TRUE(ExtractPage(*browser, legacyProfile(), {}).blocked);
     const auto blocked = test::parseHtml(readFixture(u"resultpages/blocked_references.html"_s),
                                          site.url(u"/blocked_references.html"_s));
-    EXPECT_TRUE(ParseResultPage(blocked.get(), {}).blocked);
+    EXPECT_TRUE(ParseResultPage(blocked.get(), legacyProfile(), {}).blocked);
+}
+
+TEST_F(BrowserTest, ReadsTheTableOfPagesAndProfilesAsTheStaticDocumentDoes)
+{
+    for (const ResultPageCase &c : resultPageCases()) {
+        SCOPED_TRACE(c.what);
+        // Several cases share an address: each answer is the server's, never the cache's.
+        site.server().route(c.address, Script::response(c.status, readFixture(c.fixture).toUtf8(),
+                                                        "text/html; charset=utf-8",
+                                                        {"Cache-Control: no-store"}));
+        ASSERT_TRUE(open(u"about:blank"_s));
+        ASSERT_TRUE(open(site.url(c.address)));
+        EXPECT_EQ(browser->HttpStatus(), c.status);
+        const ServiceProfile &profile = builtInProfile(c.profile);
+        const ResultPage page = ExtractPage(*browser, profile, {});
+        QStringList titles, expectedLinks;
+        for (const ResultEntry &e : page.entries) {
+            titles << e.title;
+            EXPECT_EQ(e.type, c.type);
+        }
+        for (const QString &l : c.links)
+            expectedLinks << (l.startsWith(u"http"_s) ? l : site.url(l));
+        EXPECT_EQ(titles, c.titles);
+        EXPECT_EQ(links(page), expectedLinks);
+        EXPECT_EQ(page.nextAddress, c.next.isEmpty() ? QString() : site.url(c.next));
+        EXPECT_EQ(page.blocked, c.blocked);
+        EXPECT_EQ(ResultPageNote(page, profile), c.note);
+    }
+}
+
+TEST_F(BrowserTest, ReportsTheHttpStatusOfThePageOnShowWhenItsLoadEnds)
+{
+    EXPECT_EQ(browser->HttpStatus(), 0); // nothing loaded
+    auto &server = site.server();
+    server.route(u"/status/429"_s,
+                 Script::response(429, "<html><body>slow down</body></html>", "text/html"));
+    server.route(u"/status/503"_s, Script::response(503, {}, "text/html")); // the engine's page
+    server.route(u"/status/moved"_s,
+                 Script::response(302, {}, "text/html", {"Location: /status/429"}));
+    server.route(u"/status/gone"_s,
+                 Script::response(404, "<html><body>gone</body></html>", "text/html"));
+    struct Case
+    {
+        QString address;
+        int status;
+    } cases[] = {
+        {site.url(u"/search3.html"_s), 200},
+        {site.url(u"/status/429"_s), 429},
+        {site.url(u"/status/503"_s), 503},
+        {site.url(u"/status/moved"_s), 429}, // the answer of the page shown, after a redirect
+        {site.url(u"/status/gone"_s), 404},
+        {ScriptedHttpServer::closedPortUrl(u"/x"_s), -1}, // no answer at all
+        {u"about:blank"_s, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.address.toStdString());
+        // Known when the page wait ends: at the page's DocumentComplete.
+        int atComplete = -2;
+        const QMetaObject::Connection seen = QObject::connect(
+            browser.get(), &Browser::DocumentComplete, [&] { atComplete = browser->HttpStatus(); });
+        ASSERT_TRUE(open(c.address));
+        QObject::disconnect(seen);
+        EXPECT_EQ(atComplete, c.status);
+    }
 }
 
 TEST_F(BrowserTest, ReportsNavigationTitleAndOnlyTopLevelCompletion)
@@ -175,7 +242,7 @@ TEST_F(BrowserTest, ReportsNavigationTitleAndOnlyTopLevelCompletion)
     ASSERT_TRUE(blank);
     EXPECT_EQ(blank->URL(), u"about:blank"_s);
     EXPECT_EQ(blank->getElementsByTagName(u"DIV"_s).length(), 0);
-    EXPECT_TRUE(ExtractPage(*browser, {}).entries.isEmpty());
+    EXPECT_TRUE(ExtractPage(*browser, legacyProfile(), {}).entries.isEmpty());
 }
 
 TEST_F(BrowserTest, NewWindowsOpenInTheSameBrowserAndCloseRequestsAreRefused)
@@ -267,7 +334,7 @@ TEST_F(BrowserTest, EveryNavigationEndsBusy)
     // A refused connection still completes, with the engine's error page on show.
     ASSERT_TRUE(open(ScriptedHttpServer::closedPortUrl(u"/nothing"_s)));
     EXPECT_FALSE(browser->Busy());
-    EXPECT_TRUE(ExtractPage(*browser, {}).entries.isEmpty());
+    EXPECT_TRUE(ExtractPage(*browser, legacyProfile(), {}).entries.isEmpty());
 
     // A move to a fragment of the page on show loads nothing and completes at once.
     ASSERT_TRUE(open(site.url(u"/events.html"_s)));
