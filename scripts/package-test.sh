@@ -42,6 +42,17 @@ done
 
 dest=$work/root
 dpkg-deb -x "$deb" "$dest"
+# Every shared library the program links comes from a package it depends on (Qt, gumbo, zlib,
+# brotli...): a library linked from elsewhere would leave an installed program that cannot start.
+depnames=$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/[ |].*//')
+resolved=$(ldd "$dest/usr/bin/papyrant")
+for lib in $(objdump -p "$dest/usr/bin/papyrant" | awk '$1 == "NEEDED" { print $2 }'); do
+    path=$(awk -v lib="$lib" '$1 == lib && $2 == "=>" { print $3 }' <<<"$resolved")
+    [ -n "$path" ] && [ "$path" != "not" ] || fail "$lib is not found on this system"
+    owner=$({ dpkg -S "$path" "/usr$path" "${path#/usr}" 2>/dev/null || true; } | head -1 | sed 's/:.*//')
+    [ -n "$owner" ] || fail "$lib ($path) comes from no installed package"
+    grep -qxF "$owner" <<<"$depnames" || fail "$lib ($owner) is not a dependency"
+done
 desktop=$dest/usr/share/applications/$id.desktop
 desktop-file-validate "$desktop" | grep -v '^.*: hint: ' || true
 desktop-file-validate "$desktop" >/dev/null 2>&1 || fail "the desktop entry is not valid"

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QUrl>
 #include <cstdio>
 #include <cstdlib>
 
@@ -67,6 +68,14 @@ inline void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "the file can be written");
     FUZZ_CHECK(file.write(bytes) == bytes.size(), "the file is written whole");
+}
+
+// An absolute http(s) address with a host, as the engine may fetch it.
+inline bool isHttpAddress(const QString &address)
+{
+    const QUrl url(address, QUrl::StrictMode);
+    return url.isValid() && (url.scheme() == u"http" || url.scheme() == u"https")
+           && !url.host().isEmpty();
 }
 
 inline bool isControl(QChar c)
