@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 #include <QtGlobal>
 #ifdef Q_OS_UNIX
@@ -46,7 +47,8 @@ void prepareApplication()
     QApplication::setWindowIcon(programIcon());
     QApplication::setQuitOnLastWindowClosed(false);
     // The interface is Chinese whatever the locale: Qt's own texts (the buttons of a question,
-    // the file dialogs, the browser's context menu) follow it.
+    // the file dialogs, the browser's context menu) and the dialogs' dates follow it.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     const QString translations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     for (const char *catalogue : {"qtbase_zh_CN", "qtwebengine_zh_CN"}) {
         auto *translator = new QTranslator(qApp);
