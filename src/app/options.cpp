@@ -31,6 +31,7 @@ OptionValues LoadOptionValues()
     values.maxFileSizeMB = GetSettingNumber(setting::MaxFileSizeMB);
     values.promptSavePathOnExtract = GetSettingInt(setting::PromptSavePathOnExtract);
     values.serviceProfile = GetSetting(setting::ServiceProfileId);
+    values.updateSiteRoot = GetSetting(setting::UpdateSiteRoot);
     return values;
 }
 
@@ -45,6 +46,7 @@ OptionForm FormFromValues(const OptionValues &values)
     form.sizeLimitText = SizeLimitText(values.maxFileSizeMB);
     form.promptSavePath = values.promptSavePathOnExtract == 1;
     form.serviceProfile = values.serviceProfile;
+    form.updateSiteRoot = values.updateSiteRoot;
     return form;
 }
 
@@ -105,6 +107,9 @@ std::optional<OptionValues> SaveOptions(const OptionForm &form, const OptionValu
     if (!form.serviceProfile.isEmpty())
         values.serviceProfile = form.serviceProfile;
     SaveSetting(setting::ServiceProfileId, values.serviceProfile);
+
+    values.updateSiteRoot = form.updateSiteRoot.trimmed();
+    SaveSetting(setting::UpdateSiteRoot, values.updateSiteRoot);
     return values;
 }
 

@@ -18,6 +18,7 @@ struct OptionValues
     double maxFileSizeMB = 10;       // MaxFileSizeMB
     int promptSavePathOnExtract = 1; // PromptSavePathOnExtract
     QString serviceProfile;          // the id of the search window's service profile
+    QString updateSiteRoot;          // "更新网址": where the newest version is announced
 };
 
 // A service the options offer: its profile's id and the name the user sees.
@@ -42,6 +43,7 @@ struct OptionForm
     QString sizeLimitText;       // Text1
     bool promptSavePath = false; // Check2
     QString serviceProfile;      // Combo1: the id of the chosen service
+    QString updateSiteRoot;      // Text9
 };
 
 OptionForm FormFromValues(const OptionValues &values);

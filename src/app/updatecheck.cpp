@@ -38,8 +38,7 @@ void OpenProductPage(Prompts &prompts)
 {
     // Without a site of its own the program has no page to show.
     if (UpdateSiteRoot().isEmpty()) {
-        prompts.message(u"没有设置更新网址（设置项 [设置] 更新网址）。"_s,
-                        Prompts::Icon::Information);
+        prompts.message(u"尚未设置更新网址，可在「设置」中填写。"_s, Prompts::Icon::Information);
         return;
     }
     OpenWebPage(LatestVersionPage(), false);

@@ -107,6 +107,8 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     m_text8 = named<QLineEdit>(this, u"Text8"_s);
     m_text8->setMaximumWidth(80);
     auto *label10 = named<QLabel>(this, u"Label10"_s, u"(如：3128 或者 80 等等)"_s);
+    label14->setBuddy(m_text6);
+    label15->setBuddy(m_text8);
 
     // Text1 sits in the gap the caption of Label2 leaves for it.
     auto *label2 = new CaptionWithGap(u"下载文件大小不超过：       MB"_s, this);
@@ -117,12 +119,17 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     m_text1->setFixedWidth(QFontMetrics(m_text1->font()).horizontalAdvance(u"00000.00"_s) + 12);
     m_text1->setFixedHeight(m_text1->sizeHint().height());
     label2->setInside(m_text1);
+    m_text1->setAccessibleName(u"下载文件大小不超过（MB）"_s); // it sits inside its caption
     m_check2 = named<QCheckBox>(this, u"Check2"_s, u"提取网页信息时，提示下载保存路径"_s);
     auto *label16 = named<QLabel>(this, u"Label16"_s, u"检索服务："_s);
     m_combo1 = named<QComboBox>(this, u"Combo1"_s);
     for (const ServiceChoice &choice : ServiceChoices())
         m_combo1->addItem(choice.name, choice.id);
     label16->setBuddy(m_combo1);
+    auto *label17 = named<QLabel>(this, u"Label17"_s, u"更新网址："_s);
+    m_text9 = named<QLineEdit>(this, u"Text9"_s);
+    m_text9->setPlaceholderText(u"https://"_s);
+    label17->setBuddy(m_text9);
 
     auto *command1 = named<QPushButton>(this, u"Command1"_s, u"确定"_s);
     command1->setDefault(true);
@@ -149,6 +156,10 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     service->addWidget(label16);
     service->addWidget(m_combo1, 1);
     layout->addLayout(service);
+    auto *update = new QHBoxLayout;
+    update->addWidget(label17);
+    update->addWidget(m_text9, 1);
+    layout->addLayout(update);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(command1);
@@ -168,6 +179,7 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     if (chosen < 0)
         chosen = m_combo1->findData(DefaultServiceProfileId());
     m_combo1->setCurrentIndex(qMax(chosen, 0));
+    m_text9->setText(form.updateSiteRoot);
 
     connect(command1, &QPushButton::clicked, this, &FOption::command1Click);
     connect(command2, &QPushButton::clicked, this, &QDialog::reject);
@@ -183,6 +195,7 @@ void FOption::command1Click()
     form.sizeLimitText = m_text1->text();
     form.promptSavePath = m_check2->isChecked();
     form.serviceProfile = m_combo1->currentData().toString();
+    form.updateSiteRoot = m_text9->text();
     const std::optional<OptionValues> saved = SaveOptions(form, m_current, m_prompts);
     if (!saved) {
         m_text1->setFocus();

@@ -1,7 +1,9 @@
 // labels: gui
 #include "app/options.h"
 #include "app/ui/foption.h"
+#include "app/updatecheck.h"
 #include "foundation/settings.h"
+#include "support/openerlog.h"
 #include "support/recordingprompts.h"
 #include "support/tempsettings.h"
 
@@ -168,4 +170,33 @@ TEST(Options, AServiceNoProfileHasAnyMoreShowsAsTheDefault)
     EXPECT_EQ(o.child<QComboBox>(u"Combo1"_s)->currentData().toString(), u"cinii-research"_s);
     o.press(u"Command1"_s);
     EXPECT_EQ(stored(setting::ServiceProfileId), u"cinii-research"_s);
+}
+
+// Without an address "最新版本" says where to give one, and the options dialog takes it.
+TEST(Options, TheUpdateAddressIsSetHere)
+{
+    TempSettings settings;
+    OpenerLog opened;
+    RecordingPrompts prompts;
+    OpenProductPage(prompts);
+    ASSERT_EQ(prompts.shown.size(), 1);
+    EXPECT_EQ(prompts.shown[0].text, u"尚未设置更新网址，可在「设置」中填写。"_s);
+    EXPECT_TRUE(opened.desktop.isEmpty());
+
+    {
+        Options o(LoadOptionValues());
+        EXPECT_EQ(o.child<QLineEdit>(u"Text9"_s)->text(), u""_s);
+        o.type(u"Text9"_s, u" https://papyrant.example.org/releases "_s);
+        o.press(u"Command1"_s);
+        ASSERT_EQ(o.applied.size(), 1);
+    }
+    EXPECT_EQ(stored(setting::UpdateSiteRoot), u"https://papyrant.example.org/releases"_s);
+    Options again(LoadOptionValues());
+    EXPECT_EQ(again.child<QLineEdit>(u"Text9"_s)->text(),
+              u"https://papyrant.example.org/releases"_s);
+    OpenProductPage(prompts);
+    EXPECT_EQ(prompts.shown.size(), 1);
+    ASSERT_EQ(opened.desktop.size(), 1);
+    EXPECT_TRUE(
+        opened.desktop[0].toString().startsWith(u"https://papyrant.example.org/releases/"_s));
 }
