@@ -7,14 +7,19 @@
 
 namespace papyrant {
 
+QString ProjectPage()
+{
+    return QStringLiteral(PAPYRANT_HOMEPAGE);
+}
+
 QString MakerSitePage()
 {
-    return QStringLiteral("https://www.") + MakerDomain + u'/';
+    return ProjectPage();
 }
 
 QString PartnerSitePage()
 {
-    return QStringLiteral("https://www.") + PartnerDomain + u'/';
+    return ProjectPage();
 }
 
 QString UpdateSiteRoot()
@@ -31,12 +36,14 @@ QString LatestVersionPage()
     if (program.isEmpty())
         program = QStringLiteral("papyrant");
     const QString root = UpdateSiteRoot();
-    return (root.isEmpty() ? MakerSitePage() : root) + program + u'/';
+    if (root.isEmpty())
+        return ProjectPage();
+    return root + program + u'/';
 }
 
 QString CustomSoftwarePage()
 {
-    return MakerSitePage() + QStringLiteral("custom/");
+    return ProjectPage();
 }
 
 bool IsMakerAddress(const QString &address)

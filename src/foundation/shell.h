@@ -64,8 +64,6 @@ QString BrowseForFolder(Prompts &prompts, const QString &start, const QString &p
 
 // The suggestion mail to the author: a mailto: link with the subject and a form to fill in.
 inline constexpr QStringView MakerContactAddress = u"suggest@papyrant.example";
-// The maker's web site (status bar and help menu of the download window).
-inline constexpr QStringView MakerWebSite = u"https://papyrant.example/";
 QUrl MailSuggestionUrl(const QDate &date);
 void MailSuggestion();
 

@@ -13,6 +13,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace papyrant {
@@ -146,13 +147,27 @@ void FCover::load()
     setWindowTitle(appTitle());
     m_label2->setText(QStringLiteral("版本:") + versionText());
     m_label1->show();
-    show();
+    showCentredOn(QGuiApplication::primaryScreen());
     QCoreApplication::processEvents();
     ComputeSystemDescription();
     SetBrowserEmulation(QStringLiteral("IE10"), true);
     m_timer1.start();
     LoadMaxFileSizeMB();
     m_label1->hide();
+}
+
+void FCover::showCentredOn(QScreen *screen)
+{
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        // The window's size is fixed by its layout; the frame the desktop adds is left out.
+        adjustSize();
+        QRect placed(QPoint(), size());
+        placed.moveCenter(screen->availableGeometry().center());
+        move(placed.topLeft());
+    }
+    show();
 }
 
 void FCover::showNewVersion(const QString &caption)

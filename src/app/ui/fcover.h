@@ -6,6 +6,7 @@
 
 class QLabel;
 class QPushButton;
+class QScreen;
 
 namespace papyrant {
 
@@ -23,6 +24,8 @@ public:
     // The load: shows the window with "正在加载组件，请稍候...", computes the system description,
     // prepares the browser engine, arms Timer1 and reads the size limit.
     void load();
+    // Shows the window in the middle of the screen (the one a main window last used).
+    void showCentredOn(QScreen *screen);
 
     QTimer &Timer1() { return m_timer1; }
 

@@ -66,12 +66,16 @@ FrmAbout::FrmAbout(Prompts &prompts, QWidget *parent) : QDialog(parent), m_promp
     auto *description =
         label(QStringLiteral("lblDescription"),
               QStringLiteral("CiNii 文献检索、开放获取全文收集与批量下载工具"), this);
-    auto *pages =
-        label(QStringLiteral("lblPages"),
-              link(MakerSitePage(), QStringLiteral("澄川软件")) + QStringLiteral("　")
-                  + link(PartnerSitePage(), QStringLiteral("禾屿软件")) + QStringLiteral("　")
-                  + link(LatestVersionPage(), QStringLiteral("最新版本")),
-              this);
+    // Only pages there are: the makers' with the program's own page, the newest version with
+    // it or with an update address.
+    QStringList links;
+    if (!ProjectPage().isEmpty())
+        links << link(MakerSitePage(), QStringLiteral("澄川软件"))
+              << link(PartnerSitePage(), QStringLiteral("禾屿软件"));
+    if (!LatestVersionPage().isEmpty())
+        links << link(LatestVersionPage(), QStringLiteral("最新版本"));
+    auto *pages = label(QStringLiteral("lblPages"), links.join(QStringLiteral("　")), this);
+    pages->setVisible(!links.isEmpty());
     pages->setTextFormat(Qt::RichText);
     pages->setTextInteractionFlags(Qt::TextBrowserInteraction);
     pages->setOpenExternalLinks(false);

@@ -170,7 +170,7 @@ void ProgramWindows::showCoverIfNoMainWindow(const QWidget *closing)
         return;
     if (!mainWindowLoaded(searchWindowName, closing)
         && !mainWindowLoaded(downloadWindowName, closing))
-        m_cover->show();
+        m_cover->showCentredOn(closing ? closing->screen() : nullptr);
 }
 
 void ProgramWindows::showOptions(QWidget *parent)

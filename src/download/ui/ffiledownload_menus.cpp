@@ -7,6 +7,7 @@
 #include "download/requeue.h"
 #include "download/scheduler.h"
 #include "download/ui/urlreplace.h"
+#include "foundation/makerpages.h"
 #include "foundation/prompts.h"
 #include "foundation/shell.h"
 
@@ -152,8 +153,9 @@ void FFileDownload::buildMenus()
     command(help, u"关于"_s, u"关于"_s, m_hooks.showAbout);
     help->addSeparator();
     command(help, u"menu最新版本"_s, u"最新版本"_s, m_hooks.showLatestVersion);
-    command(help, u"menu软件主页"_s, u"软件主页"_s,
-            [] { OpenWebPage(MakerWebSite.toString(), false); });
+    command(help, u"menu软件主页"_s, u"软件主页"_s, [] {
+        OpenWebPage(ProjectPage(), false);
+    })->setVisible(!ProjectPage().isEmpty());
     command(help, u"menu给软件作者建议"_s, u"给软件作者建议"_s, [] { MailSuggestion(); });
 }
 

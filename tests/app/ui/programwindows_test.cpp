@@ -1,9 +1,11 @@
 // labels: gui browser
 #include "app/ui/fcover.h"
+#include "app/ui/frmabout.h"
 #include "app/ui/programwindows.h"
 #include "browser/ui/webenginebrowser.h"
 #include "download/downloadqueue.h"
 #include "download/ui/ffiledownload.h"
+#include "foundation/makerpages.h"
 #include "foundation/programvalues.h"
 #include "foundation/settings.h"
 #include "foundation/systeminfo.h"
@@ -19,7 +21,9 @@
 #include <QDialog>
 #include <QDirIterator>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBrowser>
@@ -111,8 +115,11 @@ TEST_F(Program, Command1HidesTheCoverAndClosingTheSearchWindowBringsItBack)
         pageLimitMs));
     EXPECT_TRUE(search->windowIcon().cacheKey() != 0 && !search->windowIcon().isNull());
 
+    cover()->move(0, 0); // where it came back before
+    const QPoint middle = search->screen()->availableGeometry().center();
     search->close();
     EXPECT_TRUE(cover()->isVisible());
+    EXPECT_LE((cover()->geometry().center() - middle).manhattanLength(), 8);
     EXPECT_FALSE(windows->searchWindow());
     EXPECT_TRUE(QTest::qWaitFor([&] { return search.isNull(); }, 5000));
 
@@ -152,6 +159,27 @@ TEST_F(Program, HelpMenuShowsTheAboutBoxAndTheUsageNotes)
     const QString usage = dialogOf(search->findChild<QAction *>(u"menu使用说明"_s));
     EXPECT_TRUE(usage.startsWith(u"fUse:澄川文献管家 使用说明"_s)) << usage.toStdString();
     EXPECT_TRUE(search->findChild<QAction *>(u"menu清空IE浏览器缓存"_s)->isEnabled());
+}
+
+// The makers' links lead to the program's own page; without one they are not offered at all.
+TEST_F(Program, MakersLinksLeadToTheProgramsPageOrAreHidden)
+{
+    cover()->load();
+    openSearchWindow();
+    windows->showDownloadWindow();
+    const bool offered = !ProjectPage().isEmpty();
+    FWebSearch *search = windows->searchWindow();
+    EXPECT_EQ(search->findChild<QMenu *>(u"menu作者网站"_s)->menuAction()->isVisible(), offered);
+    EXPECT_EQ(search->findChild<QAction *>(u"menu软件定制"_s)->isVisible(), offered);
+    EXPECT_EQ(windows->downloadWindow()->findChild<QAction *>(u"menu软件主页"_s)->isVisible(),
+              offered);
+    for (const QString &page : {MakerSitePage(), PartnerSitePage(), CustomSoftwarePage()})
+        EXPECT_EQ(page, ProjectPage());
+
+    FrmAbout about(prompts);
+    const auto *pages = about.findChild<QLabel *>(u"lblPages"_s);
+    EXPECT_FALSE(pages->text().contains(u".example"_s)) << pages->text().toStdString();
+    EXPECT_EQ(pages->text().contains(u"澄川软件"_s), offered);
 }
 
 TEST_F(Program, ClosingTheCoverClearsTheBrowserCacheAndEndsTheProgram)
