@@ -9,6 +9,7 @@
 #include "download/queuemodel.h"
 #include "download/scheduler.h"
 #include "download/windowsettings.h"
+#include "foundation/makerpages.h"
 #include "foundation/prompts.h"
 #include "foundation/settings.h"
 #include "foundation/shell.h"
@@ -205,6 +206,7 @@ void FFileDownload::buildListArea()
     // A table keeps no per-row layout, so that rows handed over while the window is shown cost
     // the same at the 100,000th as at the first.
     m_listView3 = named(new QTableView, u"ListView3"_s);
+    m_listView3->setAccessibleName(u"下载列表"_s);
     m_model = new DownloadQueueModel(*m_queue, this);
     m_listView3->setModel(m_model);
     m_listView3->verticalHeader()->hide();
@@ -273,8 +275,11 @@ void FFileDownload::buildStatusBar()
         m_panels[i]->setMinimumWidth(40);
         m_panels[i]->installEventFilter(this);
     }
-    m_panels[0]->setToolTip(m_panels[0]->text());
-    m_panels[0]->setCursor(Qt::PointingHandCursor);
+    // A link to the program's page, when it has one.
+    if (!ProjectPage().isEmpty()) {
+        m_panels[0]->setToolTip(ProjectPage());
+        m_panels[0]->setCursor(Qt::PointingHandCursor);
+    }
     // Long paths and transfer messages must not widen the window.
     m_panels[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_panels[2]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -550,7 +555,8 @@ void FFileDownload::showReasonColumn(bool shown)
 void FFileDownload::statusPanelClick(int panel)
 {
     if (panel == 1) {
-        OpenWebPage(MakerWebSite.toString(), false);
+        if (!ProjectPage().isEmpty())
+            OpenWebPage(ProjectPage(), false);
     } else if (panel == 2) {
         // A row's key shows its links joined by "|": the current one opens.
         OpenLinkOrFile(选择url(m_panels[1]->text()));

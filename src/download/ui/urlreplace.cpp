@@ -26,6 +26,8 @@ UrlReplace::UrlReplace(ReplaceCommand replace, QWidget *parent)
     m_label2->setObjectName(u"Label2"_s);
     m_text2 = new QLineEdit(this);
     m_text2->setObjectName(u"Text2"_s);
+    m_label1->setBuddy(m_text1);
+    m_label2->setBuddy(m_text2);
     m_command1 = new QPushButton(u"替换"_s, this);
     m_command1->setObjectName(u"Command1"_s);
     m_command1->setDefault(true);

@@ -114,6 +114,7 @@ void FWebSearch::buildControls()
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_command1 =
         button(QStringLiteral("Command1"), BatchSearch::caption(RunButtonState::Idle), frame1);
+    fixRunButtonWidth(m_command1, &BatchSearch::caption);
     auto *label6 = new QLabel(QStringLiteral("已经完成："), frame1);
     label6->setObjectName(QStringLiteral("Label6"));
     // A log of one line per keyword, read back after a long batch: it keeps every line.
@@ -122,6 +123,9 @@ void FWebSearch::buildControls()
     m_text2->setReadOnly(true);
     m_text2->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text2->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Each box reads as its own caption, not as the frame's title.
+    label4->setBuddy(m_text1);
+    label6->setBuddy(m_text2);
     // Keywords on the left; the button and the log of keywords started on the right.
     auto *frameLayout = new QGridLayout(frame1);
     frameLayout->setContentsMargins(6, 2, 6, 4);
@@ -140,6 +144,7 @@ void FWebSearch::buildControls()
 
     m_listView1 = new QTreeView(m_picPanList);
     m_listView1->setObjectName(QStringLiteral("ListView1"));
+    m_listView1->setAccessibleName(QStringLiteral("检索结果列表"));
     m_listView1->setModel(&m_session->list());
     m_listView1->setRootIsDecorated(false);
     m_listView1->setUniformRowHeights(true);
@@ -186,6 +191,7 @@ void FWebSearch::buildControls()
     m_command9 = button(QStringLiteral("Command9"), QStringLiteral("加入本页到列表"), central);
     m_command4 =
         button(QStringLiteral("Command4"), AddAllWalk::caption(RunButtonState::Idle), central);
+    fixRunButtonWidth(m_command4, &AddAllWalk::caption);
     m_combo1 = new QComboBox;
     m_combo1->setObjectName(QStringLiteral("Combo1"));
     m_combo1->setEditable(true);
@@ -333,8 +339,11 @@ void FWebSearch::buildMenus()
             &QAction::triggered, this, [] { OpenWebPage(MakerSitePage(), true); });
     connect(menuItem(sites, QStringLiteral("menu禾屿软件"), QStringLiteral("禾屿软件")),
             &QAction::triggered, this, [] { OpenWebPage(PartnerSitePage(), true); });
-    connect(menuItem(help, QStringLiteral("menu软件定制"), QStringLiteral("软件定制")),
-            &QAction::triggered, this, [] { OpenWebPage(CustomSoftwarePage(), true); });
+    QAction *custom = menuItem(help, QStringLiteral("menu软件定制"), QStringLiteral("软件定制"));
+    connect(custom, &QAction::triggered, this, [] { OpenWebPage(CustomSoftwarePage(), true); });
+    // Without a page of the program's own there is nowhere for these to lead.
+    sites->menuAction()->setVisible(!ProjectPage().isEmpty());
+    custom->setVisible(!ProjectPage().isEmpty());
 
     // "加入": not on the menu bar; the pop-up of "分析下载".
     m_menu加入 = new QMenu(QStringLiteral("加入"), this);
@@ -482,13 +491,38 @@ QList<int> FWebSearch::selectedPositions() const
     return positions;
 }
 
+namespace {
+
+QString runButtonStyle(RunButtonState state)
+{
+    return state == RunButtonState::Idle
+               ? QString()
+               : QStringLiteral("QPushButton { background-color: rgb(255, 0, 0); }");
+}
+
+} // namespace
+
+void FWebSearch::fixRunButtonWidth(QPushButton *button, QString (*caption)(RunButtonState))
+{
+    // As wide as its widest caption, in either look, so that the row never moves as it changes.
+    int width = 0;
+    for (RunButtonState state : {RunButtonState::Idle, RunButtonState::Running}) {
+        button->setText(caption(state));
+        button->setStyleSheet(runButtonStyle(state));
+        width = qMax(width, button->sizeHint().width());
+    }
+    showRunButton(button, caption(RunButtonState::Idle), RunButtonState::Idle);
+    button->setFixedWidth(width);
+}
+
 void FWebSearch::showRunButton(QPushButton *button, const QString &caption, RunButtonState state)
 {
     button->setText(caption);
-    button->setStyleSheet(
-        state == RunButtonState::Idle
-            ? QString()
-            : QStringLiteral("QPushButton { background-color: rgb(255, 0, 0); }"));
+    button->setStyleSheet(runButtonStyle(state));
+    // A disabled button hands its focus on to the next control, the delay box, where the next
+    // key would overwrite the delay: the list takes it instead.
+    if (state == RunButtonState::StopRequested && button->hasFocus())
+        m_listView1->setFocus(Qt::OtherFocusReason);
     button->setEnabled(state != RunButtonState::StopRequested);
 }
 

@@ -83,6 +83,7 @@ private:
 
     QList<int> selectedPositions() const;
     void showRunButton(QPushButton *button, const QString &caption, RunButtonState state);
+    void fixRunButtonWidth(QPushButton *button, QString (*caption)(RunButtonState));
     void runClearCommand(bool (*command)(SearchList &, const SearchRunFlags &, Prompts &));
     void splitterReleased();
     void centreProgressPanel();

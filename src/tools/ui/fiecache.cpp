@@ -72,6 +72,10 @@ FIEcache::FIEcache(const CacheViewerPlaces &places, Prompts &prompts, QWidget *p
     m_listView3 = smallList(this, u"ListView3"_s, {u"文件夹"_s});
     m_label1 = new QLabel(u"000"_s, this);
     m_label1->setObjectName(u"Label1"_s);
+    // No caption stands beside the lists: their names say what a screen reader is in.
+    m_listView1->setAccessibleName(u"缓存文件列表"_s);
+    m_listView2->setAccessibleName(u"用户列表"_s);
+    m_listView3->setAccessibleName(u"缓存文件夹列表"_s);
 
     auto *command1 = button(this, u"Command1"_s, u"查看我的缓存"_s);
     auto *command7 = button(this, u"Command7"_s, u"查看所有用户缓存"_s);

@@ -9,6 +9,7 @@
 #include "support/tempsettings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -207,6 +208,42 @@ TEST_F(SearchWindow, ClosingDuringAnAddAllWalkEndsTheWalk)
     EXPECT_LT(clock.elapsed(), 60000);
     EXPECT_EQ(coverCalls, 1);
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 5000));
+}
+
+// The user stops the walk with the keyboard: the button neither moves its row as its caption
+// changes nor leaves the focus in the delay box, where the next key would overwrite the delay.
+TEST_F(SearchWindow, StoppingAWalkKeepsTheButtonsWidthAndGivesTheFocusToTheList)
+{
+    open();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    window->session().limits.msPerDelaySecond = 1000;
+    find<QComboBox>(u"Combo1"_s)->setCurrentText(u"120"_s);
+    window->browser()->Navigate(ServiceSearchPage(legacyProfile(), u"wetland"_s));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return window->browser()->URL().contains(u"wetland"_s) && !window->browser()->Busy();
+        },
+        pageLimitMs));
+    auto *command4 = find<QPushButton>(u"Command4"_s);
+    const QRect idle = command4->geometry();
+    QRect running;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (window->browser()->URL() == site.url(u"/search2.html"_s)
+            && !window->browser()->Busy()) {
+            poll.stop();
+            running = command4->geometry();
+            QTest::keyClick(command4, Qt::Key_Space); // "停止加入全部"
+        }
+    });
+    poll.start(20);
+    command4->setFocus();
+    QTest::keyClick(command4, Qt::Key_Space); // "加入全部到列表"
+    EXPECT_EQ(command4->text(), u"加入全部到列表"_s);
+    EXPECT_EQ(running, idle);
+    EXPECT_EQ(command4->geometry(), idle);
+    EXPECT_EQ(QApplication::focusWidget(), find<QTreeView>(u"ListView1"_s));
 }
 
 TEST_F(SearchWindow, MakersPagesHideTheStatusBar)
