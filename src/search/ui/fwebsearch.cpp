@@ -121,24 +121,28 @@ void FWebSearch::buildControls()
     m_text2 = new QPlainTextEdit(frame1);
     m_text2->setObjectName(QStringLiteral("Text2"));
     m_text2->setReadOnly(true);
-    m_text2->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A narrow box: a keyword's line goes on below rather than out of sight.
+    m_text2->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_text2->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_text2->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // Each box reads as its own caption, not as the frame's title.
     label4->setBuddy(m_text1);
     label6->setBuddy(m_text2);
-    // Keywords on the left; the button and the log of keywords started on the right.
+    // Keywords on the left, the button beside them; the log under both, the frame's whole width,
+    // so that a keyword's line reads whole.
     auto *frameLayout = new QGridLayout(frame1);
     frameLayout->setContentsMargins(6, 2, 6, 4);
     frameLayout->setVerticalSpacing(2);
     frameLayout->addWidget(label4, 0, 0);
-    frameLayout->addWidget(m_text1, 1, 0, 4, 1);
+    frameLayout->addWidget(m_text1, 1, 0, 2, 1);
     frameLayout->addWidget(m_command1, 1, 1);
-    frameLayout->addWidget(label6, 2, 1);
-    frameLayout->addWidget(m_text2, 3, 1, 2, 1);
+    frameLayout->addWidget(label6, 3, 0, 1, 2);
+    frameLayout->addWidget(m_text2, 4, 0, 1, 2);
+    frameLayout->setRowStretch(2, 1);
     frameLayout->setRowStretch(4, 1);
-    frameLayout->setColumnStretch(0, 3);
-    frameLayout->setColumnStretch(1, 2);
+    frameLayout->setColumnStretch(0, 1);
     m_text1->setMinimumHeight(fontMetrics().height() * 2 + 8);
+    m_text2->setMinimumHeight(fontMetrics().height() * 2 + 8);
     frame1->setFixedWidth(qMax(frame1->fontMetrics().horizontalAdvance(frame1->title()) + 48,
                                m_command1->sizeHint().width() * 5 / 2 + 24));
 
@@ -160,6 +164,8 @@ void FWebSearch::buildControls()
     listLayout->setContentsMargins(1, 2, 1, 0);
     listLayout->addWidget(frame1);
     listLayout->addWidget(m_listView1, 1);
+    // Never lower than the batch frame needs: its captions and button stay whole.
+    m_picPanList->setMinimumHeight(qMax(twips(450), listLayout->minimumSize().height()));
 
     // The progress panel floats over the list, centred.
     m_picPanPrograss = new QFrame(m_picPanList);
@@ -396,7 +402,7 @@ void FWebSearch::wireCommands()
         m_text2->setPlainText(log);
         // The keyword being walked is the last line: keep it in view.
         m_text2->moveCursor(QTextCursor::End);
-        m_text2->moveCursor(QTextCursor::StartOfLine);
+        m_text2->moveCursor(QTextCursor::StartOfBlock);
     });
 
     connect(m_command2, &QPushButton::clicked, this,
@@ -535,7 +541,8 @@ void FWebSearch::runClearCommand(bool (*command)(SearchList &, const SearchRunFl
 void FWebSearch::splitterReleased()
 {
     // The list keeps room to show: a bar dropped into the bottom strip goes back to 4/5.
-    if (m_picPanList->height() < twips(1200)) {
+    // (The strip is at least as high as the batch frame needs.)
+    if (m_picPanList->height() < qMax(twips(1200), m_picPanList->minimumHeight() + 1)) {
         const int room = m_picBar->height() - m_picBar->handleWidth();
         m_picBar->setSizes({room * 4 / 5, room - room * 4 / 5});
     }

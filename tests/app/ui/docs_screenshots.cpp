@@ -24,6 +24,7 @@
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTest>
 #include <QTextStream>
 
@@ -86,6 +87,7 @@ int main(int argc, char **argv)
     search->findChild<QPlainTextEdit *>(u"Text1"_s)->setPlainText(u"wetland\nmarsh\npeat"_s);
     search->findChild<QPushButton *>(u"Command1"_s)->click(); // returns when the batch ends
     search->resize(1100, 720);
+    search->findChild<QSplitter *>(u"PicBar"_s)->setSizes({260, 380}); // room for every line
     bool ok = save(search->findChild<QGroupBox *>(u"Frame1"_s)->parentWidget(),
                    docs.filePath(u"batch-log.png"_s));
 

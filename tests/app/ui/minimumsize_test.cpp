@@ -23,6 +23,9 @@ namespace {
 QString cutCaption(const QWidget *control, const QWidget *window)
 {
     const QString caption = control->property("text").toString();
+    if (control->height() < control->minimumSizeHint().height())
+        return caption + u": "_s + QString::number(control->height()) + u" of "_s
+               + QString::number(control->minimumSizeHint().height()) + u" px high"_s;
     if (control->width() < control->sizeHint().width())
         return caption + u": "_s + QString::number(control->width()) + u" of "_s
                + QString::number(control->sizeHint().width()) + u" px"_s;

@@ -112,8 +112,10 @@ TEST_F(SearchWindow, LoadsItsControlsSettingsAndTheServiceHomePage)
     ASSERT_TRUE(action(u"menu全部加入"_s));
 
     EXPECT_TRUE(settlesAt(ServiceHomePage(legacyProfile())));
-    window->resize(100, 100); // below 9000 x 5000 twips
-    EXPECT_EQ(window->size(), QSize(600, 333));
+    window->resize(100, 100); // below 9000 x 5000 twips, and below what the batch frame needs
+    EXPECT_EQ(window->width(), 600);
+    EXPECT_GE(window->height(), 333);
+    EXPECT_EQ(window->size(), window->minimumSize());
 }
 
 TEST_F(SearchWindow, ButtonsDriveTheWalkTheHandOverAndTheExport)
@@ -272,13 +274,15 @@ TEST_F(SearchWindow, ABarDroppedIntoTheBottomStripGoesBackToFourFifths)
     const QList<int> sizes = splitter->sizes();
     ASSERT_EQ(sizes.size(), 2);
     const int room = sizes.at(0) + sizes.at(1);
-    EXPECT_NEAR(sizes.at(0), room * 4 / 5, 2);
+    // 4/5, as far as the list's panel keeps the height its batch frame needs.
+    const int back = qMin(room * 4 / 5, room - find<QWidget>(u"PicPanList"_s)->minimumHeight());
+    EXPECT_NEAR(sizes.at(0), back, 2);
 
     // A drop higher up stays where it was dropped.
     QTest::mousePress(bar, Qt::LeftButton, {}, grip);
     QTest::mouseMove(bar, grip - QPoint(0, 100));
     QTest::mouseRelease(bar, Qt::LeftButton, {}, grip - QPoint(0, 100));
-    EXPECT_NEAR(splitter->sizes().at(0), room * 4 / 5 - 100, 2);
+    EXPECT_NEAR(splitter->sizes().at(0), back - 100, 2);
 }
 
 TEST_F(SearchWindow, WalksTodaysServiceByPageNumbersAndSaysWhyAPageGaveNothing)
