@@ -1,6 +1,7 @@
 #include "app/sessionstore.h"
 
 #include "foundation/fileentry.h"
+#include "foundation/prompts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -76,6 +77,18 @@ QString restoreQuestion(int unfinishedDownloads, int unanalysedResults)
     return QStringLiteral("上次还有 ") + QString::number(unfinishedDownloads)
            + QStringLiteral(" 个下载没有完成，") + QString::number(unanalysedResults)
            + QStringLiteral(" 条检索结果没有分析。是否恢复？");
+}
+
+std::optional<SavedSession> askToRestore(SessionStore &store, Prompts &prompts)
+{
+    SavedSession saved = store.load();
+    const int downloads = saved.unfinishedDownloads();
+    const int results = saved.unanalysedResults();
+    if ((downloads > 0 || results > 0)
+        && prompts.askYesNo(restoreQuestion(downloads, results), Prompts::Icon::Question))
+        return saved;
+    store.clearLists();
+    return std::nullopt;
 }
 
 int SavedSession::unfinishedDownloads() const

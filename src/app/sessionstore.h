@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/downloadqueue.h"
+#include "search/addallwalk.h"
 #include "search/searchlist.h"
 
 #include <QList>
@@ -9,20 +10,11 @@
 #include <QSet>
 #include <QString>
 #include <QTimer>
+#include <optional>
 
 namespace papyrant {
 
-// Where the walk and the batch were: the keyword being searched (empty for a walk started by
-// hand), the address of the last result page read and its number in that walk (1 = the first).
-struct WalkPosition
-{
-    QString keyword;
-    QString pageAddress;
-    int pageNumber = 0;
-
-    bool isEmpty() const { return pageAddress.isEmpty(); }
-    bool operator==(const WalkPosition &) const = default;
-};
+class Prompts;
 
 // What the last run left behind.
 struct SavedSession
@@ -45,6 +37,12 @@ QueueRow restoredQueueRow(QueueRow row);
 
 // "上次还有 N 个下载没有完成，N 条检索结果没有分析。是否恢复？"
 QString restoreQuestion(int unfinishedDownloads, int unanalysedResults);
+
+class SessionStore;
+// At start: when the last run left unfinished rows, asks "上次还有 N 个下载没有完成，..." and gives
+// what was saved for Yes. For No, and after a run that left nothing unfinished, the lists are
+// cleared and nothing is given.
+std::optional<SavedSession> askToRestore(SessionStore &store, Prompts &prompts);
 
 // The lists that outlive the process: the download queue, the search list, the batch keyword
 // box with its progress, and the position of the walk, in an SQLite database (WAL journal) in a
