@@ -118,10 +118,10 @@ void ProgramWindows::attachDownloadWindow()
     if (!m_store || !m_store->isOpen())
         return;
     DownloadQueue &queue = m_download->queue();
-    const SavedSession saved = m_store->load();
+    SavedSession saved = m_store->load();
     queue.beginBatch();
-    for (const QueueRow &row : saved.queue)
-        queue.append(row);
+    for (QueueRow &row : saved.queue)
+        queue.append(std::move(row));
     queue.endBatch();
     m_store->attachQueue(&queue);
 }
