@@ -133,6 +133,7 @@ void FWebSearch::buildControls()
     frameLayout->setRowStretch(4, 1);
     frameLayout->setColumnStretch(0, 3);
     frameLayout->setColumnStretch(1, 2);
+    frameLayout->setColumnMinimumWidth(1, m_commandResume->sizeHint().width());
     m_text1->setMinimumHeight(fontMetrics().height() * 2 + 8);
     frame1->setFixedWidth(
         qMax(frame1->fontMetrics().horizontalAdvance(frame1->title()) + 48,
