@@ -1,10 +1,23 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 namespace papyrant {
 
 class SearchSession;
+
+// Where the walk and the batch were: the keyword being searched (empty for a walk started by
+// hand), the address of the last result page read and its number in its walk (1 = the first).
+struct WalkPosition
+{
+    QString keyword;
+    QString pageAddress;
+    int pageNumber = 0;
+
+    bool isEmpty() const { return pageAddress.isEmpty(); }
+    bool operator==(const WalkPosition &) const = default;
+};
 
 // The look of a toggle button (Command4, Command1): idle, running (red, "停止..."), or asked to
 // stop (still red, disabled until the run has ended).
@@ -34,16 +47,25 @@ public:
     // The last walk ended on a stop (its button, the batch's, the window closing) rather than
     // at its last page or a refusal.
     bool stopped() const { return m_stopped; }
+    // The keyword and the number of the page on show that the next walk reports in its
+    // positions (the batch sets them; a walk by hand starts at page 1 without a keyword).
+    void setStart(const QString &keyword, int pageNumber);
 
 signals:
     void stateChanged(papyrant::RunButtonState state);
+    // A result page was read; an empty position once a walk has read its last page.
+    void positionChanged(const papyrant::WalkPosition &position);
 
 private:
     void setState(RunButtonState state);
+    void notePosition();
 
     SearchSession &m_session;
     RunButtonState m_state = RunButtonState::Idle;
     bool m_stopped = false;
+    QString m_keyword;
+    int m_firstPage = 1;
+    int m_page = 1;
 };
 
 } // namespace papyrant

@@ -83,6 +83,13 @@ QString BatchSearch::keywordEnding() const
     return {};
 }
 
+void BatchSearch::restoreLog(const QString &text)
+{
+    m_lines = text.isEmpty() ? QStringList() : text.split(u'\n');
+    m_current.reset();
+    emit progressLogChanged(progressLog());
+}
+
 void BatchSearch::打开谷歌搜索网页(const QString &address)
 {
     QPointer<BatchSearch> alive(this);
@@ -106,6 +113,30 @@ void BatchSearch::打开谷歌搜索网页(const QString &address)
 
 void BatchSearch::Command1Click(const QString &keywordText)
 {
+    run(keywordLines(keywordText), 0, {});
+}
+
+void BatchSearch::resume(const QString &keywordText, const WalkPosition &position)
+{
+    if (position.isEmpty())
+        return;
+    if (position.keyword.isEmpty()) {
+        if (m_state != RunButtonState::Idle || !m_session.flags().AddAllStopped())
+            return;
+        打开谷歌搜索网页(position.pageAddress);
+        m_walk.setStart({}, position.pageNumber);
+        m_walk.Command4Click();
+        return;
+    }
+    const QStringList keywords = keywordLines(keywordText);
+    const qsizetype at = keywords.indexOf(position.keyword);
+    // The keyword was taken out of the box since: go on from the box as it is.
+    run(at < 0 ? QStringList{position.keyword} + keywords : keywords, std::max<qsizetype>(at, 0),
+        position);
+}
+
+void BatchSearch::run(const QStringList &keywords, qsizetype first, const WalkPosition &position)
+{
     QPointer<BatchSearch> alive(this);
     SearchSession &s = m_session;
     SearchRunFlags &flags = s.flags();
@@ -124,27 +155,36 @@ void BatchSearch::Command1Click(const QString &keywordText)
     setState(RunButtonState::Running);
     flags.setBatchStopped(false);
     flags.setBlocked(false);
-    m_lines.clear();
+    // A resumed batch goes on with the log it had.
+    if (position.isEmpty())
+        m_lines.clear();
     m_current.reset();
-    emit progressLogChanged(QString());
+    emit progressLogChanged(progressLog());
     if (s.savePath().PromptSavePathOnExtract == 1)
         s.showPicker();
     if (!alive)
         return;
 
-    for (const QString &keyword : keywordLines(keywordText)) {
+    bool ranOut = true;
+    for (qsizetype i = first; i < keywords.size(); ++i) {
+        const QString &keyword = keywords[i];
         SearchSession::yieldOnce();
         if (!alive)
             return;
-        if (flags.BatchStopped() || flags.Blocked())
+        if (flags.BatchStopped() || flags.Blocked()) {
+            ranOut = false;
             break;
-        const QString address = ServiceSearchPage(s.profile(), UrlEncode(keyword));
+        }
+        const bool resumed = i == first && !position.isEmpty();
+        const QString address =
+            resumed ? position.pageAddress : ServiceSearchPage(s.profile(), UrlEncode(keyword));
         m_lines << QString();
         m_current = KeywordProgress{keyword, {}, s.list().count(), 0};
         showKeyword(*m_current, QStringLiteral("…"));
         打开谷歌搜索网页(address);
         if (!alive)
             return;
+        m_walk.setStart(keyword, resumed ? position.pageNumber : 1);
         m_walk.Command4Click();
         if (!alive)
             return;
@@ -157,12 +197,17 @@ void BatchSearch::Command1Click(const QString &keywordText)
         打开谷歌搜索网页(QStringLiteral("about:blank"));
         if (!alive)
             return;
-        if (flags.BatchStopped() || flags.Blocked())
+        if (flags.BatchStopped() || flags.Blocked()) {
+            ranOut = false;
             break;
+        }
         SearchSession::yieldOnce();
         if (!alive)
             return;
     }
+    // Every keyword searched to its last page: nothing is left to go on with.
+    if (ranOut)
+        emit m_walk.positionChanged({});
     // After a stop the home page is not waited for: the stop ends the wait at once.
     打开谷歌搜索网页(ServiceHomePage(s.profile()));
     if (!alive)

@@ -128,7 +128,10 @@ void FWebSearch::buildControls()
     // Each box reads as its own caption, not as the frame's title.
     label4->setBuddy(m_text1);
     label6->setBuddy(m_text2);
-    // Keywords on the left, the button beside them; the log under both, the frame's whole width,
+    m_commandResume =
+        button(QStringLiteral("CommandResume"), QStringLiteral("继续上次的批量检索"), frame1);
+    m_commandResume->setEnabled(false);
+    // Keywords on the left, the buttons beside them; the log under both, the frame's whole width,
     // so that a keyword's line reads whole.
     auto *frameLayout = new QGridLayout(frame1);
     frameLayout->setContentsMargins(6, 2, 6, 4);
@@ -136,6 +139,7 @@ void FWebSearch::buildControls()
     frameLayout->addWidget(label4, 0, 0);
     frameLayout->addWidget(m_text1, 1, 0, 2, 1);
     frameLayout->addWidget(m_command1, 1, 1);
+    frameLayout->addWidget(m_commandResume, 2, 1, Qt::AlignTop);
     frameLayout->addWidget(label6, 3, 0, 1, 2);
     frameLayout->addWidget(m_text2, 4, 0, 1, 2);
     frameLayout->setRowStretch(2, 1);
@@ -143,8 +147,10 @@ void FWebSearch::buildControls()
     frameLayout->setColumnStretch(0, 1);
     m_text1->setMinimumHeight(fontMetrics().height() * 2 + 8);
     m_text2->setMinimumHeight(fontMetrics().height() * 2 + 8);
-    frame1->setFixedWidth(qMax(frame1->fontMetrics().horizontalAdvance(frame1->title()) + 48,
-                               m_command1->sizeHint().width() * 5 / 2 + 24));
+    frame1->setFixedWidth(
+        qMax(frame1->fontMetrics().horizontalAdvance(frame1->title()) + 48,
+             std::max(m_command1->sizeHint().width(), m_commandResume->sizeHint().width()) * 5 / 2
+                 + 24));
 
     m_listView1 = new QTreeView(m_picPanList);
     m_listView1->setObjectName(QStringLiteral("ListView1"));
@@ -404,6 +410,9 @@ void FWebSearch::wireCommands()
         m_text2->moveCursor(QTextCursor::End);
         m_text2->moveCursor(QTextCursor::StartOfBlock);
     });
+    connect(m_walk, &AddAllWalk::positionChanged, this, &FWebSearch::setSavedPosition);
+    connect(m_commandResume, &QPushButton::clicked, this,
+            [this] { m_batch->resume(m_text1->toPlainText(), m_savedPosition); });
 
     connect(m_command2, &QPushButton::clicked, this,
             [this] { m_analysis->Command2Click(selectedPositions()); });
@@ -519,6 +528,12 @@ void FWebSearch::fixRunButtonWidth(QPushButton *button, QString (*caption)(RunBu
     }
     showRunButton(button, caption(RunButtonState::Idle), RunButtonState::Idle);
     button->setFixedWidth(width);
+}
+
+void FWebSearch::setSavedPosition(const WalkPosition &position)
+{
+    m_savedPosition = position;
+    m_commandResume->setEnabled(!position.isEmpty());
 }
 
 void FWebSearch::showRunButton(QPushButton *button, const QString &caption, RunButtonState state)
