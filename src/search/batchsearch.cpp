@@ -4,6 +4,8 @@
 #include "foundation/encoding.h"
 #include "foundation/eventwait.h"
 #include "foundation/prompts.h"
+#include "foundation/settings.h"
+#include "search/apiharvest.h"
 #include "search/searchsession.h"
 #include "search/serviceaddress.h"
 #include "tools/savepathvalues.h"
@@ -14,8 +16,19 @@
 namespace papyrant {
 
 BatchSearch::BatchSearch(SearchSession &session, AddAllWalk &walk)
-    : QObject(&session), m_session(session), m_walk(walk)
+    : QObject(&session), m_session(session), m_walk(walk), m_api(new ApiHarvest(session))
 {}
+
+QString BatchSearch::apiUnavailableReason(const ServiceProfile &profile, const QString &appid)
+{
+    if (!profile.api)
+        return QStringLiteral("检索服务「%1」没有API，只能通过网页检索").arg(profile.name);
+    if (profile.api->appidRequired && appid.trimmed().isEmpty())
+        return QStringLiteral("通过API检索「%1」需要appid（向NII免费注册取得）。"
+                              "请在“工具 → 设置”的“API appid：”中填写。")
+            .arg(profile.name);
+    return {};
+}
 
 QString BatchSearch::caption(RunButtonState state)
 {
@@ -72,7 +85,7 @@ void BatchSearch::打开谷歌搜索网页(const QString &address)
         .run(m_session.limits.searchPageWaitMs);
 }
 
-void BatchSearch::Command1Click(const QString &keywordText)
+void BatchSearch::Command1Click(const QString &keywordText, bool viaApi)
 {
     QPointer<BatchSearch> alive(this);
     SearchSession &s = m_session;
@@ -88,11 +101,20 @@ void BatchSearch::Command1Click(const QString &keywordText)
                             Prompts::Icon::Error);
         return;
     }
+    // Read at each run: the options may have changed it since the window opened.
+    const QString appid = viaApi ? GetSetting(setting::ApiAppId).trimmed() : QString();
+    if (viaApi) {
+        if (const QString why = apiUnavailableReason(s.profile(), appid); !why.isEmpty()) {
+            s.prompts().message(why, Prompts::Icon::Warning);
+            return;
+        }
+    }
 
     setState(RunButtonState::Running);
     flags.setBatchStopped(false);
     flags.setBlocked(false);
     setLog(QString());
+    m_api->startBatch();
     if (s.savePath().PromptSavePathOnExtract == 1)
         s.showPicker();
     if (!alive)
@@ -104,21 +126,12 @@ void BatchSearch::Command1Click(const QString &keywordText)
             return;
         if (flags.BatchStopped() || flags.Blocked())
             break;
-        const QString address = ServiceSearchPage(s.profile(), UrlEncode(keyword));
-        setLog(m_log + keyword + QStringLiteral("(pdf)") + u' ');
-        打开谷歌搜索网页(address);
-        if (!alive)
-            return;
-        m_walk.Command4Click();
-        if (!alive)
-            return;
-        // A refusal ends the run; the log keeps why (the status bar says it as well).
-        if (flags.Blocked() && !s.note().isEmpty())
-            setLog(m_log + s.note() + u' ');
-        SearchSession::yieldOnce();
-        if (!alive)
-            return;
-        打开谷歌搜索网页(QStringLiteral("about:blank"));
+        if (viaApi) {
+            if (!runKeywordViaApi(keyword, appid))
+                break;
+            continue;
+        }
+        runKeywordOnPages(keyword);
         if (!alive)
             return;
         if (flags.BatchStopped() || flags.Blocked())
@@ -127,12 +140,50 @@ void BatchSearch::Command1Click(const QString &keywordText)
         if (!alive)
             return;
     }
-    // After a stop the home page is not waited for: the stop ends the wait at once.
-    打开谷歌搜索网页(ServiceHomePage(s.profile()));
     if (!alive)
         return;
+    // After a stop the home page is not waited for: the stop ends the wait at once. The API
+    // never moved the browser.
+    if (!viaApi) {
+        打开谷歌搜索网页(ServiceHomePage(s.profile()));
+        if (!alive)
+            return;
+    }
     setState(RunButtonState::Idle);
     flags.setBatchStopped(true);
+}
+
+void BatchSearch::runKeywordOnPages(const QString &keyword)
+{
+    QPointer<BatchSearch> alive(this);
+    SearchSession &s = m_session;
+    const QString address = ServiceSearchPage(s.profile(), UrlEncode(keyword));
+    setLog(m_log + keyword + QStringLiteral("(pdf)") + u' ');
+    打开谷歌搜索网页(address);
+    if (!alive)
+        return;
+    m_walk.Command4Click();
+    if (!alive)
+        return;
+    // A refusal ends the run; the log keeps why (the status bar says it as well).
+    if (s.flags().Blocked() && !s.note().isEmpty())
+        setLog(m_log + s.note() + u' ');
+    SearchSession::yieldOnce();
+    if (!alive)
+        return;
+    打开谷歌搜索网页(QStringLiteral("about:blank"));
+}
+
+bool BatchSearch::runKeywordViaApi(const QString &keyword, const QString &appid)
+{
+    QPointer<BatchSearch> alive(this);
+    const ApiHarvest::Outcome outcome =
+        m_api->run(keyword, appid, [this](const QString &text) { setLog(m_log + text); });
+    if (!alive)
+        return false;
+    if (outcome == ApiHarvest::Outcome::Refused && !m_session.note().isEmpty())
+        setLog(m_log + m_session.note() + u' ');
+    return outcome == ApiHarvest::Outcome::Done || outcome == ApiHarvest::Outcome::KeywordFailed;
 }
 
 } // namespace papyrant

@@ -8,11 +8,15 @@
 
 namespace papyrant {
 
+class ApiHarvest;
 class SearchSession;
+struct ServiceProfile;
 
 // The batch keyword search of Command1: for every keyword line, open the service's result page
 // for it, run the add-all walk, clear the browser; then open the service's home page. A page the
 // service refused ends the run, with its reason in the log when the profile gives reasons.
+// Through the API ("通过API") each keyword is harvested from the service's API instead, and the
+// browser is left alone.
 class BatchSearch : public QObject
 {
     Q_OBJECT
@@ -25,8 +29,14 @@ public:
     static QString caption(RunButtonState state);
 
     // Command1 click with the keyword text of Text1: runs the batch and returns when it has
-    // ended, or, while one runs, asks it to stop and returns at once.
-    void Command1Click(const QString &keywordText);
+    // ended, or, while one runs, asks it to stop and returns at once. viaApi: through the
+    // profile's API, with the appid of the settings; when the API cannot be used, one message
+    // says why and nothing runs.
+    void Command1Click(const QString &keywordText, bool viaApi = false);
+
+    // Why the profile's API cannot be used with this appid ("" when it can): the profile has
+    // none, or it needs an appid and none is set.
+    static QString apiUnavailableReason(const ServiceProfile &profile, const QString &appid);
 
     // 打开谷歌搜索网页: navigates and waits for the page (30 s at most, or a batch stop).
     void 打开谷歌搜索网页(const QString &address);
@@ -45,8 +55,13 @@ private:
     void setState(RunButtonState state);
     void setLog(const QString &text);
 
+    void runKeywordOnPages(const QString &keyword);
+    // False when the run is to end (refused, stopped, or the window closed).
+    bool runKeywordViaApi(const QString &keyword, const QString &appid);
+
     SearchSession &m_session;
     AddAllWalk &m_walk;
+    ApiHarvest *m_api;
     RunButtonState m_state = RunButtonState::Idle;
     QString m_log;
 };
