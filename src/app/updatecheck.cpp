@@ -51,6 +51,9 @@ UpdateCheck::UpdateCheck(uXMLHTTP *http, Prompts &prompts, const QString &ownVer
 {
     connect(http, &uXMLHTTP::OnDateArrived, this, &UpdateCheck::onArrived);
     connect(http, &uXMLHTTP::OnDateErr, this, &UpdateCheck::onError);
+    m_deadline.setSingleShot(true);
+    m_deadline.setInterval(60000);
+    connect(&m_deadline, &QTimer::timeout, this, &UpdateCheck::onDeadline);
 }
 
 void UpdateCheck::CheckForUpdate()
@@ -59,12 +62,23 @@ void UpdateCheck::CheckForUpdate()
     if (url.isEmpty() || !m_http)
         return;
     // A site root that is not a web address asks nothing either.
-    if (m_http->Open_(u"GET"_s, url))
+    if (m_http->Open_(u"GET"_s, url)) {
         m_http->Send_();
+        m_deadline.start();
+    }
+}
+
+void UpdateCheck::onDeadline()
+{
+    if (!m_http || m_http->DownOK())
+        return;
+    m_http->Abort_(); // no event of the request follows
+    onError();
 }
 
 void UpdateCheck::onArrived()
 {
+    m_deadline.stop();
     // Trimmed of line breaks too: a version file saved by an editor ends in one.
     const QString text = m_http->ResponseText().trimmed();
     if (!text.isEmpty() && text.size() < 11)
@@ -73,6 +87,7 @@ void UpdateCheck::onArrived()
 
 void UpdateCheck::onError()
 {
+    m_deadline.stop();
     m_prompts.message(u"请保持网络畅通！"_s, Prompts::Icon::Error);
 }
 

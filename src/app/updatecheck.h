@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <optional>
 
 namespace papyrant {
@@ -29,6 +30,9 @@ public:
     UpdateCheck(uXMLHTTP *http, Prompts &prompts, const QString &ownVersion,
                 QObject *parent = nullptr);
 
+    // The longest the check may take, however the site answers (a site that drips its answer a
+    // byte at a time never lets the request time out on silence). Then it counts as failed.
+    void setDeadlineMs(int ms) { m_deadline.setInterval(ms); }
     void CheckForUpdate();
     // Announces the version and opens the product page when the text names a newer version
     // than our own; anything else is ignored.
@@ -41,10 +45,12 @@ signals:
 private:
     void onArrived();
     void onError();
+    void onDeadline();
 
     QPointer<uXMLHTTP> m_http;
     Prompts &m_prompts;
     QString m_ownVersion;
+    QTimer m_deadline;
 };
 
 } // namespace papyrant

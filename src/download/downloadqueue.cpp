@@ -18,6 +18,7 @@ QString queueColumnHeader(int column)
     case 4: return QStringLiteral("百分比");
     case 5: return QStringLiteral("保存路径");
     case 6: return QStringLiteral("B");
+    case 7: return QStringLiteral("原因");
     default: return {};
     }
 }
@@ -38,6 +39,7 @@ QString queueColumnText(const QueueRow &row, int column)
     case QueueColumn::Percent: return row.Percent;
     case QueueColumn::SaveFolder: return row.SaveFolder;
     case QueueColumn::BaseFlag: return row.BaseFlag;
+    case QueueColumn::Reason: return row.Reason;
     }
     return {};
 }
@@ -71,6 +73,7 @@ void FailRowWithReason(DownloadQueue &queue, int position, const QString &reason
     queue.update(position, [&](QueueRow &r) {
         r.State = QueueRow::Failed;
         r.Size = reason;
+        r.Reason = reason;
     });
 }
 
@@ -232,6 +235,10 @@ void DownloadQueue::setBaseFlag(int position, const QString &text)
 void DownloadQueue::setReferer(int position, const QString &text)
 {
     update(position, [&](QueueRow &r) { r.Referer = text; });
+}
+void DownloadQueue::setReason(int position, const QString &text)
+{
+    update(position, [&](QueueRow &r) { r.Reason = text; });
 }
 void DownloadQueue::setState(int position, QueueRow::StateValue state)
 {

@@ -27,6 +27,7 @@ struct QueueRow
     QString SaveFolder; // "保存路径": ends with "/" once the scheduler has looked at the row
     QString BaseFlag;   // "B": "Y" asks for the base link in saved web pages
     QString Referer;    // the page the link was found on; sent as "Referer: "
+    QString Reason;     // "原因": why the last transfer of the row failed or was skipped
     StateValue State = Waiting;
     // The file this program committed for the row, as it wrote it: the only file a clean-up of
     // the row may remove, and only while it is still that file.
@@ -89,9 +90,10 @@ inline QString reasonFolderNotMade()
 }
 } // namespace QueueWords
 
-// The columns of ListView3, left to right.
-enum class QueueColumn { Name, Type, Size, Received, Percent, SaveFolder, BaseFlag };
-constexpr int QueueColumnCount = 7;
+// The columns of ListView3, left to right. The last one, the reason of a transfer's end, is
+// hidden until the user shows it.
+enum class QueueColumn { Name, Type, Size, Received, Percent, SaveFolder, BaseFlag, Reason };
+constexpr int QueueColumnCount = 8;
 QString queueColumnHeader(int column);
 bool queueColumnRightAligned(int column);
 // What a column shows of a row.
@@ -107,8 +109,8 @@ std::optional<double> queueNumber(QString text);
 QString RowFilePath(const QueueRow &row);
 
 class DownloadQueue;
-// Ends a row as failed with the reason the user reads there: the one place where a reason goes
-// into a row.
+// Ends a row as failed with the reason the user reads there, in "文件大小" and in "原因" (a
+// transfer's own end keeps its reason through DownloadSession::endRow).
 void FailRowWithReason(DownloadQueue &queue, int position, const QString &reason);
 
 // The current URL of a key: the part before the first "|".
@@ -156,6 +158,7 @@ public:
     void setSaveFolder(int position, const QString &text);
     void setBaseFlag(int position, const QString &text);
     void setReferer(int position, const QString &text);
+    void setReason(int position, const QString &text);
     void setState(int position, QueueRow::StateValue state);
     // Sets "文件大小", "已下载数" and "百分比" at once (empty strings clear them).
     void setProgress(int position, const QString &size, const QString &received,

@@ -8,6 +8,8 @@
 
 namespace papyrant {
 
+Q_LOGGING_CATEGORY(lcDownload, "papyrant.download", QtCriticalMsg)
+
 double DownloadSession::now() const
 {
     if (clock)
@@ -27,6 +29,7 @@ void DownloadSession::beginRow(int slot, int position)
         r.Size.clear();
         r.Received.clear();
         r.Percent.clear();
+        r.Reason.clear();
     });
     if (options.autoLocate)
         emit rowStarted(position);
@@ -39,9 +42,17 @@ void DownloadSession::fileCommitted(int position, const QString &path)
         m_queue.update(position, [&](QueueRow &r) { r.Committed = IdentifyFile(path); });
 }
 
-void DownloadSession::endRow(const QString &key, bool delivered, int method)
+void DownloadSession::endRow(const QString &key, bool delivered, int method, const TransferEnd &end)
 {
     int position = key.isEmpty() ? 0 : m_queue.positionOf(key);
+    qCInfo(lcDownload).nospace().noquote()
+        << "method " << method << ", row " << key << ": " << transferStateName(end.state) << ", "
+        << end.bytes << " bytes"
+        << (end.reason.isEmpty() ? QString() : QStringLiteral(", ") + end.reason)
+        << (end.finalUrl.isEmpty() ? QString()
+                                   : QStringLiteral(", from ") + end.finalUrl.toString());
+    if (position)
+        m_queue.setReason(position, end.reason);
     if (delivered && position) {
         CorrectRowFileType(m_queue, position, options.sameName, &names);
         position = m_queue.positionOf(key);

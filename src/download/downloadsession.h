@@ -1,13 +1,19 @@
 #pragma once
 
 #include "download/savenames.h"
+#include "transfer/transferend.h"
 
+#include <QLoggingCategory>
 #include <QObject>
 #include <QString>
 #include <array>
 #include <functional>
 
 namespace papyrant {
+
+// The end of every row's transfer, with its reason; off by default
+// (QT_LOGGING_RULES="papyrant.download=true").
+Q_DECLARE_LOGGING_CATEGORY(lcDownload)
 
 class DownloadQueue;
 
@@ -70,16 +76,16 @@ public:
     void markTransferEnded() { LastEndTime = now(); }
 
     // The one start of a transfer, for both methods: the row goes to state 2 with its progress
-    // columns cleared, is bound to its slot and, with menu自动定位到下载项, announced once
-    // (rowStarted).
+    // columns and the reason of its last end cleared, is bound to its slot and, with
+    // menu自动定位到下载项, announced once (rowStarted).
     void beginRow(int slot, int position);
     // The one end of a transfer, for both methods, once the method (1 or 2) has written its
-    // outcome into the row with this key: a delivered file gets its true type (and the base
-    // link), the status bar shows the end, a web page (htm, html, xml) and a failure are
-    // sounded, a web page asks for the login automation (after method two: htm and html only),
-    // the end time is noted, and rowEnded follows. A row that is no longer in the queue only
-    // notes the end time.
-    void endRow(const QString &key, bool delivered, int method);
+    // outcome into the row with this key: the row keeps the end's reason and the end is logged,
+    // a delivered file gets its true type (and the base link), the status bar shows the end, a
+    // web page (htm, html, xml) and a failure are sounded, a web page asks for the login
+    // automation (after method two: htm and html only), the end time is noted, and rowEnded
+    // follows. A row that is no longer in the queue only notes the end time.
+    void endRow(const QString &key, bool delivered, int method, const TransferEnd &end = {});
     // A transfer has put its file at path for the row at position: the row remembers it as its
     // own, and the folder's listing has the name.
     void fileCommitted(int position, const QString &path);

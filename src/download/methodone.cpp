@@ -236,6 +236,8 @@ void MethodOne::Inet下载文件(int position)
     m_cancelled = false;
     m_target.clear();
     m_expected = 0;
+    m_bytes = 0;
+    m_finalUrl.clear();
     const QString url = 选择url(m_key);
     m_url = 连接设置(url, proxy).requestUrl;
     m_referer = RefererFor(row.Referer, url).toUtf8();
@@ -280,15 +282,25 @@ void MethodOne::onHeaders()
     const QString raw = m_stream->rawHeaderText();
     if (raw.isEmpty()) {
         queue.setState(pos(), QueueRow::Failed);
-        return finish(false);
+        if (!m_stream->isRunning())
+            return finish(false, streamReason());
+        return finish(false,
+                      stopRequested() ? TransferReason::cancelled() : TransferReason::timedOut());
     }
+    m_finalUrl = m_stream->finalUrl();
+    // An error answer is no file, whatever page comes with it (a login page that answers 200
+    // is a page and is saved as one).
+    const int status = m_stream->statusCode();
+    if (status >= 400)
+        return fail(QueueWords::sizeFailed(),
+                    TransferReason::httpStatus(status, m_stream->reasonPhrase()));
 
     // Length and size limit. A length that is not a whole number of bytes is no length.
     m_expected = qMax<qint64>(m_stream->announcedLength(), 0);
     if (m_expected / 1024.0 / 1024.0 > m_session.options.maxFileSizeMB) {
         queue.setState(pos(), QueueRow::Finished);
         queue.setPercent(pos(), QueueWords::percentTooLarge());
-        return finish(false);
+        return finish(false, TransferReason::tooLarge());
     }
 
     // Extension: content type, then Content-Disposition, then "a text page".
@@ -338,7 +350,7 @@ void MethodOne::onHeaders()
     if (QDir::cleanPath(QFileInfo(m_target).absolutePath())
             != QDir::cleanPath(QFileInfo(folder).absoluteFilePath())
         || QFileInfo(m_target).fileName().isEmpty())
-        return fail(QueueWords::sizeFailed());
+        return fail(QueueWords::sizeFailed(), TransferReason::badFileName());
 
     // The type from the answer may give a name whose file is there: "跳过" holds for it too.
     if (rule == SameNameRule::Skip) {
@@ -366,12 +378,15 @@ void MethodOne::onHeaders()
                 existing == EntryKind::File ? QString::number(info.size()) : QString();
             queue.setProgress(p, length, length, QueueWords::percentCannotReplace());
             queue.setState(p, QueueRow::Failed);
-            return finish(false);
+            return finish(false, existing == EntryKind::File ? TransferReason::permissionDenied()
+                                 : existing == EntryKind::Folder ? TransferReason::folderInTheWay()
+                                                                 : TransferReason::nameTaken());
         }
     }
     m_targetName = names.reserve(m_target);
 
-    if (!(m_expected > 0) && !answerOk)
+    // A redirect's own body is never the file: the fallback fetch follows it.
+    if ((!(m_expected > 0) && !answerOk) || (status >= 300 && status < 400))
         return startFallback();
 
     // Chunked receive.
@@ -384,7 +399,8 @@ void MethodOne::onHeaders()
     if (m_phase != Phase::Body)
         return;
     if (!writing)
-        return fail(QueueWords::sizeFailed());
+        return fail(QueueWords::sizeFailed(),
+                    TransferReason::fileError(m_stream->fileErrorNumber()));
     check();
 }
 
@@ -401,6 +417,7 @@ void MethodOne::showProgress(qint64 written)
 {
     DownloadQueue &queue = m_session.queue();
     m_lastProgress.start();
+    m_bytes = written;
     const int p = pos();
     queue.setReceived(p, QString::number(written));
     double size = 0;
@@ -438,8 +455,9 @@ void MethodOne::endBody(BodyEnd end)
     switch (end) {
     case BodyEnd::Complete: {
         showState(12);
+        m_bytes = m_stream->written();
         if (!commit())
-            return fail(QueueWords::sizeFailed());
+            return fail(QueueWords::sizeFailed(), commitReason());
         const int p = pos();
         queue.setState(p, QueueRow::Finished);
         if (isNumber(queue.row(p).Received) && queue.row(p).Size == QueueWords::sizeUnknown())
@@ -450,10 +468,10 @@ void MethodOne::endBody(BodyEnd end)
     case BodyEnd::TooLarge:
         queue.setState(pos(), QueueRow::Finished);
         queue.setPercent(pos(), QueueWords::percentTooLarge());
-        return finish(false);
-    case BodyEnd::Stalled:
-    case BodyEnd::Broken: return fail(QueueWords::sizeFailed());
-    case BodyEnd::Cancelled: return fail(QueueWords::sizeCancelled());
+        return finish(false, TransferReason::tooLarge());
+    case BodyEnd::Stalled: return fail(QueueWords::sizeFailed(), TransferReason::timedOut());
+    case BodyEnd::Broken: return fail(QueueWords::sizeFailed(), streamReason());
+    case BodyEnd::Cancelled: return fail(QueueWords::sizeCancelled(), TransferReason::cancelled());
     }
 }
 
@@ -471,8 +489,17 @@ void MethodOne::startFallback()
 
 void MethodOne::onFallbackHeaders()
 {
-    if (!m_stream->headersReceived())
-        return endFallback(stopRequested() ? BodyEnd::Cancelled : BodyEnd::Broken);
+    if (!m_stream->headersReceived()) {
+        if (stopRequested())
+            return endFallback(BodyEnd::Cancelled);
+        return endFallback(m_stream->isRunning() ? BodyEnd::Stalled : BodyEnd::Broken);
+    }
+    m_finalUrl = m_stream->finalUrl();
+    // The redirects are followed here: an error, or a redirect that leads nowhere, is no file.
+    const int status = m_stream->statusCode();
+    if (status >= 300)
+        return fail(QueueWords::sizeFailed(),
+                    TransferReason::httpStatus(status, m_stream->reasonPhrase()));
     const qint64 announced = m_stream->announcedLength();
     if (announced / 1024.0 / 1024.0 > m_session.options.maxFileSizeMB)
         return endFallback(BodyEnd::TooLarge);
@@ -488,6 +515,7 @@ void MethodOne::endFallback(BodyEnd end)
 {
     DownloadQueue &queue = m_session.queue();
     const qint64 written = m_stream->written();
+    m_bytes = written;
     const int p = pos();
     if (end == BodyEnd::Complete && written >= 2 && commit()) {
         showState(12);
@@ -495,6 +523,16 @@ void MethodOne::endFallback(BodyEnd end)
                           QueueWords::percentComplete());
         queue.setState(p, QueueRow::Finished);
         return finish(true);
+    }
+    QString reason;
+    switch (end) {
+    case BodyEnd::Complete:
+        reason = written < 2 ? TransferReason::emptyBody() : commitReason();
+        break;
+    case BodyEnd::TooLarge: reason = TransferReason::tooLarge(); break;
+    case BodyEnd::Stalled: reason = TransferReason::timedOut(); break;
+    case BodyEnd::Cancelled: reason = TransferReason::cancelled(); break;
+    case BodyEnd::Broken: reason = streamReason(); break;
     }
     m_stream.reset();
     if (end == BodyEnd::TooLarge) {
@@ -507,25 +545,26 @@ void MethodOne::endFallback(BodyEnd end)
         queue.setProgress(p, QString(), QString(), QString());
         queue.setState(p, QueueRow::Failed);
     }
-    finish(false);
+    finish(false, reason);
 }
 
 // Failed, stalled, cancelled, not writable: the partial file goes with the stream.
-void MethodOne::fail(const QString &sizeWord)
+void MethodOne::fail(const QString &sizeWord, const QString &reason)
 {
     m_stream.reset();
     m_session.queue().setSize(pos(), sizeWord);
     m_session.queue().setState(pos(), QueueRow::Failed);
-    finish(false);
+    finish(false, reason);
 }
 
 void MethodOne::failWithReason(const QString &reason)
 {
     m_stream.reset();
     FailRowWithReason(m_session.queue(), pos(), reason);
-    finish(false);
+    finish(false, reason);
 }
 
+// The finished body under m_target, by the same-name rule.
 bool MethodOne::commit()
 {
     const bool replace = m_session.options.sameName == SameNameRule::Overwrite;
@@ -536,16 +575,52 @@ bool MethodOne::commit()
     return true;
 }
 
-// Every end passes here, once.
-void MethodOne::finish(bool delivered)
+// Why the finished body could not be put in place.
+QString MethodOne::commitReason() const
 {
+    return TransferReason::commitFailed(m_target, m_stream->targetTaken(),
+                                        m_stream->fileErrorNumber());
+}
+
+// Why the stream ended without a whole body: the file, the connection or the answer.
+QString MethodOne::streamReason() const
+{
+    if (!m_stream)
+        return TransferReason::networkError();
+    if (m_stream->fileErrorNumber() != 0)
+        return TransferReason::fileError(m_stream->fileErrorNumber());
+    if (m_stream->isRunning())
+        return TransferReason::incomplete();
+    return m_stream->failureReason().isEmpty() ? TransferReason::incomplete()
+                                               : m_stream->failureReason();
+}
+
+// Every end passes here, once, with the reason of a failure or a skip.
+void MethodOne::finish(bool delivered, const QString &reason)
+{
+    if (m_stream) {
+        m_bytes = qMax(m_bytes, m_stream->written());
+        if (m_stream->headersReceived())
+            m_finalUrl = m_stream->finalUrl();
+    }
+    TransferEnd end;
+    end.reason = reason;
+    end.bytes = m_bytes;
+    end.finalUrl = m_finalUrl;
+    const QueueRow &row = m_session.queue().row(pos());
+    if (row.State == QueueRow::Finished)
+        end.state = row.Percent == QueueWords::percentTooLarge() ? TransferEnd::State::Skipped
+                                                                 : TransferEnd::State::Finished;
+    else
+        end.state = reason == TransferReason::cancelled() ? TransferEnd::State::Cancelled
+                                                          : TransferEnd::State::Failed;
     m_phase = Phase::Idle;
     m_watch.stop();
     m_stream.reset();
     m_targetName.release();
     // Nothing of this object is used after the end path: a slot there may delete it.
     const QString key = m_key;
-    m_session.endRow(key, delivered, 1);
+    m_session.endRow(key, delivered, 1, end);
 }
 
 } // namespace papyrant

@@ -4,6 +4,7 @@
 #include "download/transfermethods.h"
 #include "transfer/httpstream.h"
 #include "transfer/sharednetwork.h"
+#include "transfer/transferend.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -75,9 +76,11 @@ private:
     void onFallbackHeaders();
     void endFallback(BodyEnd end);
     bool commit(); // the finished body under m_target, by the same-name rule
-    void finish(bool delivered);
-    void fail(const QString &sizeWord);
+    void finish(bool delivered, const QString &reason = {});
+    void fail(const QString &sizeWord, const QString &reason);
     void failWithReason(const QString &reason);
+    QString streamReason() const;
+    QString commitReason() const;
     int pos() const;
     void showState(int state);
     bool stopRequested() const;
@@ -91,6 +94,8 @@ private:
     QString m_target;
     SaveNames::Reservation m_targetName; // held from the choice of the target to the end
     qint64 m_expected = 0;               // the announced length; 0 when unknown
+    qint64 m_bytes = 0;                  // body bytes received, for the end's report
+    QUrl m_finalUrl;                     // the address the answer came from
     QElapsedTimer m_waited;              // since the request went out (header wait)
     QElapsedTimer m_lastProgress;
     QTimer m_watch; // time limits and the stop flag, which has no signal of its own

@@ -111,14 +111,27 @@ static void showCounts(DownloadQueue &queue, int position, qint64 cur, qint64 ma
                       QString::number(qint64(std::floor(double(cur) / double(max) * 100))) + u'%');
 }
 
+// How the slot's transfer ended, with the reason of a failure or a skip.
+TransferEnd MethodTwo::endOf(int index, TransferEnd::State state, const QString &reason) const
+{
+    const Downloader *d = downloader(index);
+    TransferEnd end = d ? d->end() : TransferEnd();
+    end.state = state;
+    if (!reason.isEmpty() || state == TransferEnd::State::Finished)
+        end.reason = reason;
+    return end;
+}
+
 void MethodTwo::skipTooLarge(int index, int position)
 {
     DownloadQueue &queue = m_session.queue();
     const QString key = queue.row(position).Urls;
     queue.setState(position, QueueRow::Finished);
     queue.setPercent(position, QueueWords::percentTooLarge());
+    TransferEnd end = endOf(index, TransferEnd::State::Skipped, TransferReason::tooLarge());
+    end.bytes = queue.row(position).Received.toLongLong();
     unload(index); // takes its partial body with it
-    m_session.endRow(key, false, 2);
+    m_session.endRow(key, false, 2, end);
 }
 
 void MethodTwo::DownloadProgress(int index, qint64 CurBytes, qint64 MaxBytes, const QString &)
@@ -148,15 +161,18 @@ void MethodTwo::DownloadComplete(int index, qint64 CurBytes, qint64 MaxBytes,
     const int position = rowOf(index);
     const QString key = queue.row(position).Urls;
     m_session.fileCommitted(position, SaveFile);
+    bool whole = true;
     if (position) {
         if (MaxBytes > 0 && MaxBytes >= CurBytes)
             showCounts(queue, position, CurBytes, MaxBytes);
-        queue.setState(position, queue.row(position).Percent == QueueWords::percentComplete()
-                                     ? QueueRow::Finished
-                                     : QueueRow::Failed);
+        whole = queue.row(position).Percent == QueueWords::percentComplete();
+        queue.setState(position, whole ? QueueRow::Finished : QueueRow::Failed);
     }
+    const TransferEnd end =
+        whole ? endOf(index, TransferEnd::State::Finished)
+              : endOf(index, TransferEnd::State::Failed, TransferReason::incomplete());
     unload(index);
-    m_session.endRow(key, true, 2);
+    m_session.endRow(key, true, 2, end);
 }
 
 void MethodTwo::DownloadError(int index, const QString &, const QString &)
@@ -166,8 +182,10 @@ void MethodTwo::DownloadError(int index, const QString &, const QString &)
     const int position = rowOf(index);
     const QString key = m_session.queue().row(position).Urls;
     m_session.queue().setState(position, QueueRow::Failed);
+    // The row shows no MissCode; its reason says what went wrong.
+    const TransferEnd end = endOf(index, TransferEnd::State::Failed);
     unload(index);
-    m_session.endRow(key, false, 2);
+    m_session.endRow(key, false, 2, end);
 }
 
 } // namespace papyrant

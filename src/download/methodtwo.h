@@ -2,6 +2,7 @@
 
 #include "download/savenames.h"
 #include "download/transfermethods.h"
+#include "transfer/transferend.h"
 
 #include <QObject>
 #include <QString>
@@ -51,6 +52,7 @@ public:
 private:
     int rowOf(int index);
     void skipTooLarge(int index, int position);
+    TransferEnd endOf(int index, TransferEnd::State state, const QString &reason = {}) const;
 
     DownloadSession &m_session;
     std::array<Downloader *, MaxSlots + 1> m_slots{};

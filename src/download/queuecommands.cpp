@@ -267,6 +267,7 @@ int QueueCommands::取消下载选中项(const QList<int> &selected)
     for (int p : selected) {
         if (queue.isValidPosition(p) && queue.row(p).State == QueueRow::Waiting) {
             queue.setState(p, QueueRow::Failed);
+            queue.setReason(p, TransferReason::cancelled());
             ++count;
         }
     }

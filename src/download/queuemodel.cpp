@@ -128,8 +128,15 @@ QVariant DownloadQueueModel::data(const QModelIndex &index, int role) const
     const QueueRow &row = m_queue.row(position);
     const int column = index.column();
     switch (role) {
-    case Qt::DisplayRole:
-    case Qt::ToolTipRole: return queueColumnText(row, column);
+    case Qt::DisplayRole: return queueColumnText(row, column);
+    case Qt::ToolTipRole: {
+        // The cell's text, and why the row's last transfer failed or was skipped.
+        const QString text = queueColumnText(row, column);
+        if (row.Reason.isEmpty() || column == int(QueueColumn::Reason))
+            return text;
+        const QString reason = QStringLiteral("原因：") + row.Reason;
+        return text.isEmpty() ? reason : text + u'\n' + reason;
+    }
     case Qt::DecorationRole: return column == 0 ? QVariant(queueStateIcon(row.State)) : QVariant();
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::Alignment(

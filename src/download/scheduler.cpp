@@ -6,6 +6,7 @@
 #include "foundation/fileentry.h"
 #include "foundation/filenames.h"
 #include "foundation/prompts.h"
+#include "transfer/transferend.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -231,9 +232,12 @@ void DownloadScheduler::stopDownloads()
             m_two.unload(slot);
     DownloadQueue &queue = m_session.queue();
     queue.beginBatch();
-    for (int p = 1; p <= queue.count(); ++p)
-        if (queue.row(p).State == QueueRow::Downloading)
+    for (int p = 1; p <= queue.count(); ++p) {
+        if (queue.row(p).State == QueueRow::Downloading) {
             queue.setState(p, QueueRow::Failed);
+            queue.setReason(p, TransferReason::cancelled());
+        }
+    }
     queue.endBatch();
 }
 

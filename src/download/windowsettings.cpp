@@ -38,6 +38,7 @@ DownloadWindowSettings ReadDownloadWindowSettings()
     s.sameName = sameNameFromCaption(GetSetting(setting::DuplicateNamePolicy));
     s.proxy = ReadProxySettings();
     s.maxFileSizeMB = GetSettingNumber(setting::MaxFileSizeMB);
+    s.reasonColumnShown = GetSettingInt(setting::ReasonColumnShown) == 1;
     return s;
 }
 
@@ -50,6 +51,11 @@ void SaveSameNameAndMethod(SameNameRule rule, int method)
 void SaveThreadIndex(int index)
 {
     SaveSetting(setting::ThreadIndex, index);
+}
+
+void SaveReasonColumnShown(bool shown)
+{
+    SaveSetting(setting::ReasonColumnShown, shown);
 }
 
 } // namespace papyrant

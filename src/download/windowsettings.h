@@ -15,7 +15,8 @@ struct DownloadWindowSettings
                           // or a stored position outside the list)
     SameNameRule sameName = SameNameRule::Rename; // "重复文件名设置"
     ProxySettings proxy; // "代理服务器有效", "代理服务器网址", "代理服务器端口"
-    double maxFileSizeMB = 10; // "文件最大值"
+    double maxFileSizeMB = 10;      // "文件最大值"
+    bool reasonColumnShown = false; // "显示原因列"
 };
 
 DownloadWindowSettings ReadDownloadWindowSettings();
@@ -29,5 +30,7 @@ SameNameRule sameNameFromCaption(const QString &caption);
 // position after it.
 void SaveSameNameAndMethod(SameNameRule rule, int method);
 void SaveThreadIndex(int index);
+// Kept as soon as the user shows or hides the column.
+void SaveReasonColumnShown(bool shown);
 
 } // namespace papyrant

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 
 #if defined(Q_OS_UNIX)
 #include <sys/stat.h>
@@ -47,16 +48,29 @@ ReplacingFile::ReplacingFile(const QString &target) : m_target(target)
 
 ReplacingFile::~ReplacingFile() = default; // an uncommitted temporary file is removed
 
+void ReplacingFile::noteError(int errorNumber)
+{
+    if (m_errorNumber == 0)
+        m_errorNumber = errorNumber ? errorNumber : EIO;
+}
+
 bool ReplacingFile::open()
 {
-    return m_temp.open();
+    errno = 0;
+    if (m_temp.open())
+        return true;
+    noteError(errno);
+    return false;
 }
 
 qint64 ReplacingFile::write(const char *data, qint64 size)
 {
+    errno = 0;
     const qint64 n = m_temp.write(data, size);
-    if (n != size)
+    if (n != size) {
         m_failed = true;
+        noteError(errno);
+    }
     return n;
 }
 
@@ -64,7 +78,10 @@ bool ReplacingFile::finishWriting(Existing existing)
 {
     if (!m_temp.isOpen())
         return false;
+    errno = 0;
     bool ok = m_temp.flush() && !m_failed;
+    if (!ok)
+        noteError(errno);
 #if defined(Q_OS_UNIX)
     // The temporary file is the owner's alone. The finished file gets the mode of the file it
     // replaces, or the mode any other program gives a new file (0666 less the umask). A link at
@@ -97,6 +114,7 @@ bool ReplacingFile::commit(Existing existing)
         return false;
     }
     // One rename in every case: the finished file appears whole or not at all.
+    errno = 0;
     RenameResult result = existing == Existing::ReplaceFile ? RenameReplacingFile(temp, m_target)
                                                             : RenameNoReplace(temp, m_target);
     if (result == RenameResult::Taken && existing == Existing::KeepUnlessLeftover
@@ -104,6 +122,8 @@ bool ReplacingFile::commit(Existing existing)
         result = RenameReplacingFile(temp, m_target);
     if (result != RenameResult::Done) {
         m_taken = result == RenameResult::Taken;
+        if (!m_taken)
+            noteError(errno);
         cancelWriting();
         return false;
     }

@@ -36,6 +36,9 @@ public:
     bool commitAsNew() { return commit(Existing::Keep); }
     bool targetTaken() const { return m_taken; }
     void cancelWriting(); // the temporary file goes, the target stays as it was
+    // The errno of the first operation that failed (0 when none did; the target in the way is
+    // told by targetTaken): why the file is not there.
+    int errorNumber() const { return m_errorNumber; }
 
     // What the finished file gets on commit (a copy keeps its source's); by default the
     // temporary file's own.
@@ -50,6 +53,8 @@ private:
     QTemporaryFile m_temp;
     bool m_failed = false;
     bool m_taken = false;
+    int m_errorNumber = 0;
+    void noteError(int errorNumber);
     std::optional<QDateTime> m_modified;
     std::optional<QFileDevice::Permissions> m_permissions;
 };

@@ -428,12 +428,14 @@ bool ProfileReader::readInto(ServiceProfile &p)
         || !text(o, u"base"_s, {}, p.base, true) || !text(o, u"home"_s, {}, p.home)
         || !text(o, u"search"_s, {}, p.search, true) || !text(o, u"rowType"_s, {}, p.rowType))
         return false;
+    // Every address is the base joined with a path, so the base is kept as scheme://host[:port]
+    // and nothing else: no user, query or fragment that a joined address would carry along.
     const QUrl base(p.base, QUrl::StrictMode);
     if (!base.isValid() || (base.scheme() != u"http" && base.scheme() != u"https")
-        || base.host().isEmpty() || (!base.path().isEmpty() && base.path() != u"/"))
+        || base.host().isEmpty() || (!base.path().isEmpty() && base.path() != u"/")
+        || base.hasQuery() || base.hasFragment() || !base.userInfo().isEmpty())
         return fail(at(u"base"_s), u"应为 http(s)://主机名（不带路径）"_s);
-    while (p.base.endsWith(u'/'))
-        p.base.chop(1);
+    p.base = base.toString(QUrl::RemovePath | QUrl::FullyEncoded);
     if (p.home.isEmpty())
         p.home = u"/"_s;
     if (!validPath(p.home))

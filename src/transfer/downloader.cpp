@@ -24,6 +24,7 @@ void Downloader::BeginDownload(const QString &url, const QString &saveFile, cons
     m_referer = referer.toUtf8();
     m_lastProgress.start();
     m_readBytes = m_watchedBytes = 0;
+    m_end = {};
     m_watchdog.start();
     m_url = QString(url).replace(u"&amp;"_s, u"&"_s).trimmed();
     m_phase = Phase::Reading;
@@ -36,19 +37,31 @@ void Downloader::startRead()
     options.followRedirects = true;
     options.referer = m_referer; // some servers refuse a file without the page it was linked on
     m_stream.reset(new HttpStream(QUrl(m_url), options));
+    connect(m_stream.get(), &HttpStream::headersReady, this, &Downloader::onHeaders);
     connect(m_stream.get(), &HttpStream::bodyWritten, this, &Downloader::onProgress);
     connect(m_stream.get(), &HttpStream::finished, this, &Downloader::onFinished);
     if (!m_stream->writeTo(m_saveFile)) {
         // Nowhere to write: no point in fetching; report after the caller has returned.
+        const QString reason = TransferReason::fileError(m_stream->fileErrorNumber());
         m_stream.reset();
         QMetaObject::invokeMethod(
             this,
-            [this] {
+            [this, reason] {
                 if (isRunning())
-                    fail(u"无法下载"_s);
+                    fail(u"无法下载"_s, reason);
             },
             Qt::QueuedConnection);
     }
+}
+
+// An error answer, or a redirect that leads nowhere (the stream follows those that do), is no
+// download, and fetching it again gives the same answer.
+void Downloader::onHeaders()
+{
+    if (!isRunning() || !m_stream || m_stream->statusCode() < 300)
+        return;
+    fail(u"无法下载"_s,
+         TransferReason::httpStatus(m_stream->statusCode(), m_stream->reasonPhrase()));
 }
 
 void Downloader::onProgress(qint64 written)
@@ -72,11 +85,14 @@ void Downloader::onFinished()
     const qint64 total = m_stream->announcedLength();
     // The fallback fetch counts a body below two bytes as nothing.
     const qint64 least = m_phase == Phase::Fallback ? 2 : 1;
+    m_end.finalUrl = m_stream->finalUrl();
     if (m_stream->deliveredWhole() && written >= least) {
         if (!m_stream->commit(m_replaceExisting ? ReplacingFile::Existing::ReplaceFile
                                                 : ReplacingFile::Existing::KeepUnlessLeftover)) {
+            const QString reason = TransferReason::commitFailed(m_saveFile, m_stream->targetTaken(),
+                                                                m_stream->fileErrorNumber());
             m_stream.reset();
-            fail(u"无法下载"_s); // nothing could be written: not a completion
+            fail(u"无法下载"_s, reason); // nothing could be written: not a completion
             return;
         }
         m_stream.reset();
@@ -84,9 +100,12 @@ void Downloader::onFinished()
         m_phase = Phase::Done;
         m_watchdog.stop();
         const qint64 max = fallback || total < 1 ? written : total;
+        m_end = {TransferEnd::State::Finished, {}, written, m_end.finalUrl};
         emit DownloadComplete(written, max, m_saveFile);
         return;
     }
+    const QString reason =
+        m_stream->deliveredWhole() ? TransferReason::emptyBody() : m_stream->failureReason();
     m_stream.reset();
     if (m_phase == Phase::Reading) {
         // Nothing usable: one more fetch of the whole body.
@@ -94,7 +113,7 @@ void Downloader::onFinished()
         startRead();
         return;
     }
-    fail(u"无法下载"_s);
+    fail(u"无法下载"_s, reason);
 }
 
 void Downloader::watchdogTick()
@@ -107,11 +126,15 @@ void Downloader::watchdogTick()
         return;
     }
     if (m_lastProgress.elapsed() >= m_stallLimitMs)
-        fail(u"超时"_s);
+        fail(u"超时"_s, TransferReason::timedOut());
 }
 
-void Downloader::fail(const QString &missCode)
+void Downloader::fail(const QString &missCode, const QString &reason)
 {
+    if (m_stream && m_stream->headersReceived())
+        m_end.finalUrl = m_stream->finalUrl();
+    m_end = {TransferEnd::State::Failed, reason, m_readBytes, m_end.finalUrl};
+    qCInfo(lcTransfer) << "download failed:" << m_url << missCode << reason;
     dropOurFiles();
     m_phase = Phase::Done;
     emit DownloadError(missCode, m_saveFile);

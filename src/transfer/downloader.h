@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transfer/httpstream.h"
+#include "transfer/transferend.h"
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -35,6 +36,9 @@ public:
     QString url() const { return m_url; }
     QString saveFile() const { return m_saveFile; }
     bool isRunning() const { return m_phase == Phase::Reading || m_phase == Phase::Fallback; }
+    // How the last download ended, with the reason of a failure; valid from the moment
+    // DownloadComplete or DownloadError is raised.
+    const TransferEnd &end() const { return m_end; }
 
 signals:
     // Only for an answer of known length.
@@ -50,9 +54,10 @@ private:
 
     void startRead();
     void onProgress(qint64 written);
+    void onHeaders();
     void onFinished();
     void watchdogTick();
-    void fail(const QString &missCode);
+    void fail(const QString &missCode, const QString &reason);
     void dropOurFiles();
 
     Phase m_phase = Phase::Idle;
@@ -66,6 +71,7 @@ private:
     qint64 m_readBytes = 0;
     qint64 m_watchedBytes = 0;
     int m_stallLimitMs = 300000;
+    TransferEnd m_end;
 };
 
 } // namespace papyrant

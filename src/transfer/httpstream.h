@@ -1,15 +1,15 @@
 #pragma once
 
 #include "foundation/replacingfile.h"
+#include "transfer/httpresponseparser.h"
 
+#include <QAbstractSocket>
 #include <QNetworkProxy>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <memory>
-
-class QNetworkReply;
 
 namespace papyrant {
 
@@ -18,8 +18,13 @@ namespace papyrant {
 // existing file is never touched by a transfer that does not finish, and nothing of ours stays
 // behind when it is abandoned.
 //
-// Until a target is given the body waits in the reply's bounded buffer; reading stops while it
-// is full, so memory stays small whatever the body's size.
+// It speaks HTTP/1.1 over its own connection (through the proxy chosen for it, with the shared
+// cookie jar) and reads the answer's framing itself: Qt's HTTP layer may report
+// a chunked body cut by the connection's end as complete, and a download must never take a cut
+// body for a file.
+//
+// Until a target is given the body waits in the socket's bounded buffer; reading stops while
+// it is full, so memory stays small whatever the body's size.
 class HttpStream : public QObject
 {
     Q_OBJECT
@@ -28,6 +33,7 @@ public:
     {
         QByteArray referer;
         bool followRedirects = false;
+        int maxRedirects = 10;
         int chunkSize = 64 * 1024; // bytes moved to the file per read
         // The proxy of this request; by default the system's configuration.
         QNetworkProxy proxy = QNetworkProxy(QNetworkProxy::DefaultProxy);
@@ -37,18 +43,27 @@ public:
     ~HttpStream() override; // aborts and removes the temporary file
 
     bool headersReceived() const { return m_headersReceived; }
+    // The status line ("HTTP/1.1 200 OK") and one "Name: value" per line, CR LF between them.
     QString rawHeaderText() const { return m_rawHeaders; }
     QByteArray header(const QByteArray &name) const;
     int statusCode() const { return m_status; }
+    QByteArray reasonPhrase() const
+    {
+        return m_headersReceived ? m_parser.reasonPhrase() : QByteArray();
+    }
     // The Content-Length the answer announced as a whole number, -1 when none or unusable.
     qint64 announcedLength() const { return m_announced; }
+    QUrl finalUrl() const { return m_url; }
 
     bool isRunning() const { return m_running; }
-    // The transfer ran to the end of the body without a network error (an HTTP error status
-    // with its page is a delivered answer).
+    // The transfer ran to the end of a 2xx answer's body, every byte in the file.
     bool deliveredWhole() const;
-    int errorCode() const { return m_errorCode; }
-    QString errorText() const { return m_errorText; }
+    // Why it did not: the HTTP status (400 and up), the connection's or the file's failure,
+    // or a body cut short. Empty while running and for a whole delivery.
+    QString failureReason() const;
+    // The socket error behind a failure (QAbstractSocket::SocketError), -1 when none.
+    int errorCode() const { return m_socketError; }
+    QString errorText() const { return failureReason(); }
 
     // Starts writing the body to a temporary file beside `target`; false when it cannot be
     // created (folder missing or not writable).
@@ -62,6 +77,8 @@ public:
     bool targetTaken() const { return m_targetTaken; }
     // Stops the transfer at once and drops what was written; no signal follows.
     void abort();
+    // The errno of the file's failure (writeTo, writing, commit), 0 when none.
+    int fileErrorNumber() const { return m_fileError; }
 
 signals:
     void headersReady();
@@ -69,26 +86,38 @@ signals:
     void finished();
 
 private:
-    void onMetaData();
-    void drain();
-    void onFinished();
+    void connectTo(const QUrl &url);
+    void sendRequest();
+    void readAnswer();
+    void onHeaders();
+    void onSocketError(QAbstractSocket::SocketError error);
+    void onDisconnected();
+    void end(const QString &reason = {});
     bool flush();
+    void dropSocket();
 
-    QPointer<QNetworkReply> m_reply;
+    QPointer<QAbstractSocket> m_socket;
+    HttpResponseParser m_parser;
     std::unique_ptr<ReplacingFile> m_file;
     QByteArray m_pending; // body bytes read and not yet written
-    qsizetype m_pendingSize = 0;
     Options m_options;
+    QUrl m_url;
+    bool m_viaHttpProxy = false; // plain HTTP through a proxy: the request names the whole URL
+    QString m_proxyUser;
+    QString m_proxyPassword;
+    int m_redirects = 0;
     QString m_rawHeaders;
     int m_status = 0;
     qint64 m_announced = -1;
     qint64 m_written = 0;
     bool m_headersReceived = false;
     bool m_running = true;
+    bool m_peerClosed = false;
     bool m_writeFailed = false;
     bool m_targetTaken = false;
-    int m_errorCode = 0;
-    QString m_errorText;
+    int m_fileError = 0;
+    int m_socketError = -1;
+    QString m_reason;
 };
 
 // Owns a stream; dropping it stops the transfer at once and deletes the object later, so a

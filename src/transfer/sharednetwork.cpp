@@ -4,7 +4,6 @@
 #include "transfer/allocator.h"
 
 #include <QCoreApplication>
-#include <QHash>
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
 #include <QNetworkProxy>
@@ -67,26 +66,22 @@ QNetworkProxy TransferProxy(const ProxySettings &proxy)
                          quint16(ok && port > 0 && port < 65536 ? port : 80));
 }
 
-QNetworkAccessManager &NetworkManagerFor(const QNetworkProxy &proxy)
+QNetworkProxy SystemProxyFor(const QUrl &url)
 {
-    QNetworkAccessManager &shared = SharedNetworkManager();
-    if (proxy.type() == QNetworkProxy::DefaultProxy)
-        return shared;
-    // A handful at most in a run: one per proxy the user has typed.
-    static QHash<QString, QNetworkAccessManager *> managers;
-    const QString key = QString::number(int(proxy.type())) + u' ' + proxy.hostName() + u':'
-                        + QString::number(proxy.port()) + u' ' + proxy.user();
-    QNetworkAccessManager *&manager = managers[key];
-    if (!manager) {
-        // Children of the shared manager, so that they go before the cookie jar does.
-        manager = new QNetworkAccessManager(&shared);
-        TransferCookieJar &jar = SharedCookieJar();
-        manager->setCookieJar(&jar);
-        jar.setParent(&shared); // setCookieJar took it; the shared manager keeps it
-        manager->setAutoDeleteReplies(false);
-        manager->setProxy(proxy);
+    SharedNetworkManager(); // the system's configuration is switched on with it
+    const QList<QNetworkProxy> choices =
+        QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
+    for (const QNetworkProxy &proxy : choices) {
+        switch (proxy.type()) {
+        case QNetworkProxy::NoProxy:
+        case QNetworkProxy::DefaultProxy: return QNetworkProxy::NoProxy;
+        case QNetworkProxy::HttpProxy:
+        case QNetworkProxy::HttpCachingProxy:
+        case QNetworkProxy::Socks5Proxy: return proxy;
+        case QNetworkProxy::FtpCachingProxy: break;
+        }
     }
-    return *manager;
+    return QNetworkProxy::NoProxy;
 }
 
 QNetworkRequest MakeTransferRequest(const QUrl &url, const QByteArray &referer,

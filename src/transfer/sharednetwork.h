@@ -51,12 +51,10 @@ TransferCookieJar &SharedCookieJar();
 // The proxy a request goes through under the options' proxy settings: host:port when on (a port
 // that is not a number counts as 80), the system's proxy configuration when off.
 QNetworkProxy TransferProxy(const ProxySettings &proxy);
-// The manager for a request through `proxy`. The system's configuration (DefaultProxy) is the
-// shared manager; a named proxy has a manager of its own, made when first asked for, that keeps
-// that proxy for its life and shares the cookie jar. A request thus goes through the proxy chosen
-// for it, and no other request inherits it. (A proxy factory on one manager cannot do this: its
-// query sees the address, not which component sends the request.)
-QNetworkAccessManager &NetworkManagerFor(const QNetworkProxy &proxy);
+// The proxy the system's configuration gives for a request to url (NoProxy when none), so that a
+// download on its own connection goes where the shared manager would send it. Never
+// DefaultProxy.
+QNetworkProxy SystemProxyFor(const QUrl &url);
 
 // A GET request as every transfer sends it: always from the server, no HTTP/2 (it has hung on
 // some servers), the body as sent (identity encoding, so that sizes are the bytes written), and

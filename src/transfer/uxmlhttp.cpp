@@ -70,8 +70,9 @@ const QHash<int, QString> &statusTable()
     return table;
 }
 
-// An HTTP error status with its page is a delivered answer, not a failed transfer: Qt reports
-// 4xx and 5xx answers as content, server and a few protocol and proxy errors.
+// The errors Qt reports for an HTTP error status (content, server and a few protocol and proxy
+// errors). With a status of 400 or more they are the answer's own page; below 400 the same
+// codes mean that the transfer broke (299: a body that could not be decoded).
 bool isHttpStatusError(QNetworkReply::NetworkError error)
 {
     return (error >= QNetworkReply::ContentAccessDenied
@@ -265,10 +266,15 @@ void uXMLHTTP::onFinished()
             return;
     }
     const QNetworkReply::NetworkError error = m_reply->error();
-    const bool delivered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()
-                           && (error == QNetworkReply::NoError || isHttpStatusError(error));
+    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    // An error is an error page only when the status says so; a 2xx whose body broke or could
+    // not be decoded is no answer.
+    const bool delivered =
+        status.isValid()
+        && (error == QNetworkReply::NoError || (status.toInt() >= 400 && isHttpStatusError(error)));
     if (!delivered)
-        qCInfo(lcXmlHttp) << "request failed:" << m_url << m_reply->errorString();
+        qCInfo(lcXmlHttp) << "request failed:" << m_url << "status" << status.toInt() << error
+                          << m_reply->errorString();
     complete(delivered);
 }
 

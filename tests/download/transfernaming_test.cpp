@@ -8,7 +8,9 @@
 
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace papyrant;
@@ -174,6 +176,7 @@ TEST(TransferDisk, TargetThatCannotBeReplaced)
             ASSERT_TRUE(h.runTwo(p));
         }
         EXPECT_EQ(h.queue.row(p).State, QueueRow::Failed);
+        EXPECT_EQ(h.queue.row(p).Reason, QStringLiteral("同名文件夹已存在"));
         EXPECT_EQ(h.files(), QStringList{QStringLiteral("a.pdf/keep.txt")});
     }
 }
@@ -286,6 +289,36 @@ TEST(TransferDisk, FolderThatCannotBeCreated)
     }
 }
 
+// A disk that fills up during the body (the process's file-size limit stands in for it): the
+// row fails with the cause in its words, and no byte of the body is left, under the final name
+// or beside it.
+TEST(TransferDisk, FullDiskFailsWithItsReasonAndLeavesNothing)
+{
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    ASSERT_TRUE(saved.rlim_max == RLIM_INFINITY || saved.rlim_max > 64 * 1024);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN); // a failed write, not a killed process
+    for (int method : {1, 2}) {
+        SCOPED_TRACE(method);
+        TransferHarness h;
+        h.session.options.maxFileSizeMB = 10;
+        h.server.serveBody(QStringLiteral("/f"), pdfBody(400 * 1024), "application/pdf");
+        const int p = h.addRow(QStringLiteral("/f"));
+        rlimit small = saved;
+        small.rlim_cur = 64 * 1024;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        if (method == 1)
+            h.runOne(p);
+        else
+            EXPECT_TRUE(h.runTwo(p));
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+        EXPECT_EQ(h.queue.row(p).State, QueueRow::Failed);
+        EXPECT_EQ(h.queue.row(p).Reason, QStringLiteral("磁盘已满"));
+        EXPECT_EQ(h.files(), QStringList());
+    }
+    std::signal(SIGXFSZ, handler);
+}
+
 TEST(TransferDisk, RenameRuleFindsTheNextFreeNumber)
 {
     TransferHarness h;
@@ -333,6 +366,39 @@ TEST(TransferHeaders, RefererAndSharedCookiesReachTheServer)
     for (const RecordedRequest &r : requests)
         EXPECT_TRUE(r.header("Cookie").contains("session=s3cret"));
     SharedCookieJar().deleteCookie(cookie);
+}
+
+// Cookies set on the way (by a redirect and by the answer) go into the shared jar, and the next
+// hop of the same fetch already sends them.
+TEST(TransferHeaders, CookiesSetByRedirectsAndAnswersReachTheJar)
+{
+    for (int method : {1, 2}) {
+        SCOPED_TRACE(method);
+        TransferHarness h;
+        h.server.route(
+            QStringLiteral("/r"),
+            Script::response(302, "", "", {"Location: /f", "Set-Cookie: hop=1; Path=/"}));
+        h.server.route(QStringLiteral("/f"), Script::response(200, pdfBody(300), "application/pdf",
+                                                              {"Set-Cookie: got=2; Path=/"}));
+        const int p = h.addRow(QStringLiteral("/r"));
+        if (method == 1)
+            h.runOne(p);
+        else
+            ASSERT_TRUE(h.runTwo(p));
+        EXPECT_EQ(h.queue.row(p).State, QueueRow::Finished);
+        QByteArray sent;
+        for (const RecordedRequest &r : h.server.requests())
+            if (r.path == "/f")
+                sent = r.header("Cookie");
+        EXPECT_TRUE(sent.contains("hop=1")) << sent.constData();
+        QStringList names;
+        for (const QNetworkCookie &c : SharedCookieJar().cookiesForUrl(QUrl(h.server.baseUrl())))
+            names << QString::fromLatin1(c.name());
+        EXPECT_TRUE(names.contains(QStringLiteral("hop")) && names.contains(QStringLiteral("got")))
+            << names.join(u',').toStdString();
+        for (const QNetworkCookie &c : SharedCookieJar().cookiesForUrl(QUrl(h.server.baseUrl())))
+            SharedCookieJar().deleteCookie(c);
+    }
 }
 
 TEST(TransferMethods, StatusTextsAndTheBusyRule)

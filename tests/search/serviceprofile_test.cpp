@@ -81,6 +81,41 @@ TEST(ServiceProfiles, AFileInTheSettingsFolderChangesAndAddsProfiles)
     EXPECT_FALSE(mirror->fullText.textQualifies(u"Open"_s));
 }
 
+TEST(ServiceProfiles, TheSiteAddressIsKeptInOneFormOrRefused)
+{
+    // Everything joins the base with a path, so it is stored as scheme://host[:port] and nothing
+    // else; whatever cannot be put so is a fault of the file.
+    const struct
+    {
+        const char *base;
+        const char *stored; // empty: refused
+    } cases[] = {
+        {"http://mirror.test/", "http://mirror.test"},
+        {"HTTPS://Mirror.Test:8443", "https://mirror.test:8443"},
+        {"https://mirror.test?q=1", ""},
+        {"https://mirror.test#top", ""},
+        {"https://user@mirror.test", ""},
+        {"https://mirror.test/cir", ""},
+        {"ftp://mirror.test", ""},
+        {" https://mirror.test ", "https://mirror.test"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.base);
+        const QByteArray json =
+            R"({"profiles": [{"id": "cinii-research", "base": ")" + QByteArray(c.base) + "\"}]}";
+        const ServiceProfiles read = ReadServiceProfiles(BuiltInServiceProfileFile(), json, {});
+        const ServiceProfile *m = read.find(u"cinii-research"_s);
+        ASSERT_TRUE(m);
+        if (*c.stored) {
+            EXPECT_TRUE(read.error.isEmpty()) << read.error.toStdString();
+            EXPECT_EQ(m->base, QString::fromLatin1(c.stored));
+        } else {
+            EXPECT_EQ(m->base, u"https://cir.nii.ac.jp"_s); // the built-in stays
+            EXPECT_TRUE(read.error.contains(u"“profiles[0].base”"_s)) << read.error.toStdString();
+        }
+    }
+}
+
 TEST(ServiceProfiles, AFaultyFileIsLeftOutAndNamedWithItsLine)
 {
     struct Case

@@ -92,18 +92,37 @@ TEST(Downloader, FailuresLeaveNothingOfOursAndExistingFilesIntact)
         const char *name;
         QList<Script> scripts;
         QString missCode;
+        QString reason; // what end() says
     };
     const QByteArray ok200 = Script::head("HTTP/1.1 200 OK", {"Content-Length: 100"});
     const QList<Case> cases = {
-        {"stall", {Script().send(ok200 + "abc").stall()}, QStringLiteral("超时")},
-        {"short then close", {Script::raw(ok200 + "abc")}, QStringLiteral("无法下载")},
-        {"reset", {Script().send(ok200 + "abc").reset()}, QStringLiteral("无法下载")},
-        {"empty reply", {Script::raw("")}, QStringLiteral("无法下载")},
+        {"stall",
+         {Script().send(ok200 + "abc").stall()},
+         QStringLiteral("超时"),
+         QStringLiteral("超时")},
+        {"short then close",
+         {Script::raw(ok200 + "abc")},
+         QStringLiteral("无法下载"),
+         QStringLiteral("响应不完整")},
+        {"reset",
+         {Script().send(ok200 + "abc").reset()},
+         QStringLiteral("无法下载"),
+         QStringLiteral("响应不完整")},
+        {"empty reply",
+         {Script::raw("")},
+         QStringLiteral("无法下载"),
+         QStringLiteral("服务器没有响应")},
+        // an error answer is given up at once, without a second fetch
+        {"404",
+         {Script::response(404, "<h1>Not Found</h1>", "text/html")},
+         QStringLiteral("无法下载"),
+         QStringLiteral("HTTP 404 Not Found")},
         // the fallback counts a one-byte body as nothing
         {"fallback one byte",
-         {Script::response(404, "", "text/html"),
+         {Script::response(200, "", "application/pdf"),
           Script::raw(Script::head("HTTP/1.1 200 OK", {"Content-Type: application/pdf"}) + "x")},
-         QStringLiteral("无法下载")},
+         QStringLiteral("无法下载"),
+         QStringLiteral("内容为空")},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -120,6 +139,11 @@ TEST(Downloader, FailuresLeaveNothingOfOursAndExistingFilesIntact)
             ASSERT_TRUE(run.waitEnd());
             ASSERT_EQ(run.error.size(), 1);
             EXPECT_EQ(run.error[0][0].toString(), c.missCode);
+            EXPECT_EQ(run.downloader.end().state, TransferEnd::State::Failed);
+            EXPECT_EQ(run.downloader.end().reason, c.reason);
+            // A stall and an error answer are not fetched again.
+            const bool once = c.reason.startsWith(u"HTTP") || c.reason == u"超时";
+            EXPECT_EQ(server.requestCount(QStringLiteral("/f")), once ? 1 : 2);
             EXPECT_TRUE(run.complete.isEmpty());
             if (existing) {
                 EXPECT_EQ(readAll(run.path()), "old article");

@@ -116,6 +116,9 @@ TEST(XmlHttp, FailuresEndInOneErrorWithTheStatusText)
         u"/reset"_s,
         Script().send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 100"}) + "1.6").reset());
     server.route(u"/endless"_s, Script().send(Script::head("HTTP/1.1 200 OK")).repeat("x", -1));
+    // A body the transport cannot decode is no answer, whatever the status line says.
+    server.route(u"/bad-gzip"_s, Script::response(200, "this is not gzip", "text/plain",
+                                                  {"Content-Encoding: gzip"}));
     const struct
     {
         QString url;
@@ -129,6 +132,7 @@ TEST(XmlHttp, FailuresEndInOneErrorWithTheStatusText)
         {server.url(u"/stall-body"_s), QString(), 0},
         {server.url(u"/reset"_s), QString(), 0},
         {server.url(u"/endless"_s), QString(), 0},
+        {server.url(u"/bad-gzip"_s), QString(), 0},
         {ScriptedHttpServer::closedPortUrl(u"/x"_s), QString(), 0},
     };
     for (const auto &c : cases) {

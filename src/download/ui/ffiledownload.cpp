@@ -233,9 +233,21 @@ void FFileDownload::buildListArea()
     header->setSectionsClickable(true);
     header->setSectionsMovable(false);
     header->setStretchLastSection(false);
-    const int widths[QueueColumnCount] = {340, 60, 90, 90, 90, 300, 30};
+    const int widths[QueueColumnCount] = {340, 60, 90, 90, 90, 300, 30, 200};
     for (int c = 0; c < QueueColumnCount; ++c)
         header->resizeSection(c, widths[c]);
+    // Why a row failed: a column of its own that the header's menu shows (hidden at first, so
+    // that the list keeps its usual columns), and the tooltip of every cell of the row.
+    m_menu显示原因列 = new QAction(u"显示“原因”列"_s, this);
+    m_menu显示原因列->setObjectName(u"menu显示原因列"_s);
+    m_menu显示原因列->setCheckable(true);
+    connect(m_menu显示原因列, &QAction::toggled, this, [this](bool shown) {
+        showReasonColumn(shown);
+        SaveReasonColumnShown(shown);
+    });
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QWidget::customContextMenuRequested, this, &FFileDownload::headerRightClick);
+    showReasonColumn(false);
     PaintRowStripes(m_listView3, false, 17);
 
     // The login panel covers exactly the list; the grid keeps it there through every resize.
@@ -351,6 +363,11 @@ void FFileDownload::loadSettings()
     }
     setProxy(settings.proxy);
     setMaxFileSizeMB(settings.maxFileSizeMB);
+    {
+        const QSignalBlocker quiet(m_menu显示原因列);
+        m_menu显示原因列->setChecked(settings.reasonColumnShown);
+    }
+    showReasonColumn(settings.reasonColumnShown);
 
     // The size of the stored defaults, for a window that comes back maximised and is later
     // restored (and for a desktop that does not maximise at all).
@@ -525,6 +542,19 @@ void FFileDownload::columnClick(int column)
     header->setSortIndicatorShown(m_sortedColumn >= 0);
     header->setSortIndicator(m_sortedColumn,
                              m_commands->descending() ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void FFileDownload::headerRightClick(const QPoint &pos)
+{
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(m_menu显示原因列);
+    menu->popup(m_listView3->horizontalHeader()->mapToGlobal(pos));
+}
+
+void FFileDownload::showReasonColumn(bool shown)
+{
+    m_listView3->setColumnHidden(int(QueueColumn::Reason), !shown);
 }
 
 void FFileDownload::statusPanelClick(int panel)

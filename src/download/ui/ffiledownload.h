@@ -108,6 +108,8 @@ private:
     void listClick(const QPoint &pos);
     void listRightClick(const QPoint &pos);
     void columnClick(int column);
+    void headerRightClick(const QPoint &pos);
+    void showReasonColumn(bool shown);
     void statusPanelClick(int panel);
     void copyName();
     void replaceUrls();
@@ -173,6 +175,7 @@ private:
     QAction *m_menu下载全部 = nullptr;
     QAction *m_menu停止下载 = nullptr;
     QAction *m_menu自动定位到下载项 = nullptr;
+    QAction *m_menu显示原因列 = nullptr; // the list header's own menu
 };
 
 } // namespace papyrant

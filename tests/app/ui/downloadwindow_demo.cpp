@@ -94,6 +94,8 @@ int main(int argc, char **argv)
     for (const Item &item : items)
         if (!item.body.isEmpty())
             server.serveBody(QString::fromLatin1(item.path), item.body, item.type);
+    // A paper the site no longer has: its error page is no file.
+    server.route(u"/a/11"_s, Script::response(404, "<h1>Not Found</h1>", "text/html"));
 
     // The members' site: a login form, and a paper only for a session that logged in.
     const QByteArray loginPage =
@@ -135,6 +137,8 @@ int main(int argc, char **argv)
             QString::fromUtf16(item.title), u"PDF"_s, {}, server.url(u"/search?q=1"_s));
     }
     session.加入下载列表(server.url(u"/members/paper"_s), u"会員限定の研究報告"_s, u"PDF"_s, {},
+                         server.url(u"/search?q=1"_s));
+    session.加入下载列表(server.url(u"/a/11"_s), u"撤回された論文"_s, u"PDF"_s, {},
                          server.url(u"/search?q=1"_s));
     session.显示下载窗口(true);
     FFileDownload *window = windows.downloadWindow();

@@ -90,6 +90,13 @@ struct WindowRig
         r.State = state;
         return window->queue().append(r);
     }
+    // A waiting row fetched from the address.
+    int addUrl(const QString &url, const QString &name)
+    {
+        const int position = add(name, QueueRow::Waiting);
+        window->queue().setUrls(position, url);
+        return position;
+    }
     QTableView *list() const { return child<QTableView>(window, u"ListView3"_s); }
     QPoint rowCenter(int position) const
     {
@@ -691,6 +698,55 @@ TEST(DownloadWindow, SoundsForAFailedRowAndTheEndOfTheList)
     EXPECT_TRUE(QFile::exists(clips + u"103.wav"_s));
     EXPECT_EQ(w->queue().row(1).State, QueueRow::Failed);
     EXPECT_FALSE(QFile::exists(clips + u"101.wav"_s));
+}
+
+// A failed row tells why: in the tooltip of its cells, and in the column "原因" that the list
+// header's menu shows; the window remembers whether it is shown.
+TEST(DownloadWindow, TheReasonOfAFailureShowsInTooltipAndColumn)
+{
+    WindowRig rig;
+    ScriptedHttpServer server;
+    server.route(u"/gone.pdf"_s, Script::response(404, "<h1>Not Found</h1>", "text/html"));
+    rig.make();
+    FFileDownload *w = rig.window;
+    rig.addUrl(server.url(u"/gone.pdf"_s), u"gone"_s);
+    QTest::mouseClick(child<QPushButton>(w, u"Command4"_s), Qt::LeftButton);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return w->queue().row(1).State == QueueRow::Failed; }, 10000));
+    EXPECT_TRUE(QDir(rig.folder()).isEmpty());
+    QTableView *list = rig.list();
+    const int reason = int(QueueColumn::Reason);
+    EXPECT_EQ(list->model()->index(0, 0).data(Qt::ToolTipRole).toString(),
+              u"gone\n原因：HTTP 404 Not Found"_s);
+    EXPECT_TRUE(list->isColumnHidden(reason));
+
+    // The header's own menu shows the column, and the choice is kept at once.
+    QHeaderView *header = list->horizontalHeader();
+    const QPoint at = header->rect().center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, header->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(header->viewport(), &event);
+    QAction *toggle = action(w, u"menu显示原因列"_s);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (QMenu *menu : w->findChildren<QMenu *>())
+                if (menu->isVisible() && menu->actions().contains(toggle))
+                    return true;
+            return false;
+        },
+        2000));
+    toggle->trigger();
+    EXPECT_FALSE(list->isColumnHidden(reason));
+    EXPECT_EQ(list->model()->index(0, reason).data().toString(), u"HTTP 404 Not Found"_s);
+    EXPECT_EQ(GetSetting(setting::ReasonColumnShown), u"1"_s);
+
+    w->closeWithoutQuestion();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.window.isNull(); }, 5000));
+    rig.make();
+    EXPECT_FALSE(rig.list()->isColumnHidden(reason));
+    EXPECT_TRUE(action(rig.window, u"menu显示原因列"_s)->isChecked());
+    action(rig.window, u"menu显示原因列"_s)->trigger();
+    EXPECT_TRUE(rig.list()->isColumnHidden(reason));
+    EXPECT_EQ(GetSetting(setting::ReasonColumnShown), u"0"_s);
 }
 
 TEST(DownloadWindow, ClosingAnIdleWindowAsksNothing)

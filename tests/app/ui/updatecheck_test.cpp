@@ -119,6 +119,31 @@ TEST(UpdateCheck, AnswersOfTheSite)
     }
 }
 
+// A site that drips its answer a byte at a time never lets the request time out on silence;
+// the check's own deadline ends it as a failed check, told once.
+TEST(UpdateCheck, ASiteThatDripsItsAnswerMeetsTheDeadline)
+{
+    const QString product = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    TempSettings settings;
+    OpenedPages opened;
+    ScriptedHttpServer site;
+    Script drip;
+    drip.send(Script::head("HTTP/1.1 200 OK", {"Content-Length: 1000"}));
+    for (int i = 0; i < 200; ++i)
+        drip.delay(50).send("1");
+    site.route(u"/"_s + product + u"/newver.txt"_s, drip);
+    SaveSetting(setting::UpdateSiteRoot, site.baseUrl());
+    Program program;
+    program.windows.updateCheck()->setDeadlineMs(400);
+    program.windows.cover()->load();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !program.prompts.shown.isEmpty(); }, 5000));
+    EXPECT_EQ(program.prompts.messages(), QStringList{u"请保持网络畅通！"_s});
+    // Aborted: the rest of the drip reaches nobody, and no second message follows.
+    EXPECT_NE(program.request()->ReadyState(), 4);
+    EXPECT_FALSE(program.label3()->isVisibleTo(program.windows.cover()));
+    EXPECT_TRUE(opened.urls.isEmpty());
+}
+
 TEST(UpdateCheck, NoSiteSetAsksNothingAndSaysNothing)
 {
     TempSettings settings;
