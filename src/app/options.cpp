@@ -31,6 +31,7 @@ OptionValues LoadOptionValues()
     values.maxFileSizeMB = GetSettingNumber(setting::MaxFileSizeMB);
     values.promptSavePathOnExtract = GetSettingInt(setting::PromptSavePathOnExtract);
     values.serviceProfile = GetSetting(setting::ServiceProfileId);
+    values.apiAppId = GetSetting(setting::ApiAppId);
     return values;
 }
 
@@ -45,6 +46,7 @@ OptionForm FormFromValues(const OptionValues &values)
     form.sizeLimitText = SizeLimitText(values.maxFileSizeMB);
     form.promptSavePath = values.promptSavePathOnExtract == 1;
     form.serviceProfile = values.serviceProfile;
+    form.apiAppId = values.apiAppId;
     return form;
 }
 
@@ -105,6 +107,10 @@ std::optional<OptionValues> SaveOptions(const OptionForm &form, const OptionValu
     if (!form.serviceProfile.isEmpty())
         values.serviceProfile = form.serviceProfile;
     SaveSetting(setting::ServiceProfileId, values.serviceProfile);
+
+    // Pasted from the registration mail, it may bring spaces or a line break along.
+    values.apiAppId = form.apiAppId.trimmed();
+    SaveSetting(setting::ApiAppId, values.apiAppId);
     return values;
 }
 

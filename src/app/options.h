@@ -18,6 +18,7 @@ struct OptionValues
     double maxFileSizeMB = 10;       // MaxFileSizeMB
     int promptSavePathOnExtract = 1; // PromptSavePathOnExtract
     QString serviceProfile;          // the id of the search window's service profile
+    QString apiAppId;                // the appid of the service's API (kept out of every log)
 };
 
 // A service the options offer: its profile's id and the name the user sees.
@@ -42,6 +43,7 @@ struct OptionForm
     QString sizeLimitText;       // Text1
     bool promptSavePath = false; // Check2
     QString serviceProfile;      // Combo1: the id of the chosen service
+    QString apiAppId;            // TextAppid
 };
 
 OptionForm FormFromValues(const OptionValues &values);

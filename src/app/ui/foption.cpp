@@ -123,6 +123,10 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     for (const ServiceChoice &choice : ServiceChoices())
         m_combo1->addItem(choice.name, choice.id);
     label16->setBuddy(m_combo1);
+    auto *labelAppid = named<QLabel>(this, u"LabelAppid"_s, u"API appid："_s);
+    m_textAppid = named<QLineEdit>(this, u"TextAppid"_s);
+    m_textAppid->setPlaceholderText(u"向NII免费注册取得，用于“通过API”批量检索"_s);
+    labelAppid->setBuddy(m_textAppid);
 
     auto *command1 = named<QPushButton>(this, u"Command1"_s, u"确定"_s);
     command1->setDefault(true);
@@ -149,6 +153,10 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     service->addWidget(label16);
     service->addWidget(m_combo1, 1);
     layout->addLayout(service);
+    auto *appid = new QHBoxLayout;
+    appid->addWidget(labelAppid);
+    appid->addWidget(m_textAppid, 1);
+    layout->addLayout(appid);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(command1);
@@ -168,6 +176,7 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     if (chosen < 0)
         chosen = m_combo1->findData(DefaultServiceProfileId());
     m_combo1->setCurrentIndex(qMax(chosen, 0));
+    m_textAppid->setText(form.apiAppId);
 
     connect(command1, &QPushButton::clicked, this, &FOption::command1Click);
     connect(command2, &QPushButton::clicked, this, &QDialog::reject);
@@ -183,6 +192,7 @@ void FOption::command1Click()
     form.sizeLimitText = m_text1->text();
     form.promptSavePath = m_check2->isChecked();
     form.serviceProfile = m_combo1->currentData().toString();
+    form.apiAppId = m_textAppid->text();
     const std::optional<OptionValues> saved = SaveOptions(form, m_current, m_prompts);
     if (!saved) {
         m_text1->setFocus();

@@ -112,6 +112,10 @@ void FWebSearch::buildControls()
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_command1 =
         button(QStringLiteral("Command1"), BatchSearch::caption(RunButtonState::Idle), frame1);
+    m_checkApi = new QCheckBox(QStringLiteral("通过API"), frame1);
+    m_checkApi->setObjectName(QStringLiteral("CheckApi"));
+    m_checkApi->setToolTip(
+        QStringLiteral("用检索服务的API逐条读取记录，不经过网页（需要在设置中填写API appid）"));
     auto *label6 = new QLabel(QStringLiteral("已经完成："), frame1);
     label6->setObjectName(QStringLiteral("Label6"));
     m_text2 = new QLineEdit(frame1);
@@ -123,15 +127,21 @@ void FWebSearch::buildControls()
     frameLayout->setVerticalSpacing(2);
     frameLayout->addWidget(label4, 0, 0);
     frameLayout->addWidget(m_text1, 1, 0, 4, 1);
-    frameLayout->addWidget(m_command1, 1, 1);
+    auto *runRow = new QHBoxLayout;
+    runRow->setSpacing(4);
+    runRow->addWidget(m_command1);
+    runRow->addWidget(m_checkApi);
+    runRow->addStretch();
+    frameLayout->addLayout(runRow, 1, 1);
     frameLayout->addWidget(label6, 2, 1);
     frameLayout->addWidget(m_text2, 3, 1);
     frameLayout->setRowStretch(4, 1);
     frameLayout->setColumnStretch(0, 3);
     frameLayout->setColumnStretch(1, 2);
     m_text1->setMinimumHeight(fontMetrics().height() * 2 + 8);
-    frame1->setFixedWidth(qMax(frame1->fontMetrics().horizontalAdvance(frame1->title()) + 48,
-                               m_command1->sizeHint().width() * 5 / 2 + 24));
+    frame1->setFixedWidth(
+        qMax(frame1->fontMetrics().horizontalAdvance(frame1->title()) + 48,
+             (m_command1->sizeHint().width() + m_checkApi->sizeHint().width()) * 5 / 3 + 24));
 
     m_listView1 = new QTreeView(m_picPanList);
     m_listView1->setObjectName(QStringLiteral("ListView1"));
@@ -366,6 +376,7 @@ void FWebSearch::wireCommands()
             [this](int rows) { m_label1->setText(QString::number(rows)); });
     connect(&s, &SearchSession::noteChanged, this, &FWebSearch::showServiceNote);
     connect(&s, &SearchSession::profileChanged, this, &FWebSearch::showServiceNote);
+    connect(&s, &SearchSession::profileChanged, this, &FWebSearch::enableApiChoice);
     connect(&s, &SearchSession::autoSizeColumns, this, [this] {
         for (int c = 0; c < m_session->list().columnCount(); ++c)
             m_listView1->resizeColumnToContents(c);
@@ -376,10 +387,13 @@ void FWebSearch::wireCommands()
     connect(m_walk, &AddAllWalk::stateChanged, this, [this](RunButtonState state) {
         showRunButton(m_command4, AddAllWalk::caption(state), state);
     });
-    connect(m_command1, &QPushButton::clicked, this,
-            [this] { m_batch->Command1Click(m_text1->toPlainText()); });
+    connect(m_command1, &QPushButton::clicked, this, [this] {
+        m_batch->Command1Click(m_text1->toPlainText(),
+                               m_checkApi->isEnabled() && m_checkApi->isChecked());
+    });
     connect(m_batch, &BatchSearch::stateChanged, this, [this](RunButtonState state) {
         showRunButton(m_command1, BatchSearch::caption(state), state);
+        enableApiChoice();
     });
     connect(m_batch, &BatchSearch::progressLogChanged, m_text2, &QLineEdit::setText);
 
@@ -437,6 +451,7 @@ void FWebSearch::load()
     const ServiceProfiles profiles = LoadServiceProfiles(settingsFolder());
     m_session->setProfile(profiles.chosen(GetSetting(setting::ServiceProfileId)));
     m_serviceText->setToolTip(profiles.error);
+    enableApiChoice();
     m_browser->Navigate(ServiceHomePage(m_session->profile()));
 
     const QRect screen = QApplication::primaryScreen()->availableGeometry();
@@ -473,6 +488,13 @@ QList<int> FWebSearch::selectedPositions() const
         positions << index.row();
     std::sort(positions.begin(), positions.end());
     return positions;
+}
+
+void FWebSearch::enableApiChoice()
+{
+    // The way of a running batch is fixed at its start.
+    m_checkApi->setEnabled(m_session->profile().api.has_value()
+                           && m_batch->state() == RunButtonState::Idle);
 }
 
 void FWebSearch::showRunButton(QPushButton *button, const QString &caption, RunButtonState state)

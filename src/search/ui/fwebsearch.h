@@ -88,6 +88,7 @@ private:
     void centreProgressPanel();
     void saveSettings();
     void showServiceNote();
+    void enableApiChoice();
 
     Prompts &m_prompts;
     SearchWindowCalls m_calls;
@@ -116,6 +117,7 @@ private:
     QCheckBox *m_check7 = nullptr;
     QPlainTextEdit *m_text1 = nullptr;
     QPushButton *m_command1 = nullptr;
+    QCheckBox *m_checkApi = nullptr;
     QLineEdit *m_text2 = nullptr;
     QLabel *m_statusText = nullptr;
     QLabel *m_serviceText = nullptr;
