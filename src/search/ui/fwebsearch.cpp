@@ -141,7 +141,7 @@ void FWebSearch::buildControls()
     m_text1->setMinimumHeight(fontMetrics().height() * 2 + 8);
     frame1->setFixedWidth(
         qMax(frame1->fontMetrics().horizontalAdvance(frame1->title()) + 48,
-             (m_command1->sizeHint().width() + m_checkApi->sizeHint().width()) * 5 / 3 + 24));
+             (m_command1->sizeHint().width() + m_checkApi->sizeHint().width()) * 2 + 24));
 
     m_listView1 = new QTreeView(m_picPanList);
     m_listView1->setObjectName(QStringLiteral("ListView1"));
