@@ -87,6 +87,31 @@ void BatchSearch::打开谷歌搜索网页(const QString &address)
 
 void BatchSearch::Command1Click(const QString &keywordText, bool viaApi)
 {
+    run(keywordLines(keywordText), 0, {}, viaApi);
+}
+
+void BatchSearch::resume(const QString &keywordText, const WalkPosition &position)
+{
+    if (position.isEmpty())
+        return;
+    if (position.keyword.isEmpty()) {
+        if (m_state != RunButtonState::Idle || !m_session.flags().AddAllStopped())
+            return;
+        打开谷歌搜索网页(position.pageAddress);
+        m_walk.setStart({}, position.pageNumber);
+        m_walk.Command4Click();
+        return;
+    }
+    const QStringList keywords = keywordLines(keywordText);
+    const qsizetype at = keywords.indexOf(position.keyword);
+    // The keyword was taken out of the box since: go on from the box as it is.
+    run(at < 0 ? QStringList{position.keyword} + keywords : keywords, std::max<qsizetype>(at, 0),
+        position, false);
+}
+
+void BatchSearch::run(const QStringList &keywords, qsizetype first, const WalkPosition &position,
+                      bool viaApi)
+{
     QPointer<BatchSearch> alive(this);
     SearchSession &s = m_session;
     SearchRunFlags &flags = s.flags();
@@ -113,65 +138,72 @@ void BatchSearch::Command1Click(const QString &keywordText, bool viaApi)
     setState(RunButtonState::Running);
     flags.setBatchStopped(false);
     flags.setBlocked(false);
-    setLog(QString());
+    if (position.isEmpty())
+        setLog(QString());
     m_api->startBatch();
     if (s.savePath().PromptSavePathOnExtract == 1)
         s.showPicker();
     if (!alive)
         return;
 
-    for (const QString &keyword : keywordLines(keywordText)) {
+    bool ranOut = true;
+    for (qsizetype i = first; i < keywords.size(); ++i) {
+        const QString &keyword = keywords[i];
         SearchSession::yieldOnce();
         if (!alive)
             return;
-        if (flags.BatchStopped() || flags.Blocked())
+        if (flags.BatchStopped() || flags.Blocked()) {
+            ranOut = false;
             break;
+        }
         if (viaApi) {
-            if (!runKeywordViaApi(keyword, appid))
+            if (!runKeywordViaApi(keyword, appid)) {
+                ranOut = false;
                 break;
+            }
             continue;
         }
-        runKeywordOnPages(keyword);
+        const bool resumed = i == first && !position.isEmpty();
+        const QString address =
+            resumed ? position.pageAddress : ServiceSearchPage(s.profile(), UrlEncode(keyword));
+        if (!resumed)
+            setLog(m_log + keyword + QStringLiteral("(pdf)") + u' ');
+        打开谷歌搜索网页(address);
         if (!alive)
             return;
-        if (flags.BatchStopped() || flags.Blocked())
+        m_walk.setStart(keyword, resumed ? position.pageNumber : 1);
+        m_walk.Command4Click();
+        if (!alive)
+            return;
+        // A refusal ends the run; the log keeps why (the status bar says it as well).
+        if (flags.Blocked() && !s.note().isEmpty())
+            setLog(m_log + s.note() + u' ');
+        SearchSession::yieldOnce();
+        if (!alive)
+            return;
+        打开谷歌搜索网页(QStringLiteral("about:blank"));
+        if (!alive)
+            return;
+        if (flags.BatchStopped() || flags.Blocked()) {
+            ranOut = false;
             break;
+        }
         SearchSession::yieldOnce();
         if (!alive)
             return;
     }
-    if (!alive)
-        return;
     // After a stop the home page is not waited for: the stop ends the wait at once. The API
-    // never moved the browser.
+    // never moved the browser, nor saved a place in the pages: a saved one stays.
     if (!viaApi) {
+        // Every keyword searched to its last page: nothing is left to go on with.
+        if (ranOut)
+            emit m_walk.positionChanged({});
         打开谷歌搜索网页(ServiceHomePage(s.profile()));
         if (!alive)
             return;
     }
     setState(RunButtonState::Idle);
     flags.setBatchStopped(true);
-}
-
-void BatchSearch::runKeywordOnPages(const QString &keyword)
-{
-    QPointer<BatchSearch> alive(this);
-    SearchSession &s = m_session;
-    const QString address = ServiceSearchPage(s.profile(), UrlEncode(keyword));
-    setLog(m_log + keyword + QStringLiteral("(pdf)") + u' ');
-    打开谷歌搜索网页(address);
-    if (!alive)
-        return;
-    m_walk.Command4Click();
-    if (!alive)
-        return;
-    // A refusal ends the run; the log keeps why (the status bar says it as well).
-    if (s.flags().Blocked() && !s.note().isEmpty())
-        setLog(m_log + s.note() + u' ');
-    SearchSession::yieldOnce();
-    if (!alive)
-        return;
-    打开谷歌搜索网页(QStringLiteral("about:blank"));
 }
 
 bool BatchSearch::runKeywordViaApi(const QString &keyword, const QString &appid)

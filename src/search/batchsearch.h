@@ -37,12 +37,18 @@ public:
     // Why the profile's API cannot be used with this appid ("" when it can): the profile has
     // none, or it needs an appid and none is set.
     static QString apiUnavailableReason(const ServiceProfile &profile, const QString &appid);
+    // "继续上次的批量检索" (through the pages only): opens the page of the saved position and walks
+    // on from its next page, then searches the keywords of keywordText that follow the saved one. A
+    // position without a keyword (a walk by hand) walks on alone.
+    void resume(const QString &keywordText, const WalkPosition &position);
 
     // 打开谷歌搜索网页: navigates and waits for the page (30 s at most, or a batch stop).
     void 打开谷歌搜索网页(const QString &address);
 
     // Text2 "已经完成：".
     QString progressLog() const { return m_log; }
+    // The log as a former run left it (a restart takes it back).
+    void restoreLog(const QString &text) { setLog(text); }
 
     // The non-empty, trimmed lines of a keyword text.
     static QStringList keywordLines(const QString &text);
@@ -52,10 +58,13 @@ signals:
     void progressLogChanged(const QString &text);
 
 private:
+    // The batch from keywords[first] on; the first keyword's walk starts at position's page
+    // when one is given. viaApi: each keyword through the API instead.
+    void run(const QStringList &keywords, qsizetype first, const WalkPosition &position,
+             bool viaApi);
     void setState(RunButtonState state);
     void setLog(const QString &text);
 
-    void runKeywordOnPages(const QString &keyword);
     // False when the run is to end (refused, stopped, or the window closed).
     bool runKeywordViaApi(const QString &keyword, const QString &appid);
 

@@ -121,6 +121,9 @@ void FWebSearch::buildControls()
     m_text2 = new QLineEdit(frame1);
     m_text2->setObjectName(QStringLiteral("Text2"));
     m_text2->setReadOnly(true);
+    m_commandResume =
+        button(QStringLiteral("CommandResume"), QStringLiteral("继续上次的批量检索"), frame1);
+    m_commandResume->setEnabled(false);
     // Keywords on the left; the button and the log of keywords started on the right.
     auto *frameLayout = new QGridLayout(frame1);
     frameLayout->setContentsMargins(6, 2, 6, 4);
@@ -135,13 +138,18 @@ void FWebSearch::buildControls()
     frameLayout->addLayout(runRow, 1, 1);
     frameLayout->addWidget(label6, 2, 1);
     frameLayout->addWidget(m_text2, 3, 1);
+    frameLayout->addWidget(m_commandResume, 4, 1, Qt::AlignTop);
     frameLayout->setRowStretch(4, 1);
     frameLayout->setColumnStretch(0, 3);
     frameLayout->setColumnStretch(1, 2);
+    frameLayout->setColumnMinimumWidth(1, m_commandResume->sizeHint().width());
     m_text1->setMinimumHeight(fontMetrics().height() * 2 + 8);
     frame1->setFixedWidth(
         qMax(frame1->fontMetrics().horizontalAdvance(frame1->title()) + 48,
-             (m_command1->sizeHint().width() + m_checkApi->sizeHint().width()) * 2 + 24));
+             std::max(m_command1->sizeHint().width() + m_checkApi->sizeHint().width(),
+                      m_commandResume->sizeHint().width())
+                     * 2
+                 + 24));
 
     m_listView1 = new QTreeView(m_picPanList);
     m_listView1->setObjectName(QStringLiteral("ListView1"));
@@ -396,6 +404,9 @@ void FWebSearch::wireCommands()
         enableApiChoice();
     });
     connect(m_batch, &BatchSearch::progressLogChanged, m_text2, &QLineEdit::setText);
+    connect(m_walk, &AddAllWalk::positionChanged, this, &FWebSearch::setSavedPosition);
+    connect(m_commandResume, &QPushButton::clicked, this,
+            [this] { m_batch->resume(m_text1->toPlainText(), m_savedPosition); });
 
     connect(m_command2, &QPushButton::clicked, this,
             [this] { m_analysis->Command2Click(selectedPositions()); });
@@ -495,6 +506,12 @@ void FWebSearch::enableApiChoice()
     // The way of a running batch is fixed at its start.
     m_checkApi->setEnabled(m_session->profile().api.has_value()
                            && m_batch->state() == RunButtonState::Idle);
+}
+
+void FWebSearch::setSavedPosition(const WalkPosition &position)
+{
+    m_savedPosition = position;
+    m_commandResume->setEnabled(!position.isEmpty());
 }
 
 void FWebSearch::showRunButton(QPushButton *button, const QString &caption, RunButtonState state)
