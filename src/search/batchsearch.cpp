@@ -192,6 +192,8 @@ void BatchSearch::run(const QStringList &keywords, qsizetype first, const WalkPo
         if (!alive)
             return;
     }
+    if (!alive)
+        return;
     // After a stop the home page is not waited for: the stop ends the wait at once. The API
     // never moved the browser, nor saved a place in the pages: a saved one stays.
     if (!viaApi) {
