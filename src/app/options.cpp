@@ -32,6 +32,7 @@ OptionValues LoadOptionValues()
     values.promptSavePathOnExtract = GetSettingInt(setting::PromptSavePathOnExtract);
     values.serviceProfile = GetSetting(setting::ServiceProfileId);
     values.updateSiteRoot = GetSetting(setting::UpdateSiteRoot);
+    values.apiAppId = GetSetting(setting::ApiAppId);
     return values;
 }
 
@@ -47,6 +48,7 @@ OptionForm FormFromValues(const OptionValues &values)
     form.promptSavePath = values.promptSavePathOnExtract == 1;
     form.serviceProfile = values.serviceProfile;
     form.updateSiteRoot = values.updateSiteRoot;
+    form.apiAppId = values.apiAppId;
     return form;
 }
 
@@ -110,6 +112,9 @@ std::optional<OptionValues> SaveOptions(const OptionForm &form, const OptionValu
 
     values.updateSiteRoot = form.updateSiteRoot.trimmed();
     SaveSetting(setting::UpdateSiteRoot, values.updateSiteRoot);
+    // Pasted from the registration mail, it may bring spaces or a line break along.
+    values.apiAppId = form.apiAppId.trimmed();
+    SaveSetting(setting::ApiAppId, values.apiAppId);
     return values;
 }
 

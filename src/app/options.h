@@ -19,6 +19,7 @@ struct OptionValues
     int promptSavePathOnExtract = 1; // PromptSavePathOnExtract
     QString serviceProfile;          // the id of the search window's service profile
     QString updateSiteRoot;          // "更新网址": where the newest version is announced
+    QString apiAppId;                // the appid of the service's API (kept out of every log)
 };
 
 // A service the options offer: its profile's id and the name the user sees.
@@ -44,6 +45,7 @@ struct OptionForm
     bool promptSavePath = false; // Check2
     QString serviceProfile;      // Combo1: the id of the chosen service
     QString updateSiteRoot;      // Text9
+    QString apiAppId;            // TextAppid
 };
 
 OptionForm FormFromValues(const OptionValues &values);

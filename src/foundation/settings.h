@@ -43,6 +43,9 @@ inline constexpr SettingKey CopyDestination{u"Form_Copy_Move", u"目的文件夹
 inline constexpr SettingKey CopyRule{u"Form_Copy_Move", u"OpIndex", u"4"};
 // The literature service the search window works on: the id of a service profile.
 inline constexpr SettingKey ServiceProfileId{u"设置", u"检索服务", u"cinii-research"};
+// The application id of the service's API (a free registration). It goes into the API's
+// requests and nowhere else: no log, no address shown, no export.
+inline constexpr SettingKey ApiAppId{u"设置", u"API appid", u""};
 // The maker's site root for the update check; empty: no check at start-up.
 inline constexpr SettingKey UpdateSiteRoot{u"设置", u"更新网址", u""};
 // Window placement; the section is the window's object name (only fFileDownload keeps one).
@@ -58,7 +61,7 @@ inline constexpr const SettingKey *All[] = {
     &SaveFolder,        &BatchKeywords,  &PageDelay,           &CopyDestination,
     &CopyRule,          &UpdateSiteRoot, &PlacementResolution, &PlacementTop,
     &PlacementLeft,     &PlacementWidth, &PlacementHeight,     &ServiceProfileId,
-    &ReasonColumnShown,
+    &ReasonColumnShown, &ApiAppId,
 };
 
 } // namespace setting

@@ -4,6 +4,8 @@
 #include "foundation/encoding.h"
 #include "foundation/eventwait.h"
 #include "foundation/prompts.h"
+#include "foundation/settings.h"
+#include "search/apiharvest.h"
 #include "search/searchsession.h"
 #include "search/serviceaddress.h"
 #include "tools/savepathvalues.h"
@@ -14,7 +16,7 @@
 namespace papyrant {
 
 BatchSearch::BatchSearch(SearchSession &session, AddAllWalk &walk)
-    : QObject(&session), m_session(session), m_walk(walk)
+    : QObject(&session), m_session(session), m_walk(walk), m_api(new ApiHarvest(session))
 {
     // The keyword's line follows its walk page by page. A page is read more than once (for its
     // entries, then for its next page), so pages count by their address; a page that did not
@@ -29,6 +31,17 @@ BatchSearch::BatchSearch(SearchSession &session, AddAllWalk &walk)
                 m_current->rows = qMax(0, m_session.list().count() - m_current->rowsBefore);
                 showKeyword(*m_current, QStringLiteral("…"));
             });
+}
+
+QString BatchSearch::apiUnavailableReason(const ServiceProfile &profile, const QString &appid)
+{
+    if (!profile.api)
+        return QStringLiteral("检索服务「%1」没有API，只能通过网页检索").arg(profile.name);
+    if (profile.api->appidRequired && appid.trimmed().isEmpty())
+        return QStringLiteral("通过API检索「%1」需要appid（向NII免费注册取得）。"
+                              "请在“工具 → 设置”的“API appid：”中填写。")
+            .arg(profile.name);
+    return {};
 }
 
 QString BatchSearch::caption(RunButtonState state)
@@ -111,9 +124,9 @@ void BatchSearch::打开谷歌搜索网页(const QString &address)
         .run(m_session.limits.searchPageWaitMs);
 }
 
-void BatchSearch::Command1Click(const QString &keywordText)
+void BatchSearch::Command1Click(const QString &keywordText, bool viaApi)
 {
-    run(keywordLines(keywordText), 0, {});
+    run(keywordLines(keywordText), 0, {}, viaApi);
 }
 
 void BatchSearch::resume(const QString &keywordText, const WalkPosition &position)
@@ -132,10 +145,11 @@ void BatchSearch::resume(const QString &keywordText, const WalkPosition &positio
     const qsizetype at = keywords.indexOf(position.keyword);
     // The keyword was taken out of the box since: go on from the box as it is.
     run(at < 0 ? QStringList{position.keyword} + keywords : keywords, std::max<qsizetype>(at, 0),
-        position);
+        position, false);
 }
 
-void BatchSearch::run(const QStringList &keywords, qsizetype first, const WalkPosition &position)
+void BatchSearch::run(const QStringList &keywords, qsizetype first, const WalkPosition &position,
+                      bool viaApi)
 {
     QPointer<BatchSearch> alive(this);
     SearchSession &s = m_session;
@@ -151,6 +165,14 @@ void BatchSearch::run(const QStringList &keywords, qsizetype first, const WalkPo
                             Prompts::Icon::Error);
         return;
     }
+    // Read at each run: the options may have changed it since the window opened.
+    const QString appid = viaApi ? GetSetting(setting::ApiAppId).trimmed() : QString();
+    if (viaApi) {
+        if (const QString why = apiUnavailableReason(s.profile(), appid); !why.isEmpty()) {
+            s.prompts().message(why, Prompts::Icon::Warning);
+            return;
+        }
+    }
 
     setState(RunButtonState::Running);
     flags.setBatchStopped(false);
@@ -160,6 +182,7 @@ void BatchSearch::run(const QStringList &keywords, qsizetype first, const WalkPo
         m_lines.clear();
     m_current.reset();
     emit progressLogChanged(progressLog());
+    m_api->startBatch();
     if (s.savePath().PromptSavePathOnExtract == 1)
         s.showPicker();
     if (!alive)
@@ -174,6 +197,13 @@ void BatchSearch::run(const QStringList &keywords, qsizetype first, const WalkPo
         if (flags.BatchStopped() || flags.Blocked()) {
             ranOut = false;
             break;
+        }
+        if (viaApi) {
+            if (!runKeywordViaApi(keyword, appid)) {
+                ranOut = false;
+                break;
+            }
+            continue;
         }
         const bool resumed = i == first && !position.isEmpty();
         const QString address =
@@ -205,15 +235,40 @@ void BatchSearch::run(const QStringList &keywords, qsizetype first, const WalkPo
         if (!alive)
             return;
     }
-    // Every keyword searched to its last page: nothing is left to go on with.
-    if (ranOut)
-        emit m_walk.positionChanged({});
-    // After a stop the home page is not waited for: the stop ends the wait at once.
-    打开谷歌搜索网页(ServiceHomePage(s.profile()));
     if (!alive)
         return;
+    // After a stop the home page is not waited for: the stop ends the wait at once. The API
+    // never moved the browser, nor saved a place in the pages: a saved one stays.
+    if (!viaApi) {
+        // Every keyword searched to its last page: nothing is left to go on with.
+        if (ranOut)
+            emit m_walk.positionChanged({});
+        打开谷歌搜索网页(ServiceHomePage(s.profile()));
+        if (!alive)
+            return;
+    }
     setState(RunButtonState::Idle);
     flags.setBatchStopped(true);
+}
+
+bool BatchSearch::runKeywordViaApi(const QString &keyword, const QString &appid)
+{
+    QPointer<BatchSearch> alive(this);
+    // The keyword's line grows as the harvest tells its pages, waits and end.
+    m_lines << QString();
+    const auto say = [this](const QString &text) {
+        QString &line = m_lines.last();
+        if (!line.isEmpty())
+            line += u' ';
+        line += text.trimmed();
+        emit progressLogChanged(progressLog());
+    };
+    const ApiHarvest::Outcome outcome = m_api->run(keyword, appid, say);
+    if (!alive)
+        return false;
+    if (outcome == ApiHarvest::Outcome::Refused && !m_session.note().isEmpty())
+        say(m_session.note());
+    return outcome == ApiHarvest::Outcome::Done || outcome == ApiHarvest::Outcome::KeywordFailed;
 }
 
 } // namespace papyrant

@@ -322,6 +322,14 @@ ApiRecord ReadApiRecord(QByteArrayView json)
     return record;
 }
 
+QString ApiErrorText(QByteArrayView json)
+{
+    if (json.size() > MaxApiAnswerBytes)
+        return {};
+    const QJsonDocument doc = QJsonDocument::fromJson(json.toByteArray());
+    return doc.isObject() ? errorMessageOf(doc.object()) : QString();
+}
+
 qint64 NextApiStart(const ApiPage &page, qint64 start)
 {
     if (!page.ok || page.items.isEmpty())

@@ -73,6 +73,10 @@ ApiPage ReadApiPage(QByteArrayView json);
 // answer or is not a JSON object.
 ApiRecord ReadApiRecord(QByteArrayView json);
 
+// The service's own words when an answer is an error answer ({"error": ...}), one line; empty
+// for anything else. For the log of a request that failed with an HTTP status.
+QString ApiErrorText(QByteArrayView json);
+
 // The start of the page after this one (1-based), or 0 when this page was the last: it had no
 // items, or the next start lies beyond totalResults. start is what was asked for; the answer's
 // own startIndex counts when it gives one. The next start follows the items received, so a

@@ -23,8 +23,11 @@ struct SearchLimits
 {
     int pageWaitMs = 60000;       // a result page after a click on the next-page link
     int searchPageWaitMs = 30000; // a page navigated to by the batch search
-    int msPerDelaySecond = 1000;  // one second of the throttle delay (Combo1)
+    int msPerDelaySecond = 1000;  // one second of the throttle delay (Combo1) and of a wait the
+                                  // service asks for before a retry
     int busyPollMs = 50;          // the browser's Busy state has no signal of its own
+    int apiAnswerWaitMs = 60000;  // one answer of the service's API
+    int apiRetryCapSeconds = 300; // the longest wait before a refused API request is retried
 };
 
 // What the search window's commands share: the search list, the run flags, the browser, the

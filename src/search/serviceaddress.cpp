@@ -51,4 +51,34 @@ bool IsServiceSearchAddress(const ServiceProfile &profile, const QString &addres
     return false;
 }
 
+ApiQuery ServiceApiQuery(const ServiceProfile &profile, const QString &keyword)
+{
+    ApiQuery query;
+    query.keyword = keyword;
+    if (!profile.api)
+        return query;
+    const QString openSearch = profile.api->openSearch;
+    const qsizetype question = openSearch.indexOf(u'?');
+    query.endpoint = ServiceBaseAddress(profile) + openSearch.left(question);
+    if (question < 0)
+        return query;
+    for (const QString &pair : openSearch.mid(question + 1).split(u'&', Qt::SkipEmptyParts)) {
+        const auto decoded = [](const QString &text) {
+            return QUrl::fromPercentEncoding(QString(text).replace(u'+', u' ').toUtf8());
+        };
+        const QString name = decoded(pair.section(u'=', 0, 0)).trimmed();
+        const QString value = decoded(pair.section(u'=', 1));
+        if (name.compare(u"count"_s, Qt::CaseInsensitive) == 0) {
+            bool ok = false;
+            const int count = value.trimmed().toInt(&ok);
+            if (ok)
+                query.count = qBound(1, count, 200);
+        } else if (!value.contains(u"{keyword}"_s) && !value.contains(u"{start}"_s)) {
+            // q, start, format and appid are the query's own; ApiPageAddress leaves them out.
+            query.parameters.append({name, value});
+        }
+    }
+    return query;
+}
+
 } // namespace papyrant

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "search/searchapi.h"
+
 #include <QString>
 
 namespace papyrant {
@@ -18,5 +20,11 @@ QString ServiceSearchPage(const ServiceProfile &profile, const QString &encodedK
 // True for an address of the service (after PAPYRANT_SERVICE_BASE) under one of the profile's
 // search paths: a page there must be a result list.
 bool IsServiceSearchAddress(const ServiceProfile &profile, const QString &address);
+
+// The first page of a keyword's search through the profile's API (its openSearch template): the
+// template's path on the service's base address as the endpoint; its count when it gives a
+// number (1 to 200), else 200; its other parameters, in their order. A profile without an API
+// gives an empty endpoint.
+ApiQuery ServiceApiQuery(const ServiceProfile &profile, const QString &keyword);
 
 } // namespace papyrant

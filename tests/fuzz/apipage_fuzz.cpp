@@ -1,5 +1,6 @@
 // The search API's answer reader over any bytes: a reason or values, never a crash; the walk
-// over its pages ends; and the same bytes as a query keep the appid to the request.
+// over its pages ends; an error answer's words are one line; and the same bytes as a query keep
+// the appid to the request.
 #include "fuzzing.h"
 #include "search/searchapi.h"
 
@@ -32,6 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             FUZZ_CHECK(next == 0 || !page.items.isEmpty(), "an empty page ends the walk");
         }
     }
+
+    // The same bytes as the body of an HTTP error: at most the service's words, on one line.
+    const QString said = ApiErrorText(bytes);
+    FUZZ_CHECK(!said.contains(u'\n') && (said.isEmpty() || !page.ok),
+               "an error text is one line, and only of an answer that is no page");
 
     // The same bytes as the parts of a query: the appid reaches the request only.
     const QList<QByteArray> parts = bytes.split('\n');

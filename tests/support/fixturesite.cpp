@@ -55,6 +55,12 @@ FixtureSite::FixtureSite()
     m_server.serveDirectory(u"/"_s, site);
     for (const QString &path : {u"/articles"_s, u"/all"_s})
         m_server.routeHandler(path, [this](const RecordedRequest &r) { return researchPage(r); });
+    m_server.routeHandler(u"/opensearch/articles"_s,
+                          [this](const RecordedRequest &r) { return apiPage(r); });
+    for (const char *number : {"3010000000000000001", "3010000000000000002", "3010000000000000003"})
+        m_server.serveBody(u"/crid/"_s + QLatin1StringView(number) + u".json"_s,
+                           apiFile(QLatin1StringView(number) + u".json"_s),
+                           "application/json; charset=utf-8");
     for (const char *name : {"101", "102", "103", "201", "202", "301", "401", "402", "501", "502",
                              "601", "602", "701", "801", "802"})
         m_server.serveBody(u"/pdf/"_s + QLatin1StringView(name) + u".pdf"_s, sitePdf,
@@ -90,6 +96,24 @@ Script FixtureSite::researchPage(const RecordedRequest &request) const
     if (n >= 1 && n <= 3)
         return page(u"cir/list%1.html"_s.arg(n));
     return Script::response(404, "<html><body>Not Found</body></html>", "text/html");
+}
+
+QByteArray FixtureSite::apiFile(const QString &name) const
+{
+    return readFixture(u"site/cir/api/"_s + name)
+        .replace(u"https://cir.nii.ac.jp"_s, m_server.baseUrl())
+        .toUtf8();
+}
+
+Script FixtureSite::apiPage(const RecordedRequest &request) const
+{
+    const QUrlQuery query(QUrl(QString::fromUtf8(request.target)));
+    const QString start = query.queryItemValue(u"start"_s);
+    if (start.isEmpty() || start == u"1"_s)
+        return Script::response(200, apiFile(u"opensearch.json"_s),
+                                "application/json; charset=utf-8");
+    return Script::response(200, R"({"opensearch:totalResults": 3, "items": []})",
+                            "application/json; charset=utf-8");
 }
 
 void FixtureSite::routeKeyword(const QString &keyword, const QString &siteFile,

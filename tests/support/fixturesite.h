@@ -27,6 +27,11 @@ QString readFixture(const QString &relative);
 //                   result pages 1 to 3 of any keyword (cir/list1.html ... list3.html; 41 hits,
 //                   the next page by page=N), a 404 for any other page number
 //   /landing/502.html  a full text's landing page
+//   /opensearch/articles?q=...&start=N  the API's answer for any keyword (cir/api/opensearch.json:
+//                   three records in one page; any later start answers no items)
+//   /crid/<number>.json  the records' JSON (cir/api/<number>.json): a landing page, no full
+//                   text, a PDF
+// The API files name the service as https://cir.nii.ac.jp; they are served on this site.
 // The result pages of before 2022 (profile "CiNii Articles（旧版页面）"):
 //   /search?...     result page 1 of any keyword (search1.html), next -> /search2.html
 //   /search2.html   result page 2, next -> /search3.html
@@ -56,6 +61,8 @@ public:
 
 private:
     Script researchPage(const RecordedRequest &request) const;
+    Script apiPage(const RecordedRequest &request) const;
+    QByteArray apiFile(const QString &name) const;
 
     ScriptedHttpServer m_server;
     QHash<QString, QPair<QString, int>> m_researchKeywords; // keyword -> (site file, status)

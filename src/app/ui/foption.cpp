@@ -130,6 +130,10 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     m_text9 = named<QLineEdit>(this, u"Text9"_s);
     m_text9->setPlaceholderText(u"https://"_s);
     label17->setBuddy(m_text9);
+    auto *labelAppid = named<QLabel>(this, u"LabelAppid"_s, u"API appid："_s);
+    m_textAppid = named<QLineEdit>(this, u"TextAppid"_s);
+    m_textAppid->setPlaceholderText(u"向NII免费注册取得，用于“通过API”批量检索"_s);
+    labelAppid->setBuddy(m_textAppid);
 
     auto *command1 = named<QPushButton>(this, u"Command1"_s, u"确定"_s);
     command1->setDefault(true);
@@ -160,6 +164,10 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     update->addWidget(label17);
     update->addWidget(m_text9, 1);
     layout->addLayout(update);
+    auto *appid = new QHBoxLayout;
+    appid->addWidget(labelAppid);
+    appid->addWidget(m_textAppid, 1);
+    layout->addLayout(appid);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(command1);
@@ -180,6 +188,7 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
         chosen = m_combo1->findData(DefaultServiceProfileId());
     m_combo1->setCurrentIndex(qMax(chosen, 0));
     m_text9->setText(form.updateSiteRoot);
+    m_textAppid->setText(form.apiAppId);
 
     connect(command1, &QPushButton::clicked, this, &FOption::command1Click);
     connect(command2, &QPushButton::clicked, this, &QDialog::reject);
@@ -196,6 +205,7 @@ void FOption::command1Click()
     form.promptSavePath = m_check2->isChecked();
     form.serviceProfile = m_combo1->currentData().toString();
     form.updateSiteRoot = m_text9->text();
+    form.apiAppId = m_textAppid->text();
     const std::optional<OptionValues> saved = SaveOptions(form, m_current, m_prompts);
     if (!saved) {
         m_text1->setFocus();

@@ -15,7 +15,8 @@ namespace papyrant {
 class Prompts;
 
 // The options dialog: download method, proxy, size limit of downloads, whether extracting
-// result pages first asks for the save folder, and the literature service searched. Created for
+// result pages first asks for the save folder, the literature service searched and the appid of
+// its API. Created for
 // each show and shown modally.
 class FOption : public QDialog
 {
@@ -41,6 +42,7 @@ private:
     QLineEdit *m_text8 = nullptr;
     QComboBox *m_combo1 = nullptr;
     QLineEdit *m_text9 = nullptr;
+    QLineEdit *m_textAppid = nullptr;
 };
 
 } // namespace papyrant

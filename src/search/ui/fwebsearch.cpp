@@ -115,6 +115,10 @@ void FWebSearch::buildControls()
     m_command1 =
         button(QStringLiteral("Command1"), BatchSearch::caption(RunButtonState::Idle), frame1);
     fixRunButtonWidth(m_command1, &BatchSearch::caption);
+    m_checkApi = new QCheckBox(QStringLiteral("通过API"), frame1);
+    m_checkApi->setObjectName(QStringLiteral("CheckApi"));
+    m_checkApi->setToolTip(
+        QStringLiteral("用检索服务的API逐条读取记录，不经过网页（需要在设置中填写API appid）"));
     auto *label6 = new QLabel(QStringLiteral("已经完成："), frame1);
     label6->setObjectName(QStringLiteral("Label6"));
     // A log of one line per keyword, read back after a long batch: it keeps every line.
@@ -137,19 +141,22 @@ void FWebSearch::buildControls()
     frameLayout->setContentsMargins(6, 2, 6, 4);
     frameLayout->setVerticalSpacing(2);
     frameLayout->addWidget(label4, 0, 0);
-    frameLayout->addWidget(m_text1, 1, 0, 2, 1);
+    frameLayout->addWidget(m_text1, 1, 0, 3, 1);
     frameLayout->addWidget(m_command1, 1, 1);
-    frameLayout->addWidget(m_commandResume, 2, 1, Qt::AlignTop);
-    frameLayout->addWidget(label6, 3, 0, 1, 2);
-    frameLayout->addWidget(m_text2, 4, 0, 1, 2);
-    frameLayout->setRowStretch(2, 1);
-    frameLayout->setRowStretch(4, 1);
+    frameLayout->addWidget(m_checkApi, 2, 1);
+    frameLayout->addWidget(m_commandResume, 3, 1, Qt::AlignTop);
+    frameLayout->addWidget(label6, 4, 0, 1, 2);
+    frameLayout->addWidget(m_text2, 5, 0, 1, 2);
+    frameLayout->setRowStretch(3, 1);
+    frameLayout->setRowStretch(5, 1);
     frameLayout->setColumnStretch(0, 1);
     m_text1->setMinimumHeight(fontMetrics().height() * 2 + 8);
     m_text2->setMinimumHeight(fontMetrics().height() * 2 + 8);
     frame1->setFixedWidth(
         qMax(frame1->fontMetrics().horizontalAdvance(frame1->title()) + 48,
-             std::max(m_command1->sizeHint().width(), m_commandResume->sizeHint().width()) * 5 / 2
+             std::max({m_command1->sizeHint().width(), m_checkApi->sizeHint().width(),
+                       m_commandResume->sizeHint().width()})
+                     * 5 / 2
                  + 24));
 
     m_listView1 = new QTreeView(m_picPanList);
@@ -389,6 +396,7 @@ void FWebSearch::wireCommands()
             [this](int rows) { m_label1->setText(QString::number(rows)); });
     connect(&s, &SearchSession::noteChanged, this, &FWebSearch::showServiceNote);
     connect(&s, &SearchSession::profileChanged, this, &FWebSearch::showServiceNote);
+    connect(&s, &SearchSession::profileChanged, this, &FWebSearch::enableApiChoice);
     connect(&s, &SearchSession::autoSizeColumns, this, [this] {
         for (int c = 0; c < m_session->list().columnCount(); ++c)
             m_listView1->resizeColumnToContents(c);
@@ -399,10 +407,13 @@ void FWebSearch::wireCommands()
     connect(m_walk, &AddAllWalk::stateChanged, this, [this](RunButtonState state) {
         showRunButton(m_command4, AddAllWalk::caption(state), state);
     });
-    connect(m_command1, &QPushButton::clicked, this,
-            [this] { m_batch->Command1Click(m_text1->toPlainText()); });
+    connect(m_command1, &QPushButton::clicked, this, [this] {
+        m_batch->Command1Click(m_text1->toPlainText(),
+                               m_checkApi->isEnabled() && m_checkApi->isChecked());
+    });
     connect(m_batch, &BatchSearch::stateChanged, this, [this](RunButtonState state) {
         showRunButton(m_command1, BatchSearch::caption(state), state);
+        enableApiChoice();
     });
     connect(m_batch, &BatchSearch::progressLogChanged, m_text2, [this](const QString &log) {
         m_text2->setPlainText(log);
@@ -468,6 +479,7 @@ void FWebSearch::load()
     const ServiceProfiles profiles = LoadServiceProfiles(settingsFolder());
     m_session->setProfile(profiles.chosen(GetSetting(setting::ServiceProfileId)));
     m_serviceText->setToolTip(profiles.error);
+    enableApiChoice();
     m_browser->Navigate(ServiceHomePage(m_session->profile()));
 
     const QRect screen = QApplication::primaryScreen()->availableGeometry();
@@ -528,6 +540,13 @@ void FWebSearch::fixRunButtonWidth(QPushButton *button, QString (*caption)(RunBu
     }
     showRunButton(button, caption(RunButtonState::Idle), RunButtonState::Idle);
     button->setFixedWidth(width);
+}
+
+void FWebSearch::enableApiChoice()
+{
+    // The way of a running batch is fixed at its start.
+    m_checkApi->setEnabled(m_session->profile().api.has_value()
+                           && m_batch->state() == RunButtonState::Idle);
 }
 
 void FWebSearch::setSavedPosition(const WalkPosition &position)

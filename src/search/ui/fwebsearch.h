@@ -93,6 +93,7 @@ private:
     void centreProgressPanel();
     void saveSettings();
     void showServiceNote();
+    void enableApiChoice();
 
     Prompts &m_prompts;
     SearchWindowCalls m_calls;
@@ -121,6 +122,7 @@ private:
     QCheckBox *m_check7 = nullptr;
     QPlainTextEdit *m_text1 = nullptr;
     QPushButton *m_command1 = nullptr;
+    QCheckBox *m_checkApi = nullptr;
     QPushButton *m_commandResume = nullptr;
     WalkPosition m_savedPosition;
     QPlainTextEdit *m_text2 = nullptr;

@@ -74,6 +74,9 @@ TEST(Options, ShowsTheValuesAndSavesEveryControl)
         o.type(u"Text8"_s, u" 3128 "_s);
         o.type(u"Text1"_s, u"2.5"_s);
         o.child<QCheckBox>(u"Check2"_s)->click();
+        EXPECT_EQ(o.child<QLabel>(u"LabelAppid"_s)->text(), u"API appid："_s);
+        EXPECT_EQ(o.child<QLineEdit>(u"TextAppid"_s)->text(), QString());
+        o.type(u"TextAppid"_s, u" my-appid-1\n"_s); // pasted with what surrounded it
         o.press(u"Command1"_s);
         EXPECT_FALSE(o.dialog.isVisible());
         EXPECT_TRUE(o.prompts.shown.isEmpty());
@@ -89,6 +92,7 @@ TEST(Options, ShowsTheValuesAndSavesEveryControl)
     EXPECT_EQ(stored(setting::MaxFileSizeMB), u"2.5"_s);
     EXPECT_EQ(stored(setting::PromptSavePathOnExtract), u"0"_s);
     EXPECT_EQ(stored(setting::ServiceProfileId), u"cinii-research"_s);
+    EXPECT_EQ(stored(setting::ApiAppId), u"my-appid-1"_s);
 
     // Read back, then "关闭" after editing changes nothing.
     Options again(LoadOptionValues());
@@ -97,6 +101,7 @@ TEST(Options, ShowsTheValuesAndSavesEveryControl)
     EXPECT_EQ(again.child<QLineEdit>(u"Text8"_s)->text(), u"3128"_s);
     EXPECT_EQ(again.child<QLineEdit>(u"Text1"_s)->text(), u"2.5"_s);
     EXPECT_FALSE(again.child<QCheckBox>(u"Check2"_s)->isChecked());
+    EXPECT_EQ(again.child<QLineEdit>(u"TextAppid"_s)->text(), u"my-appid-1"_s);
     again.child<QRadioButton>(u"Option2"_s)->click();
     again.type(u"Text1"_s, u"99"_s);
     again.press(u"Command2"_s);

@@ -23,6 +23,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -239,4 +240,60 @@ TEST_P(Road, FromAKeywordToFilesOnDiskAndBackToTheCover)
     EXPECT_TRUE(windows.ending());
     EXPECT_FALSE(windows.cover()->isVisible());
     EXPECT_TRUE(prompts.shown.isEmpty()) << prompts.messages().join(u" | "_s).toStdString();
+}
+
+// The same road through the service's API: "通过API" and the options' appid; the records with a
+// full text become rows that the download window fetches into files. A landing page stays a web
+// page here; the appid travels only in the API's search requests.
+TEST(ApiRoad, AKeywordThroughTheApiEndsWithFilesOnDisk)
+{
+    TempSettings settings;
+    SaveSetting(setting::ServiceProfileId, u"cinii-research"_s);
+    SaveSetting(setting::ApiAppId, u"road-appid"_s);
+    FixtureSite site;
+    QTemporaryDir downloads;
+    const QString folder = downloads.path() + u"/papers/"_s;
+    RecordingPrompts prompts;
+    ProgramWindows windows(&prompts);
+
+    windows.cover()->load();
+    QTest::mouseClick(child<QPushButton>(windows.cover(), u"Command1"_s), Qt::LeftButton);
+    QPointer<FWebSearch> search = windows.searchWindow();
+    ASSERT_TRUE(search);
+    child<QComboBox>(search, u"Combo1"_s)->setCurrentText(u"0"_s);
+    child<QPlainTextEdit>(search, u"Text1"_s)->setPlainText(u"wetland"_s);
+    child<QCheckBox>(search, u"CheckApi"_s)->click();
+    int pickers = 0;
+    confirmPickerWhenShown(QDir::toNativeSeparators(folder), &pickers);
+    QTest::mouseClick(child<QPushButton>(search, u"Command1"_s), Qt::LeftButton);
+    EXPECT_EQ(pickers, 1);
+    EXPECT_EQ(child<QPlainTextEdit>(search, u"Text2"_s)->toPlainText(),
+              u"wetland(API) 命中3条，加入2条"_s);
+    ASSERT_EQ(search->session().list().count(), 2);
+
+    QTest::mouseClick(child<QPushButton>(search, u"Command2"_s), Qt::LeftButton);
+    QPointer<FFileDownload> download = windows.downloadWindow();
+    ASSERT_TRUE(download);
+    const DownloadQueue &queue = download->queue();
+    ASSERT_EQ(queue.count(), 2);
+    EXPECT_EQ(queue.row(1).Referer, site.url(u"/crid/3010000000000000001"_s));
+    QTest::mouseClick(child<QPushButton>(download, u"Command4"_s), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return queue.统计未下载项数目() == 0 && !download->scheduler().isOn(); }, 30000))
+        << queue.ShowQueueCounts().toStdString();
+    QStringList files = QDir(folder).entryList(QDir::Files);
+    files.sort();
+    EXPECT_EQ(files, QStringList({u"Page one second article.htm"_s, u"湿原の植生図.pdf"_s}))
+        << files.join(u" | "_s).toStdString();
+    EXPECT_EQ(head(folder + u"湿原の植生図.pdf"_s, 5), QByteArray("%PDF-"));
+
+    for (const RecordedRequest &r : site.server().requests()) {
+        EXPECT_TRUE(!r.target.contains("road-appid")
+                    || r.target.startsWith("/opensearch/articles?"))
+            << r.target.constData();
+    }
+    EXPECT_GT(site.server().requestCount(u"/opensearch/articles"_s), 0);
+    EXPECT_TRUE(prompts.shown.isEmpty()) << prompts.messages().join(u" | "_s).toStdString();
+    search->close();
+    download->close();
 }

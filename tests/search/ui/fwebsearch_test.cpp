@@ -386,3 +386,31 @@ TEST_F(SearchWindow, ABrokenProfileFileIsSaidOnceAtLoadAndTheBuiltInsServe)
     EXPECT_EQ(window->session().list().count(), 2);
     EXPECT_EQ(prompts.shown.size(), 1); // said once, at load, and never on the way
 }
+
+TEST_F(SearchWindow, TheApiBoxRunsTheBatchThroughTheApiWhenTheServiceHasOne)
+{
+    open();
+    auto *viaApi = find<QCheckBox>(u"CheckApi"_s);
+    ASSERT_TRUE(viaApi);
+    EXPECT_EQ(viaApi->text(), u"通过API"_s);
+    EXPECT_FALSE(viaApi->isEnabled()); // the old pages' service has no API
+    ASSERT_TRUE(settlesAt(ServiceHomePage(legacyProfile())));
+
+    window->session().setProfile(researchProfile());
+    window->session().limits.msPerDelaySecond = 10; // the throttle of 5 s, shortened
+    EXPECT_TRUE(viaApi->isEnabled());
+    SaveSetting(setting::ApiAppId, u"window-appid"_s);
+    find<QPlainTextEdit>(u"Text1"_s)->setPlainText(u"wetland"_s);
+    viaApi->click();
+    click(u"Command1"_s); // returns when the batch has ended
+
+    EXPECT_EQ(find<QPlainTextEdit>(u"Text2"_s)->toPlainText(), u"wetland(API) 命中3条，加入2条"_s);
+    EXPECT_EQ(find<QLabel>(u"Label1"_s)->text(), u"2"_s);
+    EXPECT_EQ(window->session().list().at(1).Link, site.url(u"/pdf/801.pdf"_s));
+    EXPECT_TRUE(viaApi->isEnabled());
+    EXPECT_EQ(find<QPushButton>(u"Command1"_s)->text(), u"开始批量搜索提取"_s);
+    // The browser stayed where it was.
+    EXPECT_EQ(window->browser()->URL(), ServiceHomePage(legacyProfile()));
+    EXPECT_EQ(site.server().requestCount(u"/articles"_s), 0);
+    EXPECT_TRUE(prompts.shown.isEmpty()) << prompts.messages().join(u" | "_s).toStdString();
+}

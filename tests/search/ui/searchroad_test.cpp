@@ -1,9 +1,11 @@
 // labels: browser
 #include "browser/ui/webenginebrowser.h"
+#include "foundation/settings.h"
 #include "search/serviceaddress.h"
 #include "support/fixturesite.h"
 #include "support/qtprinters.h"
 #include "support/searchrig.h"
+#include "support/tempsettings.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -144,4 +146,35 @@ TEST_F(SearchRoad, BatchEndedByTheBlockPage)
     EXPECT_EQ(rig->batch->progressLog(), u"blocked：0页，0条；检索服务拒绝了访问，已停止"_s);
     EXPECT_EQ(rig->list().count(), 0);
     EXPECT_EQ(rig->batch->state(), RunButtonState::Idle);
+}
+
+// A keyword through the API in today's service: the records with a full text become LINK rows
+// (a landing page, a PDF) with their record pages as Referer and reach the download queue; the
+// browser is sent nowhere.
+TEST_F(SearchRoad, AKeywordThroughTheApiReachesTheQueue)
+{
+    TempSettings settings;
+    SaveSetting(setting::ApiAppId, u"road-appid"_s);
+    rig->session->setProfile(researchProfile());
+    rig->picker.folder = u"/tmp/papers/"_s;
+
+    rig->batch->Command1Click(u"wetland"_s, true);
+    EXPECT_EQ(rig->batch->progressLog(), u"wetland(API) 命中3条，加入2条"_s);
+    EXPECT_EQ(links(), siteLinks({u"/landing/502.html"_s, u"/pdf/801.pdf"_s}));
+    EXPECT_TRUE(browser->URL().isEmpty() || browser->URL() == u"about:blank"_s)
+        << browser->URL().toStdString();
+
+    rig->analysis->run(AnalysisCommands::Command::All);
+    DownloadQueue &queue = rig->owner.queueStore;
+    ASSERT_EQ(queue.count(), 2);
+    EXPECT_EQ(queue.row(1).Urls, site.url(u"/landing/502.html"_s));
+    EXPECT_EQ(queue.row(1).Name, u"Page one second article"_s);
+    EXPECT_EQ(queue.row(1).Referer, site.url(u"/crid/3010000000000000001"_s));
+    EXPECT_EQ(queue.row(2).Urls, site.url(u"/pdf/801.pdf"_s));
+    EXPECT_EQ(queue.row(2).Name, u"湿原の植生図"_s);
+    for (int p = 1; p <= queue.count(); ++p) {
+        EXPECT_EQ(queue.row(p).Type, u"LINK"_s);
+        EXPECT_EQ(queue.row(p).SaveFolder, u"/tmp/papers/"_s);
+    }
+    EXPECT_TRUE(rig->prompts.shown.isEmpty());
 }
