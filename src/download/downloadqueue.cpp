@@ -18,7 +18,8 @@ QString queueColumnHeader(int column)
     case 4: return QStringLiteral("百分比");
     case 5: return QStringLiteral("保存路径");
     case 6: return QStringLiteral("B");
-    case 7: return QStringLiteral("原因");
+    case 7: return QStringLiteral("来源页面");
+    case 8: return QStringLiteral("原因");
     default: return {};
     }
 }
@@ -39,6 +40,7 @@ QString queueColumnText(const QueueRow &row, int column)
     case QueueColumn::Percent: return row.Percent;
     case QueueColumn::SaveFolder: return row.SaveFolder;
     case QueueColumn::BaseFlag: return row.BaseFlag;
+    case QueueColumn::Source: return row.Referer;
     case QueueColumn::Reason: return row.Reason;
     }
     return {};

@@ -26,7 +26,7 @@ struct QueueRow
     QString Percent;    // "百分比": "37%", "100%" or one of the percent words
     QString SaveFolder; // "保存路径": ends with "/" once the scheduler has looked at the row
     QString BaseFlag;   // "B": "Y" asks for the base link in saved web pages
-    QString Referer;    // the page the link was found on; sent as "Referer: "
+    QString Referer;    // "来源页面": the page the link was found on; sent as "Referer: "
     QString Reason;     // "原因": why the last transfer of the row failed or was skipped
     StateValue State = Waiting;
     // The file this program committed for the row, as it wrote it: the only file a clean-up of
@@ -90,10 +90,21 @@ inline QString reasonFolderNotMade()
 }
 } // namespace QueueWords
 
-// The columns of ListView3, left to right. The last one, the reason of a transfer's end, is
-// hidden until the user shows it.
-enum class QueueColumn { Name, Type, Size, Received, Percent, SaveFolder, BaseFlag, Reason };
-constexpr int QueueColumnCount = 8;
+// The columns of ListView3, left to right. The last two, the page a link came from (a landing
+// page once its full text replaced the link) and the reason of a transfer's end, are hidden
+// until the user shows them.
+enum class QueueColumn {
+    Name,
+    Type,
+    Size,
+    Received,
+    Percent,
+    SaveFolder,
+    BaseFlag,
+    Source,
+    Reason
+};
+constexpr int QueueColumnCount = 9;
 QString queueColumnHeader(int column);
 bool queueColumnRightAligned(int column);
 // What a column shows of a row.

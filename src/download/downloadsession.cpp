@@ -2,6 +2,8 @@
 
 #include "download/downloadqueue.h"
 #include "download/filetype.h"
+#include "download/scheduler.h"
+#include "foundation/fileentry.h"
 
 #include <QPointer>
 #include <chrono>
@@ -9,6 +11,13 @@
 namespace papyrant {
 
 Q_LOGGING_CATEGORY(lcDownload, "papyrant.download", QtCriticalMsg)
+
+DownloadSession::DownloadSession(DownloadQueue &queue, QObject *parent)
+    : QObject(parent), m_queue(queue)
+{
+    // A way to a full text ends with its row.
+    connect(&queue, &DownloadQueue::rowsReset, this, [this] { m_landing.forgetGone(m_queue); });
+}
 
 double DownloadSession::now() const
 {
@@ -42,15 +51,46 @@ void DownloadSession::fileCommitted(int position, const QString &path)
         m_queue.update(position, [&](QueueRow &r) { r.Committed = IdentifyFile(path); });
 }
 
+int DownloadSession::slotOf(int method, int position) const
+{
+    if (method == 1)
+        return 1;
+    for (int slot = 1; slot <= 6; ++slot)
+        if (SlotRows[size_t(slot)] == position)
+            return slot;
+    return 0;
+}
+
+// A PDF cut short is no article: it stays for a look as "<name>.part", and no file stands under
+// the article's name.
+void DownloadSession::keepAsPart(int position)
+{
+    const QueueRow &row = m_queue.row(position);
+    const QString path = RowFilePath(row);
+    std::optional<FileIdentity> kept;
+    if (row.Committed && row.Committed->path == path) {
+        const SavePath part = 重命名保存路径(row.SaveFolder, row.Name, QStringLiteral("part"),
+                                             SameNameRule::Rename, names);
+        if (RenameNoReplace(path, part.path) == RenameResult::Done) {
+            names.removed(path);
+            names.added(part.path);
+            kept = IdentifyFile(part.path);
+        } else if (RemoveIfStillSame(*row.Committed)) {
+            names.removed(path);
+        }
+    }
+    m_queue.update(position, [&](QueueRow &r) {
+        r.Committed = kept;
+        r.Percent.clear();
+        r.State = QueueRow::Failed;
+        r.Reason = PageReason::truncatedPdf();
+    });
+}
+
 void DownloadSession::endRow(const QString &key, bool delivered, int method, const TransferEnd &end)
 {
     int position = key.isEmpty() ? 0 : m_queue.positionOf(key);
-    qCInfo(lcDownload).nospace().noquote()
-        << "method " << method << ", row " << key << ": " << transferStateName(end.state) << ", "
-        << end.bytes << " bytes"
-        << (end.reason.isEmpty() ? QString() : QStringLiteral(", ") + end.reason)
-        << (end.finalUrl.isEmpty() ? QString()
-                                   : QStringLiteral(", from ") + end.finalUrl.toString());
+    TransferEnd outcome = end;
     if (position)
         m_queue.setReason(position, end.reason);
     if (delivered && position) {
@@ -63,6 +103,50 @@ void DownloadSession::endRow(const QString &key, bool delivered, int method, con
         if (AddBaseLink(row) && ours)
             m_queue.update(position, [&](QueueRow &r) { r.Committed = IdentifyFile(page); });
     }
+    if (position) {
+        const QueueRow &row = m_queue.row(position);
+        if (delivered && row.State == QueueRow::Finished
+            && row.Type.compare(u"pdf", Qt::CaseInsensitive) == 0 && row.Committed
+            && row.Committed->path == RowFilePath(row) && !PdfLooksWhole(RowFilePath(row))) {
+            keepAsPart(position);
+            delivered = false;
+            outcome.state = TransferEnd::State::Failed;
+            outcome.reason = PageReason::truncatedPdf();
+        } else {
+            const LandingResolver::Step step =
+                m_landing.afterEnd(m_queue, names, position, delivered, outcome);
+            if (step.fetchAgain) {
+                const QueueRow &next = m_queue.row(position);
+                qCInfo(lcDownload).nospace().noquote()
+                    << "method " << method << ", row " << key << ": a page, the full text at "
+                    << next.Urls;
+                const int slot = slotOf(method, position);
+                if (fetchAgain && slot && fetchAgain(method, slot, position))
+                    return;
+                // No slot for it now: it waits its turn with the new link.
+                m_queue.setState(position, QueueRow::Waiting);
+                markTransferEnded();
+                emit rowEnded(position);
+                return;
+            }
+            if (!step.reason.isEmpty()) {
+                outcome.reason = step.reason;
+                m_queue.setReason(position, step.reason);
+            }
+            if (step.failed)
+                m_queue.setState(position, QueueRow::Failed);
+            if (m_queue.row(position).State == QueueRow::Failed
+                && outcome.state == TransferEnd::State::Finished)
+                outcome.state = TransferEnd::State::Failed;
+        }
+    }
+    const QString endKey = position ? m_queue.row(position).Urls : key;
+    qCInfo(lcDownload).nospace().noquote()
+        << "method " << method << ", row " << endKey << ": " << transferStateName(outcome.state)
+        << ", " << outcome.bytes << " bytes"
+        << (outcome.reason.isEmpty() ? QString() : QStringLiteral(", ") + outcome.reason)
+        << (outcome.finalUrl.isEmpty() ? QString()
+                                       : QStringLiteral(", from ") + outcome.finalUrl.toString());
     markTransferEnded();
     // A slot below may close the window: nothing of this object is used after it is gone.
     QPointer<DownloadSession> alive(this);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/landingresolution.h"
 #include "download/savenames.h"
 #include "transfer/transferend.h"
 
@@ -51,9 +52,7 @@ class DownloadSession : public QObject
 {
     Q_OBJECT
 public:
-    explicit DownloadSession(DownloadQueue &queue, QObject *parent = nullptr)
-        : QObject(parent), m_queue(queue)
-    {}
+    explicit DownloadSession(DownloadQueue &queue, QObject *parent = nullptr);
 
     DownloadQueue &queue() const { return m_queue; }
 
@@ -66,6 +65,12 @@ public:
     // The names on disk and those of the running transfers, for both methods and the
     // same-name rules.
     SaveNames names;
+
+    // Starts the row at position again at once, in the slot (1..6) of the method (1 or 2) its
+    // last transfer ran in, after its link was replaced by the full text's address; false when
+    // it cannot start there now (the row then waits for the next free slot). Set by the
+    // scheduler, which owns the transfers.
+    std::function<bool(int method, int slot, int position)> fetchAgain;
 
     // Seconds on a steady clock of sub-microsecond resolution: only distances matter, and a
     // steady clock knows no midnight and no clock changes. With interval "0" the next file may
@@ -85,6 +90,10 @@ public:
     // web page (htm, html, xml) and a failure are sounded, a web page asks for the login
     // automation (after method two: htm and html only), the end time is noted, and rowEnded
     // follows. A row that is no longer in the queue only notes the end time.
+    // Before that, a PDF without its end is kept as "<name>.part" and fails ("PDF不完整"), and
+    // a web page is read for the full text's address: when it names one, the row's link
+    // becomes that address and the row is fetched again at once (fetchAgain) instead of
+    // ending; a page that is no way to it ends with the reason (LandingResolver).
     void endRow(const QString &key, bool delivered, int method, const TransferEnd &end = {});
     // A transfer has put its file at path for the row at position: the row remembers it as its
     // own, and the folder's listing has the name.
@@ -109,7 +118,11 @@ signals:
     void loginAutomationRequested(int position);
 
 private:
+    int slotOf(int method, int position) const;
+    void keepAsPart(int position);
+
     DownloadQueue &m_queue;
+    LandingResolver m_landing;
 };
 
 } // namespace papyrant

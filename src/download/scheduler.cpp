@@ -1,6 +1,7 @@
 #include "download/scheduler.h"
 
 #include "download/downloadqueue.h"
+#include "download/landingresolution.h"
 #include "download/requeue.h"
 #include "download/transfermethods.h"
 #include "foundation/fileentry.h"
@@ -96,6 +97,14 @@ DownloadScheduler::DownloadScheduler(DownloadSession &session, MethodOneTransfer
     connect(&queue, &DownloadQueue::rowsAppended, this,
             [this](int first, int) { m_firstWaiting = std::min(m_firstWaiting, first); });
     connect(&queue, &DownloadQueue::rowsReset, this, [this] { m_firstWaiting = 1; });
+    session.fetchAgain = [this](int method, int slot, int position) {
+        return fetchAgain(method, slot, position);
+    };
+}
+
+DownloadScheduler::~DownloadScheduler()
+{
+    m_session.fetchAgain = nullptr;
 }
 
 // Seconds since the last end, as the interval rule measures them.
@@ -377,6 +386,27 @@ void DownloadScheduler::startMethodTwo()
     }
 }
 
+// A row whose page led to its full text goes on in the slot it ran in, without the interval:
+// it is the same file.
+bool DownloadScheduler::fetchAgain(int method, int slot, int position)
+{
+    DownloadQueue &queue = m_session.queue();
+    if (method == 1) {
+        if (m_one.isRunning())
+            return false;
+        m_one.Inet下载当前文件(position);
+        return true;
+    }
+    if (slot < 1 || slot > 6 || m_two.isLoaded(slot))
+        return false;
+    const QueueRow &row = queue.row(position);
+    const SavePath save = 重命名保存路径(row.SaveFolder, row.Name, row.Type,
+                                         m_session.options.sameName, m_session.names);
+    queue.setName(position, save.name);
+    m_two.多线程下载(slot, position, 选择url(queue.row(position).Urls), save.path);
+    return true;
+}
+
 void DownloadScheduler::tickHousekeeping()
 {
     DownloadQueue &queue = m_session.queue();
@@ -402,10 +432,7 @@ void DownloadScheduler::tickHousekeeping()
         switchOn();
 
     if (options.autoRedownload && !isOn()) {
-        if (options.redownloadRule == 0 || options.redownloadRule == 2)
-            重新下载出错项(queue);
-        if (options.redownloadRule == 1 || options.redownloadRule == 2)
-            重新下载文件类型为HTM和HTML项(queue);
+        自动重新下载(queue, options.redownloadRule, options.autoLogin);
         switchOn();
     }
 

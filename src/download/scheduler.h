@@ -37,6 +37,7 @@ class DownloadScheduler : public QObject
 public:
     DownloadScheduler(DownloadSession &session, MethodOneTransfer &methodOne,
                       MethodTwoTransfers &methodTwo, Prompts &prompts, QObject *parent = nullptr);
+    ~DownloadScheduler() override;
 
     QTimer &Timer_Down() { return m_timerDown; } // the scheduler tick, on while downloading
     QTimer &Timer1() { return m_timer1; }        // the housekeeping tick, on while loaded
@@ -89,6 +90,7 @@ private:
     void refill();
     void startMethodOne();
     void startMethodTwo();
+    bool fetchAgain(int method, int slot, int position);
     int pickRow();
     // Fails the waiting rows whose folder cannot be made; the message naming those folders, or
     // "" when every folder is there.

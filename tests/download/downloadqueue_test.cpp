@@ -182,8 +182,8 @@ TEST(DownloadQueueModel, ColumnsAlignmentIconsAndBatchReset)
     DownloadQueueModel model(q);
     // Checks the model's contract on every change below (row counts around inserts, resets).
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    const QStringList headers{u"名称"_s,   u"类型"_s,     u"文件大小"_s, u"已下载数"_s,
-                              u"百分比"_s, u"保存路径"_s, u"B"_s,        u"原因"_s};
+    const QStringList headers{u"名称"_s,     u"类型"_s, u"文件大小"_s, u"已下载数"_s, u"百分比"_s,
+                              u"保存路径"_s, u"B"_s,    u"来源页面"_s, u"原因"_s};
     ASSERT_EQ(model.columnCount(), headers.size());
     for (int c = 0; c < headers.size(); ++c) {
         EXPECT_EQ(model.headerData(c, Qt::Horizontal).toString(), headers[c]);
@@ -195,11 +195,19 @@ TEST(DownloadQueueModel, ColumnsAlignmentIconsAndBatchReset)
     QueueRow r = makeRow(u"k"_s, u"名"_s, u"pdf"_s);
     r.Size = u"1024"_s;
     r.BaseFlag = u"Y"_s;
+    r.Referer = u"https://repo.example/records/1"_s;
     r.Reason = u"HTTP 404 Not Found"_s;
     q.append(r);
     ASSERT_EQ(model.rowCount(), 1);
-    const QStringList shown{u"名"_s,   u"pdf"_s,     u"1024"_s, QString(),
-                            QString(), u"/tmp/s/"_s, u"Y"_s,    u"HTTP 404 Not Found"_s};
+    const QStringList shown{u"名"_s,
+                            u"pdf"_s,
+                            u"1024"_s,
+                            QString(),
+                            QString(),
+                            u"/tmp/s/"_s,
+                            u"Y"_s,
+                            u"https://repo.example/records/1"_s,
+                            u"HTTP 404 Not Found"_s};
     for (int c = 0; c < shown.size(); ++c)
         EXPECT_EQ(model.index(0, c).data().toString(), shown[c]);
     // The reason shows on every cell of the row as its tooltip.

@@ -135,7 +135,7 @@ TEST(MethodOneBesideTheWalk, OwnerDestroyedDuringATransfer)
     ASSERT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }, 5000));
     const QueueRow before = h.queue.row(p);
     // A later request proves the event loop has run on past the destroyed transfer.
-    h.server.serveBody(u"/later"_s, pdfBody(10));
+    h.server.serveBody(u"/later"_s, pdfBody(100));
     const int later = h.addRow(u"/later"_s, u"b"_s);
     h.runOne(later);
     EXPECT_EQ(h.queue.row(p).Received, before.Received);

@@ -1,6 +1,7 @@
 // labels: integration faults
 // Every case is played by a real local server and run through both transfer methods; the row's
 // final state, its columns and what is on disk are checked.
+#include "download/landingresolution.h"
 #include "support/qtprinters.h"
 #include "transferharness.h"
 
@@ -291,7 +292,8 @@ TEST(TransferFaults, PagesAnsweredOkAreSavedErrorPagesAreNot)
         EXPECT_EQ(h.queue.row(p401).Reason, QStringLiteral("HTTP 401 Status"));
         EXPECT_EQ(h.queue.row(login).State, QueueRow::Finished);
         EXPECT_EQ(h.queue.row(login).Type.toLower(), QStringLiteral("htm"));
-        EXPECT_EQ(h.queue.row(login).Reason, QString());
+        // A page that names no full text says so.
+        EXPECT_EQ(h.queue.row(login).Reason, PageReason::noPdfLink());
         EXPECT_EQ(h.files(), QStringList{QStringLiteral("b.htm")});
 
         h.queue.setState(p401, QueueRow::Waiting);
@@ -422,7 +424,7 @@ TEST(TransferFaults, AFolderThatCannotBeMadeFailsTheRowWithoutABox)
     QSignalSpy ends(&h.session, &DownloadSession::rowEnded);
     h.runOne(p);
     // A later transfer proves the event loop ran on past the end.
-    h.server.serveBody(QStringLiteral("/later"), pdfBody(10), "application/pdf");
+    h.server.serveBody(QStringLiteral("/later"), pdfBody(100), "application/pdf");
     const int later = h.addRow(QStringLiteral("/later"), QStringLiteral("b"));
     h.runOne(later);
 

@@ -122,7 +122,12 @@ inline QByteArray pdfBody(int size)
     QByteArray body("%PDF-1.4\n");
     while (body.size() < size)
         body += "0123456789abcdef\n";
-    return body.left(size);
+    body.truncate(size);
+    // A whole PDF ends with its end marker; one without it counts as cut off.
+    static const QByteArray end("\n%%EOF\n");
+    if (size >= 9 + end.size())
+        body.replace(size - end.size(), end.size(), end);
+    return body;
 }
 
 } // namespace papyrant::test

@@ -225,7 +225,7 @@ void FFileDownload::buildListArea()
     header->setSectionsClickable(true);
     header->setSectionsMovable(false);
     header->setStretchLastSection(false);
-    const int widths[QueueColumnCount] = {340, 60, 90, 90, 90, 300, 30, 200};
+    const int widths[QueueColumnCount] = {340, 60, 90, 90, 90, 300, 30, 300, 200};
     for (int c = 0; c < QueueColumnCount; ++c)
         header->resizeSection(c, widths[c]);
     // Why a row failed: a column of its own that the header's menu shows (hidden at first, so
@@ -549,6 +549,8 @@ void FFileDownload::headerRightClick(const QPoint &pos)
 
 void FFileDownload::showReasonColumn(bool shown)
 {
+    // The page a link came from says the rest of why: a landing page without a PDF link.
+    m_listView3->setColumnHidden(int(QueueColumn::Source), !shown);
     m_listView3->setColumnHidden(int(QueueColumn::Reason), !shown);
 }
 

@@ -1,7 +1,7 @@
 // The download window as a person meets it: rows handed over the way the search window hands
 // them, fetched from a local server by the real scheduler, sniffed and renamed.
 //
-//   download_window_demo [--start] [--shot file.png] [--quit] [--panel]
+//   download_window_demo [--start] [--shot file.png] [--quit] [--panel] [--reasons]
 //
 // --start clicks "开始下载"; --shot saves a picture of the window once every row has ended;
 // --quit ends the program then. Without --quit the window stays for a walk through it. Run it
@@ -18,6 +18,7 @@
 #include "support/scriptedhttpserver.h"
 #include "tools/savepathvalues.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -45,7 +46,9 @@ QByteArray pdf(int size)
     QByteArray body("%PDF-1.4\n");
     while (body.size() < size)
         body += "0 0 612 792 re f\n";
-    return body.left(size);
+    body.truncate(size);
+    // A whole PDF ends with its end marker.
+    return body.left(size - 7) + "\n%%EOF\n";
 }
 
 } // namespace
@@ -140,8 +143,20 @@ int main(int argc, char **argv)
                          server.url(u"/search?q=1"_s));
     session.加入下载列表(server.url(u"/a/11"_s), u"撤回された論文"_s, u"PDF"_s, {},
                          server.url(u"/search?q=1"_s));
+    // A landing page that names its PDF for indexers.
+    server.serveBody(u"/records/12"_s,
+                     "<html><head><meta charset=utf-8><title>湿地の窒素循環</title>"
+                     "<meta name=citation_pdf_url content=/records/12/files/paper.pdf></head>"
+                     "<body>湿地の窒素循環</body></html>",
+                     "text/html; charset=UTF-8");
+    server.serveBody(u"/records/12/files/paper.pdf"_s, pdf(98000), "application/pdf");
+    session.加入下载列表(server.url(u"/records/12"_s), u"湿地における窒素循環の季節変化"_s,
+                         u"LINK"_s, {}, server.url(u"/search?q=1"_s));
     session.显示下载窗口(true);
     FFileDownload *window = windows.downloadWindow();
+    // The "来源页面" and "原因" columns, as the header's menu shows them.
+    if (args.contains(u"--reasons"_s))
+        window->findChild<QAction *>(u"menu显示原因列"_s)->setChecked(true);
     if (args.contains(u"--panel"_s)) {
         window->findChild<QLineEdit *>(u"Text1"_s)->setText(loginUrl);
         window->findChild<QPushButton *>(u"Command1"_s)->click();

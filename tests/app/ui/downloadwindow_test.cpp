@@ -54,7 +54,9 @@ QByteArray pdf(int size)
     QByteArray body("%PDF-1.4\n");
     while (body.size() < size)
         body += "0 0 612 792 re f\n";
-    return body.left(size);
+    body.truncate(size);
+    // A whole PDF ends with its end marker.
+    return body.left(size - 7) + "\n%%EOF\n";
 }
 
 QByteArray fileBytes(const QString &path)

@@ -97,12 +97,12 @@ const Service services[] = {
      u"other1.html"_s,
      u"/pdf/401.pdf"_s},
     // Today's rows are typed LINK: each file takes its true type from its first bytes, and a
-    // landing page stays a web page.
+    // landing page becomes the PDF its head names (the login page names none and stays a page).
     {"CiNiiResearch",
      u"cinii-research"_s,
      u"cq"_s,
      u"cgo"_s,
-     {u"Page one second article.htm"_s, u"Page one, first article.pdf"_s,
+     {u"Page one second article.pdf"_s, u"Page one, first article.pdf"_s,
       u"Page three, only article.pdf"_s, u"Page two  second article.htm"_s,
       u"Page two, first article.pdf"_s},
      u"/pdf/602.pdf"_s,
