@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/hostcourtesy.h"
 #include "download/savenames.h"
 #include "transfer/transferend.h"
 
@@ -26,6 +27,7 @@ struct DownloadOptions
 {
     int intervalSeconds = 0; // Combo2
     int threadCount = 3;     // Combo1 (method two), 1..6
+    int perHostLimit = 2;    // 每个网站同时下载数: transfers at once to one host, 1..6
     SameNameRule sameName = SameNameRule::Rename;
     bool autoStart = false;      // Check4
     bool autoRedownload = false; // Check3
@@ -51,9 +53,7 @@ class DownloadSession : public QObject
 {
     Q_OBJECT
 public:
-    explicit DownloadSession(DownloadQueue &queue, QObject *parent = nullptr)
-        : QObject(parent), m_queue(queue)
-    {}
+    explicit DownloadSession(DownloadQueue &queue, QObject *parent = nullptr);
 
     DownloadQueue &queue() const { return m_queue; }
 
@@ -66,6 +66,8 @@ public:
     // The names on disk and those of the running transfers, for both methods and the
     // same-name rules.
     SaveNames names;
+    // The hosts that asked for a rest (429, 503): no download to them starts meanwhile.
+    HostCourtesy courtesy;
 
     // Seconds on a steady clock of sub-microsecond resolution: only distances matter, and a
     // steady clock knows no midnight and no clock changes. With interval "0" the next file may
@@ -86,6 +88,10 @@ public:
     // automation (after method two: htm and html only), the end time is noted, and rowEnded
     // follows. A row that is no longer in the queue only notes the end time.
     void endRow(const QString &key, bool delivered, int method, const TransferEnd &end = {});
+    // The rows that wait for their host's rest count down in "百分比", and status panel 3 names
+    // the resting hosts (cleared once when the last rest is over). Every second while the window
+    // is loaded, and at once when a host is given a rest.
+    void showRests();
     // A transfer has put its file at path for the row at position: the row remembers it as its
     // own, and the folder's listing has the name.
     void fileCommitted(int position, const QString &path);
@@ -109,7 +115,12 @@ signals:
     void loginAutomationRequested(int position);
 
 private:
+    // The row's host refused the transfer with 429 or 503: the row waits for the host's rest.
+    void restRow(int position, const QString &key, const TransferEnd &end);
+
     DownloadQueue &m_queue;
+    QHash<QString, QString> m_restingRows; // key -> host, of rows that wait for a rest
+    bool m_restShown = false;
 };
 
 } // namespace papyrant
