@@ -40,6 +40,7 @@ private:
     QLineEdit *m_text6 = nullptr;
     QLineEdit *m_text8 = nullptr;
     QComboBox *m_combo1 = nullptr;
+    QComboBox *m_combo2 = nullptr; // 每个网站同时下载数
 };
 
 } // namespace papyrant

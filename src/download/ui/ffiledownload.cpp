@@ -363,6 +363,7 @@ void FFileDownload::loadSettings()
     }
     setProxy(settings.proxy);
     setMaxFileSizeMB(settings.maxFileSizeMB);
+    setPerHostLimit(settings.perHostLimit);
     {
         const QSignalBlocker quiet(m_menu显示原因列);
         m_menu显示原因列->setChecked(settings.reasonColumnShown);
@@ -411,6 +412,11 @@ void FFileDownload::setProxy(const ProxySettings &proxy)
 void FFileDownload::setMaxFileSizeMB(double megabytes)
 {
     m_session->options.maxFileSizeMB = megabytes;
+}
+
+void FFileDownload::setPerHostLimit(int limit)
+{
+    m_session->options.perHostLimit = std::clamp(limit, 1, 6);
 }
 
 SameNameRule FFileDownload::chosenSameNameRule() const
