@@ -63,6 +63,8 @@ TEST(Options, ShowsTheValuesAndSavesEveryControl)
         EXPECT_TRUE(o.child<QCheckBox>(u"Check2"_s)->isChecked());
         EXPECT_EQ(o.child<QLabel>(u"Label16"_s)->text(), u"检索服务："_s);
         EXPECT_EQ(o.child<QComboBox>(u"Combo1"_s)->currentText(), u"CiNii Research"_s);
+        EXPECT_EQ(o.child<QLabel>(u"Label17"_s)->text(), u"每个网站同时下载数："_s);
+        EXPECT_EQ(o.child<QComboBox>(u"Combo2"_s)->currentText(), u"2"_s);
         // The proxy boxes can be edited whether the proxy is on or not.
         EXPECT_TRUE(o.child<QLineEdit>(u"Text6"_s)->isEnabled());
 
@@ -72,6 +74,7 @@ TEST(Options, ShowsTheValuesAndSavesEveryControl)
         o.type(u"Text8"_s, u" 3128 "_s);
         o.type(u"Text1"_s, u"2.5"_s);
         o.child<QCheckBox>(u"Check2"_s)->click();
+        o.child<QComboBox>(u"Combo2"_s)->setCurrentIndex(3);
         o.press(u"Command1"_s);
         EXPECT_FALSE(o.dialog.isVisible());
         EXPECT_TRUE(o.prompts.shown.isEmpty());
@@ -79,6 +82,7 @@ TEST(Options, ShowsTheValuesAndSavesEveryControl)
         EXPECT_EQ(o.applied[0].downloadMethod, 1);
         EXPECT_EQ(o.applied[0].proxy.host, u"proxy.local"_s);
         EXPECT_EQ(o.applied[0].maxFileSizeMB, 2.5);
+        EXPECT_EQ(o.applied[0].perHostLimit, 4);
     }
     EXPECT_EQ(stored(setting::DownloadMethod), u"1"_s);
     EXPECT_EQ(stored(setting::ProxyEnabled), u"1"_s);
@@ -87,6 +91,7 @@ TEST(Options, ShowsTheValuesAndSavesEveryControl)
     EXPECT_EQ(stored(setting::MaxFileSizeMB), u"2.5"_s);
     EXPECT_EQ(stored(setting::PromptSavePathOnExtract), u"0"_s);
     EXPECT_EQ(stored(setting::ServiceProfileId), u"cinii-research"_s);
+    EXPECT_EQ(stored(setting::PerHostDownloads), u"4"_s);
 
     // Read back, then "关闭" after editing changes nothing.
     Options again(LoadOptionValues());
@@ -95,6 +100,7 @@ TEST(Options, ShowsTheValuesAndSavesEveryControl)
     EXPECT_EQ(again.child<QLineEdit>(u"Text8"_s)->text(), u"3128"_s);
     EXPECT_EQ(again.child<QLineEdit>(u"Text1"_s)->text(), u"2.5"_s);
     EXPECT_FALSE(again.child<QCheckBox>(u"Check2"_s)->isChecked());
+    EXPECT_EQ(again.child<QComboBox>(u"Combo2"_s)->currentText(), u"4"_s);
     again.child<QRadioButton>(u"Option2"_s)->click();
     again.type(u"Text1"_s, u"99"_s);
     again.press(u"Command2"_s);
