@@ -233,7 +233,11 @@ void FFileDownload::buildListArea()
     header->setSectionsClickable(true);
     header->setSectionsMovable(false);
     header->setStretchLastSection(false);
-    const int widths[QueueColumnCount] = {340, 60, 90, 90, 90, 300, 30, 200};
+    int widths[QueueColumnCount] = {340, 60, 90, 90, 90, 300, 30, 200};
+    // "百分比" has room for the longest count-down of a resting host.
+    widths[int(QueueColumn::Percent)] = std::max(
+        widths[int(QueueColumn::Percent)],
+        m_listView3->fontMetrics().horizontalAdvance(QueueWords::percentHostResting(600)) + 16);
     for (int c = 0; c < QueueColumnCount; ++c)
         header->resizeSection(c, widths[c]);
     // Why a row failed: a column of its own that the header's menu shows (hidden at first, so
