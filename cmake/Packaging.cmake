@@ -24,7 +24,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 # The shared libraries the program links come from dpkg-shlibdeps; what Qt loads at run time
-# (the platform plugins) and the Chinese font of the interface are named here.
+# (the platform plugins, the SQLite driver of the saved lists) and the Chinese font of the interface are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-noto-cjk | fonts-wqy-microhei")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite, fonts-noto-cjk | fonts-wqy-microhei")
 include(CPack)

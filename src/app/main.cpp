@@ -12,5 +12,6 @@ int main(int argc, char **argv)
 
     papyrant::ProgramWindows windows;
     windows.cover()->load();
+    windows.startSession(papyrant::ProgramWindows::defaultSessionFolder());
     return app.exec();
 }

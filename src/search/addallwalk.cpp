@@ -28,6 +28,18 @@ void AddAllWalk::setState(RunButtonState state)
     emit stateChanged(state);
 }
 
+void AddAllWalk::setStart(const QString &keyword, int pageNumber)
+{
+    m_keyword = keyword;
+    m_firstPage = std::max(pageNumber, 1);
+}
+
+void AddAllWalk::notePosition()
+{
+    if (Browser *browser = m_session.browser())
+        emit positionChanged({m_keyword, browser->URL(), m_page});
+}
+
 bool AddAllWalk::下一页()
 {
     QPointer<AddAllWalk> alive(this);
@@ -37,10 +49,12 @@ bool AddAllWalk::下一页()
     const ResultPage page = s.ExtractPage(s.extractionSaveFolder());
     if (!alive)
         return false;
+    notePosition();
 
     Browser *browser = s.browser();
     if (!browser || !page.hasNext())
         return false;
+    ++m_page;
     flags.setPageLoading(true);
     // A link is clicked, as a user would; an address (the next page by its number, a LINK
     // element of the head) is opened.
@@ -99,6 +113,7 @@ void AddAllWalk::Command4Click()
 
     setState(RunButtonState::Running);
     flags.setAddAllStopped(false);
+    m_page = m_firstPage;
     if (!flags.BatchRunning()) {
         if (s.savePath().PromptSavePathOnExtract == 1)
             s.showPicker();
@@ -118,15 +133,23 @@ void AddAllWalk::Command4Click()
         s.ExtractPage(s.extractionSaveFolder());
         if (!alive)
             return;
+        notePosition();
         SearchSession::yieldOnce();
         if (!alive)
             return;
     }
     if (!alive)
         return;
+    // A walk that ran to the last page leaves nothing to go on with; a stopped or refused one
+    // keeps where it was.
+    const bool interrupted = flags.AddAllStopped() || flags.Blocked() || flags.batchStopRequested();
     s.ExtractPage(s.extractionSaveFolder());
     if (!alive)
         return;
+    if (!interrupted && !flags.BatchRunning())
+        emit positionChanged({});
+    m_keyword.clear();
+    m_firstPage = 1;
     setState(RunButtonState::Idle);
     flags.setAddAllStopped(true);
     emit s.autoSizeColumns();

@@ -1,10 +1,23 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 namespace papyrant {
 
 class SearchSession;
+
+// Where the walk and the batch were: the keyword being searched (empty for a walk started by
+// hand), the address of the last result page read and its number in its walk (1 = the first).
+struct WalkPosition
+{
+    QString keyword;
+    QString pageAddress;
+    int pageNumber = 0;
+
+    bool isEmpty() const { return pageAddress.isEmpty(); }
+    bool operator==(const WalkPosition &) const = default;
+};
 
 // The look of a toggle button (Command4, Command1): idle, running (red, "停止..."), or asked to
 // stop (still red, disabled until the run has ended).
@@ -31,14 +44,24 @@ public:
     // 下一页: true when a next page was clicked and both waits completed.
     bool 下一页();
 
+    // The keyword and the number of the page on show that the next walk reports in its
+    // positions (the batch sets them; a walk by hand starts at page 1 without a keyword).
+    void setStart(const QString &keyword, int pageNumber);
+
 signals:
     void stateChanged(papyrant::RunButtonState state);
+    // A result page was read; an empty position once a walk has read its last page.
+    void positionChanged(const papyrant::WalkPosition &position);
 
 private:
     void setState(RunButtonState state);
+    void notePosition();
 
     SearchSession &m_session;
     RunButtonState m_state = RunButtonState::Idle;
+    QString m_keyword;
+    int m_firstPage = 1;
+    int m_page = 1;
 };
 
 } // namespace papyrant

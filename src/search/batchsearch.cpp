@@ -74,6 +74,30 @@ void BatchSearch::打开谷歌搜索网页(const QString &address)
 
 void BatchSearch::Command1Click(const QString &keywordText)
 {
+    run(keywordLines(keywordText), 0, {});
+}
+
+void BatchSearch::resume(const QString &keywordText, const WalkPosition &position)
+{
+    if (position.isEmpty())
+        return;
+    if (position.keyword.isEmpty()) {
+        if (m_state != RunButtonState::Idle || !m_session.flags().AddAllStopped())
+            return;
+        打开谷歌搜索网页(position.pageAddress);
+        m_walk.setStart({}, position.pageNumber);
+        m_walk.Command4Click();
+        return;
+    }
+    const QStringList keywords = keywordLines(keywordText);
+    const qsizetype at = keywords.indexOf(position.keyword);
+    // The keyword was taken out of the box since: go on from the box as it is.
+    run(at < 0 ? QStringList{position.keyword} + keywords : keywords, std::max<qsizetype>(at, 0),
+        position);
+}
+
+void BatchSearch::run(const QStringList &keywords, qsizetype first, const WalkPosition &position)
+{
     QPointer<BatchSearch> alive(this);
     SearchSession &s = m_session;
     SearchRunFlags &flags = s.flags();
@@ -92,23 +116,32 @@ void BatchSearch::Command1Click(const QString &keywordText)
     setState(RunButtonState::Running);
     flags.setBatchStopped(false);
     flags.setBlocked(false);
-    setLog(QString());
+    if (position.isEmpty())
+        setLog(QString());
     if (s.savePath().PromptSavePathOnExtract == 1)
         s.showPicker();
     if (!alive)
         return;
 
-    for (const QString &keyword : keywordLines(keywordText)) {
+    bool ranOut = true;
+    for (qsizetype i = first; i < keywords.size(); ++i) {
+        const QString &keyword = keywords[i];
         SearchSession::yieldOnce();
         if (!alive)
             return;
-        if (flags.BatchStopped() || flags.Blocked())
+        if (flags.BatchStopped() || flags.Blocked()) {
+            ranOut = false;
             break;
-        const QString address = ServiceSearchPage(s.profile(), UrlEncode(keyword));
-        setLog(m_log + keyword + QStringLiteral("(pdf)") + u' ');
+        }
+        const bool resumed = i == first && !position.isEmpty();
+        const QString address =
+            resumed ? position.pageAddress : ServiceSearchPage(s.profile(), UrlEncode(keyword));
+        if (!resumed)
+            setLog(m_log + keyword + QStringLiteral("(pdf)") + u' ');
         打开谷歌搜索网页(address);
         if (!alive)
             return;
+        m_walk.setStart(keyword, resumed ? position.pageNumber : 1);
         m_walk.Command4Click();
         if (!alive)
             return;
@@ -121,12 +154,17 @@ void BatchSearch::Command1Click(const QString &keywordText)
         打开谷歌搜索网页(QStringLiteral("about:blank"));
         if (!alive)
             return;
-        if (flags.BatchStopped() || flags.Blocked())
+        if (flags.BatchStopped() || flags.Blocked()) {
+            ranOut = false;
             break;
+        }
         SearchSession::yieldOnce();
         if (!alive)
             return;
     }
+    // Every keyword searched to its last page: nothing is left to go on with.
+    if (ranOut)
+        emit m_walk.positionChanged({});
     // After a stop the home page is not waited for: the stop ends the wait at once.
     打开谷歌搜索网页(ServiceHomePage(s.profile()));
     if (!alive)

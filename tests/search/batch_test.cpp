@@ -166,3 +166,34 @@ TEST(BatchSearch, TodaysServiceGoesOnAfterNoResultsAndStopsAtARefusal)
     EXPECT_EQ(rig.list().at(1).Link, u"https://cir.nii.ac.jp/pdf/802.pdf"_s);
     EXPECT_TRUE(rig.prompts.shown.isEmpty());
 }
+
+// "继续上次的批量检索": the saved page is opened again and the walk goes on from it with the
+// saved keyword and page number; the keywords before it are not searched again, those after it
+// are, and the log of the former run is kept. A run that reaches its end leaves no position.
+TEST(BatchSearch, ResumeGoesOnFromTheSavedPageAndKeyword)
+{
+    StaticBrowser browser;
+    const QString saved = u"http://service.test/list?q=beta&page=3"_s;
+    browser.setPage(saved, readFixture(u"resultpages/next_class_only.html"_s));
+    route(browser, u"gamma"_s, u"site/search3.html"_s);
+    SearchRig rig(&browser);
+    rig.batch->restoreLog(u"alpha(pdf) beta(pdf) "_s);
+    QList<WalkPosition> positions;
+    QObject::connect(rig.walk, &AddAllWalk::positionChanged,
+                     [&](const WalkPosition &p) { positions << p; });
+
+    rig.batch->resume(u"alpha\r\nbeta\r\ngamma"_s, {u"beta"_s, saved, 3});
+
+    EXPECT_EQ(browser.visited.join(u'\n'),
+              QStringList({saved, u"about:blank"_s, ServiceSearchPage(legacyProfile(), u"gamma"_s),
+                           u"about:blank"_s, ServiceHomePage(legacyProfile())})
+                  .join(u'\n'));
+    EXPECT_EQ(rig.batch->progressLog(), u"alpha(pdf) beta(pdf) gamma(pdf) "_s);
+    ASSERT_GE(positions.size(), 3);
+    EXPECT_EQ(positions.first(), (WalkPosition{u"beta"_s, saved, 3}));
+    const auto gamma = std::find_if(positions.begin(), positions.end(),
+                                    [](const WalkPosition &p) { return p.keyword == u"gamma"_s; });
+    ASSERT_NE(gamma, positions.end());
+    EXPECT_EQ(gamma->pageNumber, 1);
+    EXPECT_TRUE(positions.last().isEmpty());
+}

@@ -1,6 +1,7 @@
 #include "app/ui/programwindows.h"
 
 #include "app/options.h"
+#include "app/sessionstore.h"
 #include "app/ui/fcover.h"
 #include "app/ui/foption.h"
 #include "app/ui/frmabout.h"
@@ -14,6 +15,7 @@
 #include "foundation/settings.h"
 #include "foundation/systeminfo.h"
 #include "foundation/ui/qtprompts.h"
+#include "search/batchsearch.h"
 #include "search/searchsession.h"
 #include "search/serviceprofile.h"
 #include "search/ui/fwebsearch.h"
@@ -23,6 +25,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QPlainTextEdit>
+#include <QStandardPaths>
 #include <QWebEngineProfile>
 
 namespace papyrant {
@@ -80,9 +84,72 @@ ProgramWindows::ProgramWindows(Prompts *prompts, QObject *parent)
 ProgramWindows::~ProgramWindows()
 {
     m_ending = true;
+    // What changed last is written before the lists go.
+    if (m_store)
+        m_store->flush();
     // The windows go before the browser profile they use.
     delete m_search.data();
     delete m_download.data();
+}
+
+QString ProgramWindows::defaultSessionFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + u'/';
+}
+
+void ProgramWindows::startSession(const QString &folder)
+{
+    m_store = std::make_unique<SessionStore>(folder);
+    if (!m_store->isOpen()) {
+        qWarning("session store: %s", qUtf8Printable(m_store->error()));
+        return;
+    }
+    const std::optional<SavedSession> saved = askToRestore(*m_store, *m_prompts);
+    if (!saved)
+        return;
+    if (!saved->queue.isEmpty())
+        showDownloadWindow();
+    if (!saved->search.isEmpty())
+        showSearchWindow();
+}
+
+void ProgramWindows::attachDownloadWindow()
+{
+    if (!m_store || !m_store->isOpen())
+        return;
+    DownloadQueue &queue = m_download->queue();
+    SavedSession saved = m_store->load();
+    queue.beginBatch();
+    for (QueueRow &row : saved.queue)
+        queue.append(std::move(row));
+    queue.endBatch();
+    m_store->attachQueue(&queue);
+}
+
+void ProgramWindows::attachSearchWindow()
+{
+    if (!m_store || !m_store->isOpen())
+        return;
+    SearchSession &session = m_search->session();
+    const SavedSession saved = m_store->load();
+    session.list().addRows(saved.search);
+    emit session.countChanged(session.list().count());
+    auto *keywords = m_search->findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
+    if (keywords && !saved.batchKeywords.isEmpty())
+        keywords->setPlainText(saved.batchKeywords);
+    if (!saved.batchProgress.isEmpty())
+        m_search->batch().restoreLog(saved.batchProgress);
+    m_search->setSavedPosition(m_store->walkPosition());
+
+    m_store->attachSearchList(&session.list());
+    SessionStore *store = m_store.get();
+    if (keywords) {
+        connect(keywords, &QPlainTextEdit::textChanged, store,
+                [store, keywords] { store->setBatchKeywords(keywords->toPlainText()); });
+    }
+    connect(&m_search->batch(), &BatchSearch::progressLogChanged, store,
+            &SessionStore::setBatchProgress);
+    connect(&m_search->walk(), &AddAllWalk::positionChanged, store, &SessionStore::setWalkPosition);
 }
 
 FWebSearch *ProgramWindows::searchWindow() const
@@ -110,6 +177,7 @@ void ProgramWindows::showSearchWindow()
         calls.showCoverIfNoDownloadWindow = [this] { showCoverIfNoMainWindow(m_search); };
         m_search = new FWebSearch(m_savePath, *m_prompts, *m_picker, *this, std::move(calls));
         m_search->setWindowIcon(m_cover->windowIcon());
+        attachSearchWindow();
     }
     m_search->show();
     m_search->raise();
@@ -143,6 +211,7 @@ void ProgramWindows::ensureLoaded()
     // The real dialogs of the download window are modal to it.
     m_download = new FFileDownload(std::move(hooks), m_ownPrompts ? nullptr : m_prompts);
     m_download->setWindowIcon(m_cover->windowIcon());
+    attachDownloadWindow();
 }
 
 DownloadQueue *ProgramWindows::queue()

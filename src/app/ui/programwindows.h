@@ -18,6 +18,7 @@ class FFileDownload;
 class FWebSearch;
 class Prompts;
 class SaveFolderPicker;
+class SessionStore;
 class UpdateCheck;
 class uXMLHTTP;
 struct OptionValues;
@@ -73,6 +74,15 @@ public:
     // "最新版本" and a click on the cover's announcement: the product page.
     void openLatestVersionPage();
 
+    // Keeps the download queue, the search list, the batch box and the walk position in the
+    // session store in folder, and when the last run left rows unfinished asks whether to take
+    // them back (Yes shows the windows that have rows). Each window fills its list from the
+    // store when it is made, so a window closed and opened again finds its rows.
+    void startSession(const QString &folder);
+    SessionStore *sessionStore() const { return m_store.get(); }
+    // The per-user application-data folder, ending in "/".
+    static QString defaultSessionFolder();
+
     UpdateCheck *updateCheck() const { return m_updateCheck; }
     // Where the cache viewer and the clearing look; by default the program's own cache and the
     // machine's users. Tests point it elsewhere.
@@ -86,10 +96,13 @@ public:
 
 private:
     void applyOptions(const OptionValues &values);
+    void attachSearchWindow();
+    void attachDownloadWindow();
 
     std::unique_ptr<Prompts> m_ownPrompts;
     Prompts *m_prompts;
     SavePathValues m_savePath;
+    std::unique_ptr<SessionStore> m_store;
     std::unique_ptr<SaveFolderPicker> m_picker;
     std::unique_ptr<FCover> m_cover;
     QPointer<FWebSearch> m_search;

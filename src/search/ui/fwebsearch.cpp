@@ -117,6 +117,9 @@ void FWebSearch::buildControls()
     m_text2 = new QLineEdit(frame1);
     m_text2->setObjectName(QStringLiteral("Text2"));
     m_text2->setReadOnly(true);
+    m_commandResume =
+        button(QStringLiteral("CommandResume"), QStringLiteral("继续上次的批量检索"), frame1);
+    m_commandResume->setEnabled(false);
     // Keywords on the left; the button and the log of keywords started on the right.
     auto *frameLayout = new QGridLayout(frame1);
     frameLayout->setContentsMargins(6, 2, 6, 4);
@@ -126,12 +129,16 @@ void FWebSearch::buildControls()
     frameLayout->addWidget(m_command1, 1, 1);
     frameLayout->addWidget(label6, 2, 1);
     frameLayout->addWidget(m_text2, 3, 1);
+    frameLayout->addWidget(m_commandResume, 4, 1, Qt::AlignTop);
     frameLayout->setRowStretch(4, 1);
     frameLayout->setColumnStretch(0, 3);
     frameLayout->setColumnStretch(1, 2);
+    frameLayout->setColumnMinimumWidth(1, m_commandResume->sizeHint().width());
     m_text1->setMinimumHeight(fontMetrics().height() * 2 + 8);
-    frame1->setFixedWidth(qMax(frame1->fontMetrics().horizontalAdvance(frame1->title()) + 48,
-                               m_command1->sizeHint().width() * 5 / 2 + 24));
+    frame1->setFixedWidth(
+        qMax(frame1->fontMetrics().horizontalAdvance(frame1->title()) + 48,
+             std::max(m_command1->sizeHint().width(), m_commandResume->sizeHint().width()) * 5 / 2
+                 + 24));
 
     m_listView1 = new QTreeView(m_picPanList);
     m_listView1->setObjectName(QStringLiteral("ListView1"));
@@ -382,6 +389,9 @@ void FWebSearch::wireCommands()
         showRunButton(m_command1, BatchSearch::caption(state), state);
     });
     connect(m_batch, &BatchSearch::progressLogChanged, m_text2, &QLineEdit::setText);
+    connect(m_walk, &AddAllWalk::positionChanged, this, &FWebSearch::setSavedPosition);
+    connect(m_commandResume, &QPushButton::clicked, this,
+            [this] { m_batch->resume(m_text1->toPlainText(), m_savedPosition); });
 
     connect(m_command2, &QPushButton::clicked, this,
             [this] { m_analysis->Command2Click(selectedPositions()); });
@@ -473,6 +483,12 @@ QList<int> FWebSearch::selectedPositions() const
         positions << index.row();
     std::sort(positions.begin(), positions.end());
     return positions;
+}
+
+void FWebSearch::setSavedPosition(const WalkPosition &position)
+{
+    m_savedPosition = position;
+    m_commandResume->setEnabled(!position.isEmpty());
 }
 
 void FWebSearch::showRunButton(QPushButton *button, const QString &caption, RunButtonState state)

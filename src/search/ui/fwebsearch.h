@@ -1,5 +1,7 @@
 #pragma once
 
+#include "search/addallwalk.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
@@ -18,7 +20,6 @@ class QWebEngineProfile;
 
 namespace papyrant {
 
-class AddAllWalk;
 class AnalysisCommands;
 class BatchSearch;
 class DownloadQueueOwner;
@@ -29,7 +30,6 @@ class SearchRunFlags;
 class SearchSession;
 class WebEngineBrowser;
 struct SavePathValues;
-enum class RunButtonState;
 
 // What the search window asks of the rest of the program. An empty call leaves its menu item
 // disabled.
@@ -65,6 +65,10 @@ public:
     AddAllWalk &walk() { return *m_walk; }
     AnalysisCommands &analysis() { return *m_analysis; }
     BatchSearch &batch() { return *m_batch; }
+    // Where the last walk or batch stopped short; "继续上次的批量检索" is enabled while there is
+    // one. The window keeps it current from the walk's positions.
+    WalkPosition savedPosition() const { return m_savedPosition; }
+    void setSavedPosition(const WalkPosition &position);
     WebEngineBrowser *browser() const { return m_browser; }
     // True once the window has been closed (it is deleted soon after).
     bool isClosed() const { return m_closed; }
@@ -116,6 +120,8 @@ private:
     QCheckBox *m_check7 = nullptr;
     QPlainTextEdit *m_text1 = nullptr;
     QPushButton *m_command1 = nullptr;
+    QPushButton *m_commandResume = nullptr;
+    WalkPosition m_savedPosition;
     QLineEdit *m_text2 = nullptr;
     QLabel *m_statusText = nullptr;
     QLabel *m_serviceText = nullptr;
