@@ -1,11 +1,13 @@
 #include "app/options.h"
 
+#include "download/windowsettings.h"
 #include "foundation/prompts.h"
 #include "foundation/settings.h"
 #include "search/serviceprofile.h"
 
 #include <QLocale>
 #include <QtNumeric>
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -29,6 +31,7 @@ OptionValues LoadOptionValues()
     values.downloadMethod = GetSettingInt(setting::DownloadMethod);
     values.proxy = ReadProxySettings();
     values.maxFileSizeMB = GetSettingNumber(setting::MaxFileSizeMB);
+    values.perHostLimit = ReadPerHostLimit();
     values.promptSavePathOnExtract = GetSettingInt(setting::PromptSavePathOnExtract);
     values.serviceProfile = GetSetting(setting::ServiceProfileId);
     values.updateSiteRoot = GetSetting(setting::UpdateSiteRoot);
@@ -45,6 +48,7 @@ OptionForm FormFromValues(const OptionValues &values)
     form.proxyAddress = values.proxy.host;
     form.proxyPort = values.proxy.port;
     form.sizeLimitText = SizeLimitText(values.maxFileSizeMB);
+    form.perHostLimit = std::clamp(values.perHostLimit, 1, 6);
     form.promptSavePath = values.promptSavePathOnExtract == 1;
     form.serviceProfile = values.serviceProfile;
     form.updateSiteRoot = values.updateSiteRoot;
@@ -105,6 +109,9 @@ std::optional<OptionValues> SaveOptions(const OptionForm &form, const OptionValu
 
     values.maxFileSizeMB = *size;
     SaveSetting(setting::MaxFileSizeMB, SizeLimitText(*size));
+
+    values.perHostLimit = std::clamp(form.perHostLimit, 1, 6);
+    SavePerHostLimit(values.perHostLimit);
 
     if (!form.serviceProfile.isEmpty())
         values.serviceProfile = form.serviceProfile;

@@ -16,6 +16,7 @@ struct OptionValues
     int downloadMethod = 2;          // 1: one transfer at a time; 2: up to six at once
     ProxySettings proxy;             // used by download method one
     double maxFileSizeMB = 10;       // MaxFileSizeMB
+    int perHostLimit = 2;            // 每个网站同时下载数, 1..6
     int promptSavePathOnExtract = 1; // PromptSavePathOnExtract
     QString serviceProfile;          // the id of the search window's service profile
     QString updateSiteRoot;          // "更新网址": where the newest version is announced
@@ -42,6 +43,7 @@ struct OptionForm
     QString proxyAddress;        // Text6
     QString proxyPort;           // Text8
     QString sizeLimitText;       // Text1
+    int perHostLimit = 2;        // Combo2: 1..6
     bool promptSavePath = false; // Check2
     QString serviceProfile;      // Combo1: the id of the chosen service
     QString updateSiteRoot;      // Text9

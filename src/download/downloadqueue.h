@@ -70,6 +70,11 @@ inline QString percentCannotReplace()
 {
     return QStringLiteral("无法替换");
 }
+// A row that waits for its host's rest after a 429 or 503, counting down.
+inline QString percentHostResting(qint64 seconds)
+{
+    return QStringLiteral("等待重试(网站限流)，%1秒").arg(seconds);
+}
 inline QString percentMissing()
 {
     return QStringLiteral("不存在");

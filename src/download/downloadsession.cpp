@@ -17,6 +17,15 @@ DownloadSession::DownloadSession(DownloadQueue &queue, QObject *parent)
 {
     // A way to a full text ends with its row.
     connect(&queue, &DownloadQueue::rowsReset, this, [this] { m_landing.forgetGone(m_queue); });
+    // "批量替换网址" may rewrite the key of a resting row.
+    connect(&queue, &DownloadQueue::keyChanged, this,
+            [this](const QString &from, const QString &to) {
+                if (const auto it = m_restingRows.constFind(from); it != m_restingRows.constEnd()) {
+                    const QString host = *it;
+                    m_restingRows.erase(it);
+                    m_restingRows.insert(to, host);
+                }
+            });
 }
 
 double DownloadSession::now() const
@@ -93,6 +102,12 @@ void DownloadSession::endRow(const QString &key, bool delivered, int method, con
     TransferEnd outcome = end;
     if (position)
         m_queue.setReason(position, end.reason);
+    const bool rests =
+        position && end.state == TransferEnd::State::Failed && IsThrottleStatus(end.httpStatus);
+    if (rests)
+        restRow(position, key, end);
+    if (delivered && position)
+        courtesy.served(HostKey(选择url(key)));
     if (delivered && position) {
         CorrectRowFileType(m_queue, position, options.sameName, &names);
         position = m_queue.positionOf(key);
@@ -103,7 +118,8 @@ void DownloadSession::endRow(const QString &key, bool delivered, int method, con
         if (AddBaseLink(row) && ours)
             m_queue.update(position, [&](QueueRow &r) { r.Committed = IdentifyFile(page); });
     }
-    if (position) {
+    // A row that waits for its host's rest is neither a page nor a PDF yet.
+    if (position && !rests) {
         const QueueRow &row = m_queue.row(position);
         if (delivered && row.State == QueueRow::Finished
             && row.Type.compare(u"pdf", Qt::CaseInsensitive) == 0 && row.Committed
@@ -156,7 +172,8 @@ void DownloadSession::endRow(const QString &key, bool delivered, int method, con
         const QString type = row.Type.toLower();
         const bool page = type == u"htm" || type == u"html" || type == u"xml";
         const bool failed = row.State == QueueRow::Failed;
-        emit statusText(2, QStringLiteral("完成下载:") + name);
+        if (!rests)
+            emit statusText(2, QStringLiteral("完成下载:") + name);
         if (alive && page)
             notify(101);
         if (alive && failed)
@@ -166,6 +183,53 @@ void DownloadSession::endRow(const QString &key, bool delivered, int method, con
     }
     if (alive)
         emit rowEnded(position);
+}
+
+void DownloadSession::restRow(int position, const QString &key, const TransferEnd &end)
+{
+    // The host named by the address asked for, whatever a redirect led to: that is the one
+    // the next start would ask again.
+    const QString host = HostKey(选择url(key));
+    const qint64 seconds =
+        courtesy.refused(host, end.retryAfter, now(), QDateTime::currentDateTimeUtc());
+    m_queue.update(position, [&](QueueRow &r) {
+        r.State = QueueRow::Waiting;
+        r.Size.clear();
+        r.Received.clear();
+        r.Percent = QueueWords::percentHostResting(seconds);
+    });
+    m_restingRows.insert(key, host);
+    showRests();
+}
+
+void DownloadSession::showRests()
+{
+    const double t = now();
+    for (auto it = m_restingRows.begin(); it != m_restingRows.end();) {
+        const int position = m_queue.positionOf(it.key());
+        // Started again, ended by a command, or gone: no longer ours to count down.
+        if (!position || m_queue.row(position).State != QueueRow::Waiting) {
+            it = m_restingRows.erase(it);
+            continue;
+        }
+        const qint64 left = courtesy.secondsLeft(it.value(), t);
+        if (left <= 0) {
+            m_queue.setPercent(position, QString());
+            it = m_restingRows.erase(it);
+            continue;
+        }
+        m_queue.setPercent(position, QueueWords::percentHostResting(left));
+        ++it;
+    }
+    QStringList shown;
+    for (const QString &host : courtesy.restingHosts(t))
+        shown << host + u'（' + QString::number(courtesy.secondsLeft(host, t)) + u"秒）";
+    if (shown.isEmpty() && !m_restShown)
+        return;
+    m_restShown = !shown.isEmpty();
+    emit statusText(3, shown.isEmpty()
+                           ? QString()
+                           : QStringLiteral("网站限流，暂停下载：") + shown.join(u'、'));
 }
 
 } // namespace papyrant

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/hostcourtesy.h"
 #include "download/landingresolution.h"
 #include "download/savenames.h"
 #include "transfer/transferend.h"
@@ -27,6 +28,7 @@ struct DownloadOptions
 {
     int intervalSeconds = 0; // Combo2
     int threadCount = 3;     // Combo1 (method two), 1..6
+    int perHostLimit = 2;    // 每个网站同时下载数: transfers at once to one host, 1..6
     SameNameRule sameName = SameNameRule::Rename;
     bool autoStart = false;      // Check4
     bool autoRedownload = false; // Check3
@@ -65,6 +67,8 @@ public:
     // The names on disk and those of the running transfers, for both methods and the
     // same-name rules.
     SaveNames names;
+    // The hosts that asked for a rest (429, 503): no download to them starts meanwhile.
+    HostCourtesy courtesy;
 
     // Starts the row at position again at once, in the slot (1..6) of the method (1 or 2) its
     // last transfer ran in, after its link was replaced by the full text's address; false when
@@ -95,6 +99,10 @@ public:
     // becomes that address and the row is fetched again at once (fetchAgain) instead of
     // ending; a page that is no way to it ends with the reason (LandingResolver).
     void endRow(const QString &key, bool delivered, int method, const TransferEnd &end = {});
+    // The rows that wait for their host's rest count down in "百分比", and status panel 3 names
+    // the resting hosts (cleared once when the last rest is over). Every second while the window
+    // is loaded, and at once when a host is given a rest.
+    void showRests();
     // A transfer has put its file at path for the row at position: the row remembers it as its
     // own, and the folder's listing has the name.
     void fileCommitted(int position, const QString &path);
@@ -123,6 +131,11 @@ private:
 
     DownloadQueue &m_queue;
     LandingResolver m_landing;
+    // The row's host refused the transfer with 429 or 503: the row waits for the host's rest.
+    void restRow(int position, const QString &key, const TransferEnd &end);
+
+    QHash<QString, QString> m_restingRows; // key -> host, of rows that wait for a rest
+    bool m_restShown = false;
 };
 
 } // namespace papyrant

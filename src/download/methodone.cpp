@@ -238,6 +238,8 @@ void MethodOne::Inet下载文件(int position)
     m_expected = 0;
     m_bytes = 0;
     m_finalUrl.clear();
+    m_refusedStatus = 0;
+    m_retryAfter.clear();
     const QString url = 选择url(m_key);
     m_url = 连接设置(url, proxy).requestUrl;
     m_referer = RefererFor(row.Referer, url).toUtf8();
@@ -291,9 +293,11 @@ void MethodOne::onHeaders()
     // An error answer is no file, whatever page comes with it (a login page that answers 200
     // is a page and is saved as one).
     const int status = m_stream->statusCode();
-    if (status >= 400)
+    if (status >= 400) {
+        noteRefusal();
         return fail(QueueWords::sizeFailed(),
                     TransferReason::httpStatus(status, m_stream->reasonPhrase()));
+    }
 
     // Length and size limit. A length that is not a whole number of bytes is no length.
     m_expected = qMax<qint64>(m_stream->announcedLength(), 0);
@@ -497,9 +501,11 @@ void MethodOne::onFallbackHeaders()
     m_finalUrl = m_stream->finalUrl();
     // The redirects are followed here: an error, or a redirect that leads nowhere, is no file.
     const int status = m_stream->statusCode();
-    if (status >= 300)
+    if (status >= 300) {
+        noteRefusal();
         return fail(QueueWords::sizeFailed(),
                     TransferReason::httpStatus(status, m_stream->reasonPhrase()));
+    }
     const qint64 announced = m_stream->announcedLength();
     if (announced / 1024.0 / 1024.0 > m_session.options.maxFileSizeMB)
         return endFallback(BodyEnd::TooLarge);
@@ -546,6 +552,13 @@ void MethodOne::endFallback(BodyEnd end)
         queue.setState(p, QueueRow::Failed);
     }
     finish(false, reason);
+}
+
+// The answer's status refused the file: kept for the end, with the server's Retry-After.
+void MethodOne::noteRefusal()
+{
+    m_refusedStatus = m_stream->statusCode();
+    m_retryAfter = m_stream->header("Retry-After");
 }
 
 // Failed, stalled, cancelled, not writable: the partial file goes with the stream.
@@ -607,6 +620,8 @@ void MethodOne::finish(bool delivered, const QString &reason)
     end.reason = reason;
     end.bytes = m_bytes;
     end.finalUrl = m_finalUrl;
+    end.httpStatus = m_refusedStatus;
+    end.retryAfter = m_retryAfter;
     const QueueRow &row = m_session.queue().row(pos());
     if (row.State == QueueRow::Finished)
         end.state = row.Percent == QueueWords::percentTooLarge() ? TransferEnd::State::Skipped

@@ -79,6 +79,7 @@ private:
     void finish(bool delivered, const QString &reason = {});
     void fail(const QString &sizeWord, const QString &reason);
     void failWithReason(const QString &reason);
+    void noteRefusal();
     QString streamReason() const;
     QString commitReason() const;
     int pos() const;
@@ -96,6 +97,8 @@ private:
     qint64 m_expected = 0;               // the announced length; 0 when unknown
     qint64 m_bytes = 0;                  // body bytes received, for the end's report
     QUrl m_finalUrl;                     // the address the answer came from
+    int m_refusedStatus = 0;             // the error status that ended it, with its
+    QByteArray m_retryAfter;             // Retry-After (for a host that asks for a rest)
     QElapsedTimer m_waited;              // since the request went out (header wait)
     QElapsedTimer m_lastProgress;
     QTimer m_watch; // time limits and the stop flag, which has no signal of its own

@@ -292,7 +292,15 @@ bool DownloadScheduler::确定是需要下载(int position)
 // The first waiting row that is to be fetched; rows whose file is there under "跳过" are
 // finished on the way, and rows whose folder cannot be made fail on the way with the reason
 // (no message: this runs inside a tick). 0 when there is none.
-int DownloadScheduler::pickRow()
+int DownloadScheduler::runningTo(const QString &host) const
+{
+    int running = 0;
+    for (int slot = 1; slot <= 6; ++slot)
+        running += m_two.isLoaded(slot) && m_slotHosts[size_t(slot)] == host ? 1 : 0;
+    return running;
+}
+
+int DownloadScheduler::pickRow(int perHostLimit)
 {
     DownloadQueue &queue = m_session.queue();
     if (queue.countInState(QueueRow::Waiting) == 0)
@@ -305,6 +313,12 @@ int DownloadScheduler::pickRow()
             continue;
         if (!firstWaiting)
             firstWaiting = p;
+        // A host that asked for a rest, or has its share of the slots, lets the rows of other
+        // hosts go first; its own rows keep their places.
+        const QString host = HostKey(选择url(queue.row(p).Urls));
+        if (m_session.courtesy.isResting(host, m_session.now())
+            || (perHostLimit > 0 && !host.isEmpty() && runningTo(host) >= perHostLimit))
+            continue;
         QString name = CleanFileName(queue.row(p).Name);
         // A title of forbidden characters only would leave ".pdf" for every such row, each
         // overwriting the last under "覆盖": name the file after its link instead.
@@ -374,10 +388,11 @@ void DownloadScheduler::startMethodTwo()
     for (int slot = 1; slot <= threads; ++slot) {
         if (m_two.isLoaded(slot))
             continue;
-        const int position = pickRow();
+        const int position = pickRow(std::clamp(m_session.options.perHostLimit, 1, 6));
         if (position == 0)
-            continue;
+            break; // none now for this slot, nor for the next
         const QueueRow &row = queue.row(position);
+        m_slotHosts[size_t(slot)] = HostKey(选择url(row.Urls));
         const SavePath save = 重命名保存路径(row.SaveFolder, row.Name, row.Type,
                                              m_session.options.sameName, m_session.names);
         queue.setName(position, save.name);
@@ -423,6 +438,8 @@ void DownloadScheduler::tickHousekeeping()
     }
 
     setIndicator(isOn());
+
+    m_session.showRests();
 
     const QString counts = queue.ShowQueueCounts();
     emit countsText(counts);

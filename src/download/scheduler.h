@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <array>
 
 namespace papyrant {
 
@@ -91,7 +92,11 @@ private:
     void startMethodOne();
     void startMethodTwo();
     bool fetchAgain(int method, int slot, int position);
-    int pickRow();
+    // The first waiting row to fetch now whose host does not rest and, with perHostLimit,
+    // has fewer transfers running than that (a key without a host name counts for no host).
+    int pickRow(int perHostLimit = 0);
+    // Method two's running transfers to the host.
+    int runningTo(const QString &host) const;
     // Fails the waiting rows whose folder cannot be made; the message naming those folders, or
     // "" when every folder is there.
     QString failRowsWithoutFolder();
@@ -104,8 +109,9 @@ private:
     Prompts &m_prompts;
     QTimer m_timerDown;
     QTimer m_timer1;
-    QTimer m_refill;        // takes a free slot as soon as the interval allows
-    int m_firstWaiting = 1; // no waiting row stands before this position
+    QTimer m_refill;                    // takes a free slot as soon as the interval allows
+    int m_firstWaiting = 1;             // no waiting row stands before this position
+    std::array<QString, 7> m_slotHosts; // the host of the row each slot of method two started
     bool m_indicatorVisible = false;
     bool m_startEnabled = true;
 };

@@ -2,6 +2,8 @@
 
 #include "foundation/settings.h"
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace papyrant {
@@ -39,7 +41,19 @@ DownloadWindowSettings ReadDownloadWindowSettings()
     s.proxy = ReadProxySettings();
     s.maxFileSizeMB = GetSettingNumber(setting::MaxFileSizeMB);
     s.reasonColumnShown = GetSettingInt(setting::ReasonColumnShown) == 1;
+    s.perHostLimit = ReadPerHostLimit();
     return s;
+}
+
+int ReadPerHostLimit()
+{
+    const int limit = GetSettingInt(setting::PerHostDownloads);
+    return limit >= 1 && limit <= 6 ? limit : setting::PerHostDownloads.defaultValue().toInt();
+}
+
+void SavePerHostLimit(int limit)
+{
+    SaveSetting(setting::PerHostDownloads, std::clamp(limit, 1, 6));
 }
 
 void SaveSameNameAndMethod(SameNameRule rule, int method)

@@ -17,9 +17,14 @@ struct DownloadWindowSettings
     ProxySettings proxy; // "代理服务器有效", "代理服务器网址", "代理服务器端口"
     double maxFileSizeMB = 10;      // "文件最大值"
     bool reasonColumnShown = false; // "显示原因列"
+    int perHostLimit = 2;           // "每个网站同时下载数"
 };
 
 DownloadWindowSettings ReadDownloadWindowSettings();
+
+// "每个网站同时下载数" as stored; a value outside 1..6 reads as the default 2.
+int ReadPerHostLimit();
+void SavePerHostLimit(int limit);
 
 // The option captions of the same-name rule, and the rule a stored caption selects ("跳过" and
 // "覆盖" after trimming; anything else is "重命名").

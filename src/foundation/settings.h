@@ -27,6 +27,8 @@ QString defaultCopyDestination();
 inline constexpr SettingKey MaxFileSizeMB{u"设置", u"文件最大值", u"10"};
 inline constexpr SettingKey DownloadMethod{u"设置", u"下载方式", u"2"};
 inline constexpr SettingKey ThreadIndex{u"下载", u"线程", u"2"};
+// Transfers at once to one host, 1..6, whatever the thread count.
+inline constexpr SettingKey PerHostDownloads{u"下载", u"每个网站同时下载数", u"2"};
 // The download list's column "原因" (why a transfer failed), hidden unless the user shows it.
 inline constexpr SettingKey ReasonColumnShown{u"下载", u"显示原因列", u"0"};
 inline constexpr SettingKey DuplicateNamePolicy{u"专利下载", u"重复文件名设置", u"重命名"};
@@ -61,7 +63,7 @@ inline constexpr const SettingKey *All[] = {
     &SaveFolder,        &BatchKeywords,  &PageDelay,           &CopyDestination,
     &CopyRule,          &UpdateSiteRoot, &PlacementResolution, &PlacementTop,
     &PlacementLeft,     &PlacementWidth, &PlacementHeight,     &ServiceProfileId,
-    &ReasonColumnShown, &ApiAppId,
+    &ReasonColumnShown, &ApiAppId,       &PerHostDownloads,
 };
 
 } // namespace setting

@@ -60,6 +60,8 @@ void Downloader::onHeaders()
 {
     if (!isRunning() || !m_stream || m_stream->statusCode() < 300)
         return;
+    m_end.httpStatus = m_stream->statusCode();
+    m_end.retryAfter = m_stream->header("Retry-After");
     fail(u"无法下载"_s,
          TransferReason::httpStatus(m_stream->statusCode(), m_stream->reasonPhrase()));
 }
@@ -100,7 +102,9 @@ void Downloader::onFinished()
         m_phase = Phase::Done;
         m_watchdog.stop();
         const qint64 max = fallback || total < 1 ? written : total;
-        m_end = {TransferEnd::State::Finished, {}, written, m_end.finalUrl};
+        m_end.state = TransferEnd::State::Finished;
+        m_end.reason.clear();
+        m_end.bytes = written;
         emit DownloadComplete(written, max, m_saveFile);
         return;
     }
@@ -133,7 +137,10 @@ void Downloader::fail(const QString &missCode, const QString &reason)
 {
     if (m_stream && m_stream->headersReceived())
         m_end.finalUrl = m_stream->finalUrl();
-    m_end = {TransferEnd::State::Failed, reason, m_readBytes, m_end.finalUrl};
+    // The answer's status and Retry-After, when they ended it, stay.
+    m_end.state = TransferEnd::State::Failed;
+    m_end.reason = reason;
+    m_end.bytes = m_readBytes;
     qCInfo(lcTransfer) << "download failed:" << m_url << missCode << reason;
     dropOurFiles();
     m_phase = Phase::Done;

@@ -18,6 +18,10 @@ struct TransferEnd
     QString reason; // the cause in the user's words; empty for a plain finish
     qint64 bytes = 0;
     QUrl finalUrl;
+    // The answer that ended the transfer, when a status refused it: its code and its
+    // Retry-After (null when none), so that a host asking to slow down is given its rest.
+    int httpStatus = 0;
+    QByteArray retryAfter;
 };
 
 QString transferStateName(TransferEnd::State state);

@@ -38,6 +38,7 @@ TEST(SessionKill, Child)
     const QString base = qEnvironmentVariable(baseVariable);
     TransferHarness h;
     h.session.options.threadCount = 6;
+    h.session.options.perHostLimit = 6; // every row is on the one test host
     DownloadScheduler scheduler(h.session, h.one, h.two, h.prompts);
     SearchList list;
     SessionStore store(root + u"/db/"_s);
@@ -103,6 +104,7 @@ TEST_P(SessionKillTest, RestartAfterKill)
     const bool answerYes = GetParam();
     TransferHarness h;
     h.session.options.threadCount = 6;
+    h.session.options.perHostLimit = 6; // every row is on the one test host
     const QByteArray slowBody = pdfBody(5000);
     for (int i = 1; i <= FastRows; ++i)
         h.server.serveBody(u"/fast"_s + QString::number(i), pdfBody(3000), "application/pdf");

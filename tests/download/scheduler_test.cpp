@@ -232,6 +232,7 @@ TEST_F(SchedulerTest, IntervalIsStrictAndDelaysEveryFreeSlot)
 {
     session.method = 2;
     session.options.threadCount = 3;
+    session.options.perHostLimit = 3; // all on one host
     session.options.intervalSeconds = 5;
     for (int i = 1; i <= 6; ++i)
         add(QStringLiteral("http://h/%1.pdf|http://m/%1.pdf").arg(i), QStringLiteral("f%1").arg(i));
@@ -746,4 +747,118 @@ TEST_F(SchedulerTest, SwitchingTheMethodMidRunStartsTheNextRowsWhenTheRunningOne
     ASSERT_EQ(two.started.size(), 4);
     EXPECT_EQ(two.started[2].position, 4);
     EXPECT_EQ(two.started[3].position, 5);
+}
+
+// A host has at most its share of the slots; the rows of other hosts take the free ones, and
+// the skipped rows keep their places for the next free slot of their host.
+TEST_F(SchedulerTest, OneHostTakesAtMostItsShareOfTheSlots)
+{
+    session.method = 2;
+    session.options.threadCount = 6;
+    session.options.perHostLimit = 2;
+    for (const char *key : {"http://a/1", "http://A:8080/2", "http://a/3", "http://a/4",
+                            "http://b/1", "http://a/5", "http://c/1"})
+        add(QString::fromLatin1(key), QString::fromLatin1(key).section(u'/', 2).remove(u':'));
+    time += 1;
+    scheduler.tickDownload();
+    QList<int> started;
+    for (const auto &s : two.started)
+        started << s.position;
+    EXPECT_EQ(started, (QList<int>{1, 2, 5, 7})) << "a's port is the same host";
+
+    finishSlot(2);
+    time += 1;
+    scheduler.tickDownload();
+    ASSERT_EQ(two.started.size(), 5);
+    EXPECT_EQ(two.started[4].position, 3);
+
+    session.options.perHostLimit = 3;
+    time += 1;
+    scheduler.tickDownload();
+    ASSERT_EQ(two.started.size(), 6);
+    EXPECT_EQ(two.started[5].position, 4);
+}
+
+// A 429 or 503 puts the row back to wait for its host's rest, counting down in "百分比" and
+// naming the host in status panel 3; rows of other hosts go on, and after the rest the row
+// starts again. Both methods.
+TEST_F(SchedulerTest, ARefusedRowWaitsForItsHostsRest)
+{
+    for (int method : {1, 2}) {
+        SCOPED_TRACE(method);
+        queue.clear();
+        two.started.clear();
+        one.started.clear();
+        session.courtesy = {};
+        session.method = method;
+        session.options.threadCount = 1;
+        add(u"http://a/1"_s, u"a1"_s);
+        add(u"http://a/2"_s, u"a2"_s);
+        add(u"http://b/1"_s, u"b1"_s);
+        QStringList panel3;
+        const QMetaObject::Connection watch = QObject::connect(
+            &session, &DownloadSession::statusText, [&](int panel, const QString &text) {
+                if (panel == 3)
+                    panel3 << text;
+            });
+        const auto started = [&] {
+            QList<int> out = one.started;
+            for (const auto &s : two.started)
+                out << s.position;
+            return out;
+        };
+        const auto refuse = [&](int status, const QByteArray &retryAfter) {
+            const int position = session.SlotRows[1];
+            one.running = false;
+            two.loaded[1] = false;
+            two.names[1].release();
+            queue.setState(position, QueueRow::Failed);
+            TransferEnd end;
+            end.reason = TransferReason::httpStatus(status, "Too Many Requests");
+            end.httpStatus = status;
+            end.retryAfter = retryAfter;
+            session.endRow(queue.row(position).Urls, false, method, end);
+        };
+        const auto finish = [&] {
+            if (method == 1)
+                finishOne();
+            else
+                finishSlot(1);
+        };
+
+        time += 1;
+        scheduler.tickDownload();
+        refuse(429, "5");
+        EXPECT_EQ(queue.row(1).State, QueueRow::Waiting);
+        EXPECT_EQ(queue.row(1).Percent, u"等待重试(网站限流)，5秒"_s);
+        EXPECT_EQ(queue.row(1).Reason, u"HTTP 429 Too Many Requests"_s);
+        EXPECT_EQ(panel3.value(0), u"网站限流，暂停下载：a（5秒）"_s);
+
+        time += 1;
+        scheduler.tickDownload();
+        EXPECT_EQ(started(), (QList<int>{1, 3})) << "the other host goes on";
+        scheduler.tickHousekeeping();
+        EXPECT_EQ(queue.row(1).Percent, u"等待重试(网站限流)，4秒"_s);
+        finish();
+
+        time += 4;
+        scheduler.tickHousekeeping();
+        EXPECT_EQ(queue.row(1).Percent, QString());
+        EXPECT_EQ(panel3.last(), QString()) << "the rest is over";
+        scheduler.tickDownload();
+        EXPECT_EQ(started(), (QList<int>{1, 3, 1}));
+
+        // A 503 without Retry-After: the back-off, the second time twice as long.
+        refuse(503, {});
+        EXPECT_EQ(queue.row(1).Percent, u"等待重试(网站限流)，60秒"_s);
+        time += 59;
+        scheduler.tickDownload();
+        EXPECT_EQ(started().size(), 3);
+        time += 1.5;
+        scheduler.tickDownload();
+        EXPECT_EQ(started(), (QList<int>{1, 3, 1, 1}));
+        finish();
+        EXPECT_EQ(queue.row(1).State, QueueRow::Finished);
+        QObject::disconnect(watch);
+    }
 }

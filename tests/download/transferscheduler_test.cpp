@@ -46,6 +46,7 @@ TEST(TransferScheduler, StopCommandEndsMethodTwoTransfersAndLeavesNothing)
     TransferHarness h;
     h.session.method = 2;
     h.session.options.threadCount = 3;
+    h.session.options.perHostLimit = 3; // every row on the one host
     DownloadScheduler scheduler(h.session, h.one, h.two, h.prompts);
     h.server.route(
         QStringLiteral("/slow"),

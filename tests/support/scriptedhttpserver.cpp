@@ -96,6 +96,7 @@ public:
         connect(socket, &QTcpSocket::bytesWritten, this, &ScriptedConnection::drained);
         connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
     }
+    ~ScriptedConnection() override { setPlaying(false); }
 
 private:
     void readRequests()
@@ -128,7 +129,7 @@ private:
             m_server->record(request);
             m_script = m_server->scriptFor(request);
             m_step = -1;
-            m_playing = true;
+            setPlaying(true);
             next();
         }
     }
@@ -137,7 +138,7 @@ private:
     {
         ++m_step;
         if (m_step >= m_script.steps().size()) {
-            m_playing = false;
+            setPlaying(false);
             QTimer::singleShot(0, this, &ScriptedConnection::readRequests);
             return;
         }
@@ -170,6 +171,13 @@ private:
             m_socket->abort();
             break;
         }
+    }
+
+    void setPlaying(bool playing)
+    {
+        if (playing != m_playing)
+            m_server->playing(playing ? 1 : -1);
+        m_playing = playing;
     }
 
     void feedRepeat()
@@ -210,9 +218,14 @@ private:
     bool m_waitingForDrain = false;
 };
 
-ScriptedHttpServer::ScriptedHttpServer(QObject *parent) : QObject(parent)
+ScriptedHttpServer::ScriptedHttpServer(QObject *parent)
+    : ScriptedHttpServer(QStringLiteral("127.0.0.1"), parent)
+{}
+
+ScriptedHttpServer::ScriptedHttpServer(const QString &address, QObject *parent)
+    : QObject(parent), m_address(address)
 {
-    m_server.listen(QHostAddress::LocalHost, 0);
+    m_server.listen(QHostAddress(address), 0);
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = m_server.nextPendingConnection()) {
             ++m_connections;
@@ -224,11 +237,21 @@ ScriptedHttpServer::ScriptedHttpServer(QObject *parent) : QObject(parent)
 ScriptedHttpServer::~ScriptedHttpServer()
 {
     m_server.close();
+    // The connections report their end to this server: they go while it is whole.
+    const QObjectList children = this->children();
+    for (QObject *child : children)
+        delete dynamic_cast<ScriptedConnection *>(child);
 }
 
 QString ScriptedHttpServer::baseUrl() const
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(port());
+    return QStringLiteral("http://%1:%2").arg(m_address).arg(port());
+}
+
+void ScriptedHttpServer::playing(int change)
+{
+    m_active += change;
+    m_mostActive = qMax(m_mostActive, m_active);
 }
 
 QString ScriptedHttpServer::url(const QString &pathAndQuery) const

@@ -69,10 +69,13 @@ class ScriptedHttpServer : public QObject
     Q_OBJECT
 public:
     explicit ScriptedHttpServer(QObject *parent = nullptr);
+    // A server on another loopback address (127.0.0.2, 127.0.0.3...: all loopback on Linux), so
+    // that a test has several hosts.
+    explicit ScriptedHttpServer(const QString &address, QObject *parent = nullptr);
     ~ScriptedHttpServer() override;
 
     quint16 port() const { return m_server.serverPort(); }
-    QString baseUrl() const; // "http://127.0.0.1:<port>"
+    QString baseUrl() const; // "http://<address>:<port>"
     QString url(const QString &pathAndQuery) const;
 
     // A route matches the request target exactly, else its path without the query.
@@ -93,6 +96,10 @@ public:
     QList<RecordedRequest> requests() const { return m_requests; }
     int requestCount(const QString &path) const;
     int connectionCount() const { return m_connections; }
+    // Requests whose answer is being played now (from the request to the end of its script or
+    // of its connection), and the most there ever were at once.
+    int activeRequests() const { return m_active; }
+    int mostActiveRequests() const { return m_mostActive; }
     void clearRequests() { m_requests.clear(); }
 
     // A URL on 127.0.0.1 where nothing listens.
@@ -106,7 +113,10 @@ private:
     Script scriptFor(const RecordedRequest &request) const;
     void record(const RecordedRequest &request);
 
+    void playing(int change);
+
     QTcpServer m_server;
+    QString m_address;
     QHash<QString, QList<Script>> m_routes;
     mutable QHash<QString, int> m_played;
     QHash<QString, QPair<QString, QByteArray>> m_files; // path -> (file, type)
@@ -114,6 +124,8 @@ private:
     QHash<QString, std::function<Script(const RecordedRequest &)>> m_handlers;
     QList<RecordedRequest> m_requests;
     int m_connections = 0;
+    int m_active = 0;
+    int m_mostActive = 0;
 };
 
 } // namespace papyrant::test

@@ -120,6 +120,11 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     m_text1->setFixedHeight(m_text1->sizeHint().height());
     label2->setInside(m_text1);
     m_text1->setAccessibleName(u"下载文件大小不超过（MB）"_s); // it sits inside its caption
+    auto *label18 = named<QLabel>(this, u"Label18"_s, u"每个网站同时下载数："_s);
+    m_combo2 = named<QComboBox>(this, u"Combo2"_s);
+    for (int n = 1; n <= 6; ++n)
+        m_combo2->addItem(QString::number(n), n);
+    label18->setBuddy(m_combo2);
     m_check2 = named<QCheckBox>(this, u"Check2"_s, u"提取网页信息时，提示下载保存路径"_s);
     auto *label16 = named<QLabel>(this, u"Label16"_s, u"检索服务："_s);
     m_combo1 = named<QComboBox>(this, u"Combo1"_s);
@@ -155,6 +160,11 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     layout->addLayout(proxy);
     layout->addSpacing(8);
     layout->addWidget(label2);
+    auto *perHost = new QHBoxLayout;
+    perHost->addWidget(label18);
+    perHost->addWidget(m_combo2);
+    perHost->addStretch();
+    layout->addLayout(perHost);
     layout->addWidget(m_check2);
     auto *service = new QHBoxLayout;
     service->addWidget(label16);
@@ -181,6 +191,7 @@ FOption::FOption(const OptionValues &current, Prompts &prompts,
     m_option1->setChecked(form.method == 1);
     m_option2->setChecked(form.method == 2);
     m_text1->setText(form.sizeLimitText);
+    m_combo2->setCurrentIndex(m_combo2->findData(form.perHostLimit));
     m_check2->setChecked(form.promptSavePath);
     // A stored service that no profile has any more shows as the default one.
     int chosen = m_combo1->findData(form.serviceProfile);
@@ -202,6 +213,7 @@ void FOption::command1Click()
     form.proxyAddress = m_text6->text();
     form.proxyPort = m_text8->text();
     form.sizeLimitText = m_text1->text();
+    form.perHostLimit = m_combo2->currentData().toInt();
     form.promptSavePath = m_check2->isChecked();
     form.serviceProfile = m_combo1->currentData().toString();
     form.updateSiteRoot = m_text9->text();

@@ -43,6 +43,7 @@ private:
     QComboBox *m_combo1 = nullptr;
     QLineEdit *m_text9 = nullptr;
     QLineEdit *m_textAppid = nullptr;
+    QComboBox *m_combo2 = nullptr; // 每个网站同时下载数
 };
 
 } // namespace papyrant

@@ -251,6 +251,7 @@ void ProgramWindows::showOptions(QWidget *parent)
         values.downloadMethod = download->session().method;
         values.proxy = download->methodOne().proxy;
         values.maxFileSizeMB = download->session().options.maxFileSizeMB;
+        values.perHostLimit = download->session().options.perHostLimit;
     }
     FOption dialog(
         values, *m_prompts, [this](const OptionValues &v) { applyOptions(v); }, parent);
@@ -270,6 +271,7 @@ void ProgramWindows::applyOptions(const OptionValues &values)
         download->setDownloadMethod(values.downloadMethod);
         download->setProxy(values.proxy);
         download->setMaxFileSizeMB(values.maxFileSizeMB);
+        download->setPerHostLimit(values.perHostLimit);
     }
 }
 

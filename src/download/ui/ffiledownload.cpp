@@ -225,7 +225,11 @@ void FFileDownload::buildListArea()
     header->setSectionsClickable(true);
     header->setSectionsMovable(false);
     header->setStretchLastSection(false);
-    const int widths[QueueColumnCount] = {340, 60, 90, 90, 90, 300, 30, 300, 200};
+    int widths[QueueColumnCount] = {340, 60, 90, 90, 90, 300, 30, 300, 200};
+    // "百分比" has room for the longest count-down of a resting host.
+    widths[int(QueueColumn::Percent)] = std::max(
+        widths[int(QueueColumn::Percent)],
+        m_listView3->fontMetrics().horizontalAdvance(QueueWords::percentHostResting(600)) + 16);
     for (int c = 0; c < QueueColumnCount; ++c)
         header->resizeSection(c, widths[c]);
     // Why a row failed: a column of its own that the header's menu shows (hidden at first, so
@@ -358,6 +362,7 @@ void FFileDownload::loadSettings()
     }
     setProxy(settings.proxy);
     setMaxFileSizeMB(settings.maxFileSizeMB);
+    setPerHostLimit(settings.perHostLimit);
     {
         const QSignalBlocker quiet(m_menu显示原因列);
         m_menu显示原因列->setChecked(settings.reasonColumnShown);
@@ -406,6 +411,11 @@ void FFileDownload::setProxy(const ProxySettings &proxy)
 void FFileDownload::setMaxFileSizeMB(double megabytes)
 {
     m_session->options.maxFileSizeMB = megabytes;
+}
+
+void FFileDownload::setPerHostLimit(int limit)
+{
+    m_session->options.perHostLimit = std::clamp(limit, 1, 6);
 }
 
 SameNameRule FFileDownload::chosenSameNameRule() const

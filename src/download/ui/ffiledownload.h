@@ -78,6 +78,8 @@ public:
     void setDownloadMethod(int method);
     void setProxy(const ProxySettings &proxy);
     void setMaxFileSizeMB(double megabytes);
+    // "每个网站同时下载数" from the options dialog.
+    void setPerHostLimit(int limit);
 
     // The text of status-bar panel 1..4.
     QString statusPanelText(int panel) const;

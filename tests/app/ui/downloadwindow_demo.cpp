@@ -2,6 +2,7 @@
 // them, fetched from a local server by the real scheduler, sniffed and renamed.
 //
 //   download_window_demo [--start] [--shot file.png] [--quit] [--panel] [--reasons]
+//                        [--rest-shot file.png]
 //
 // --start clicks "开始下载"; --shot saves a picture of the window once every row has ended;
 // --quit ends the program then. Without --quit the window stays for a walk through it. Run it
@@ -10,6 +11,10 @@
 // One row is a members' paper: without the site's session cookie it answers the site's login
 // page. The login page is at the address printed on start ("login <url>"; account "demo",
 // password "demo"). --panel opens "网页登录" with that address in "网址：" and clicks "浏览".
+//
+// Two rows are on a second host (127.0.0.2) that answers its first two requests with 429 and
+// "Retry-After: 20": they wait for its rest while the others go on. --rest-shot saves a picture
+// while they wait.
 #include "app/ui/programwindows.h"
 #include "download/downloadqueue.h"
 #include "download/ui/ffiledownload.h"
@@ -99,6 +104,15 @@ int main(int argc, char **argv)
             server.serveBody(QString::fromLatin1(item.path), item.body, item.type);
     // A paper the site no longer has: its error page is no file.
     server.route(u"/a/11"_s, Script::response(404, "<h1>Not Found</h1>", "text/html"));
+    // A busy repository on another host: "too many requests" at first.
+    ScriptedHttpServer busy(u"127.0.0.2"_s);
+    int refused = 0;
+    const QByteArray busyPaper = pdf(98000);
+    busy.routeHandler(u"/b"_s, [&refused, busyPaper](const RecordedRequest &) {
+        if (refused++ < 2)
+            return Script::response(429, "Too Many Requests", "text/plain", {"Retry-After: 20"});
+        return Script::response(200, busyPaper, "application/pdf");
+    });
 
     // The members' site: a login form, and a paper only for a session that logged in.
     const QByteArray loginPage =
@@ -152,6 +166,10 @@ int main(int argc, char **argv)
     server.serveBody(u"/records/12/files/paper.pdf"_s, pdf(98000), "application/pdf");
     session.加入下载列表(server.url(u"/records/12"_s), u"湿地における窒素循環の季節変化"_s,
                          u"LINK"_s, {}, server.url(u"/search?q=1"_s));
+    session.加入下载列表(busy.url(u"/b?1"_s), u"大学紀要の電子公開と利用統計"_s, u"PDF"_s, {},
+                         server.url(u"/search?q=1"_s));
+    session.加入下载列表(busy.url(u"/b?2"_s), u"機関リポジトリの運用と課題"_s, u"PDF"_s, {},
+                         server.url(u"/search?q=1"_s));
     session.显示下载窗口(true);
     FFileDownload *window = windows.downloadWindow();
     // The "来源页面" and "原因" columns, as the header's menu shows them.
@@ -165,6 +183,25 @@ int main(int argc, char **argv)
     }
     if (args.contains(u"--start"_s))
         window->findChild<QPushButton *>(u"Command4"_s)->click();
+
+    const QString restShot = value(u"--rest-shot"_s);
+    QTimer restPoll;
+    QObject::connect(&restPoll, &QTimer::timeout, [&] {
+        if (!windows.downloadWindow())
+            return;
+        const DownloadQueue &queue = window->queue();
+        for (int p = 1; p <= queue.count(); ++p) {
+            if (queue.row(p).Percent.startsWith(u"等待重试"_s)
+                && window->statusPanelText(3).contains(u"127.0.0.2"_s)) {
+                restPoll.stop();
+                // A few seconds of the count-down first.
+                QTimer::singleShot(3000, [&] { window->grab().save(restShot); });
+                return;
+            }
+        }
+    });
+    if (!restShot.isEmpty())
+        restPoll.start(200);
 
     const QString shot = value(u"--shot"_s);
     const bool quit = args.contains(u"--quit"_s);

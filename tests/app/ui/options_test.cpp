@@ -65,6 +65,8 @@ TEST(Options, ShowsTheValuesAndSavesEveryControl)
         EXPECT_TRUE(o.child<QCheckBox>(u"Check2"_s)->isChecked());
         EXPECT_EQ(o.child<QLabel>(u"Label16"_s)->text(), u"检索服务："_s);
         EXPECT_EQ(o.child<QComboBox>(u"Combo1"_s)->currentText(), u"CiNii Research"_s);
+        EXPECT_EQ(o.child<QLabel>(u"Label18"_s)->text(), u"每个网站同时下载数："_s);
+        EXPECT_EQ(o.child<QComboBox>(u"Combo2"_s)->currentText(), u"2"_s);
         // The proxy boxes can be edited whether the proxy is on or not.
         EXPECT_TRUE(o.child<QLineEdit>(u"Text6"_s)->isEnabled());
 
@@ -77,6 +79,7 @@ TEST(Options, ShowsTheValuesAndSavesEveryControl)
         EXPECT_EQ(o.child<QLabel>(u"LabelAppid"_s)->text(), u"API appid："_s);
         EXPECT_EQ(o.child<QLineEdit>(u"TextAppid"_s)->text(), QString());
         o.type(u"TextAppid"_s, u" my-appid-1\n"_s); // pasted with what surrounded it
+        o.child<QComboBox>(u"Combo2"_s)->setCurrentIndex(3);
         o.press(u"Command1"_s);
         EXPECT_FALSE(o.dialog.isVisible());
         EXPECT_TRUE(o.prompts.shown.isEmpty());
@@ -84,6 +87,7 @@ TEST(Options, ShowsTheValuesAndSavesEveryControl)
         EXPECT_EQ(o.applied[0].downloadMethod, 1);
         EXPECT_EQ(o.applied[0].proxy.host, u"proxy.local"_s);
         EXPECT_EQ(o.applied[0].maxFileSizeMB, 2.5);
+        EXPECT_EQ(o.applied[0].perHostLimit, 4);
     }
     EXPECT_EQ(stored(setting::DownloadMethod), u"1"_s);
     EXPECT_EQ(stored(setting::ProxyEnabled), u"1"_s);
@@ -93,6 +97,7 @@ TEST(Options, ShowsTheValuesAndSavesEveryControl)
     EXPECT_EQ(stored(setting::PromptSavePathOnExtract), u"0"_s);
     EXPECT_EQ(stored(setting::ServiceProfileId), u"cinii-research"_s);
     EXPECT_EQ(stored(setting::ApiAppId), u"my-appid-1"_s);
+    EXPECT_EQ(stored(setting::PerHostDownloads), u"4"_s);
 
     // Read back, then "关闭" after editing changes nothing.
     Options again(LoadOptionValues());
@@ -102,6 +107,7 @@ TEST(Options, ShowsTheValuesAndSavesEveryControl)
     EXPECT_EQ(again.child<QLineEdit>(u"Text1"_s)->text(), u"2.5"_s);
     EXPECT_FALSE(again.child<QCheckBox>(u"Check2"_s)->isChecked());
     EXPECT_EQ(again.child<QLineEdit>(u"TextAppid"_s)->text(), u"my-appid-1"_s);
+    EXPECT_EQ(again.child<QComboBox>(u"Combo2"_s)->currentText(), u"4"_s);
     again.child<QRadioButton>(u"Option2"_s)->click();
     again.type(u"Text1"_s, u"99"_s);
     again.press(u"Command2"_s);

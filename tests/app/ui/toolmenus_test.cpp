@@ -92,12 +92,14 @@ TEST(ToolMenus, OptionsFromTheDownloadWindowTakeEffectThereAtOnce)
         child<QLineEdit>(dialog, u"Text1"_s)->setText(u"5"_s);
         child<QLineEdit>(dialog, u"Text6"_s)->setText(u"proxy.local"_s);
         child<QLineEdit>(dialog, u"Text8"_s)->setText(u"3128"_s);
+        child<QComboBox>(dialog, u"Combo2"_s)->setCurrentIndex(0); // one at a time per host
         QTest::mouseClick(child<QPushButton>(dialog, u"Command1"_s), Qt::LeftButton);
     });
     EXPECT_EQ(child<QLabel>(program.download, u"Label7"_s)->text(), u"下载方式：1"_s);
     EXPECT_FALSE(child<QComboBox>(program.download, u"Combo1"_s)->isEnabled());
     EXPECT_EQ(program.download->session().method, 1);
     EXPECT_EQ(program.download->session().options.maxFileSizeMB, 5.0);
+    EXPECT_EQ(program.download->session().options.perHostLimit, 1);
     EXPECT_EQ(program.download->methodOne().proxy.host, u"proxy.local"_s);
     EXPECT_EQ(GetSetting(setting::DownloadMethod), u"1"_s);
     EXPECT_EQ(GetSetting(setting::MaxFileSizeMB), u"5"_s);
