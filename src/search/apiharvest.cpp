@@ -77,50 +77,6 @@ QString recordNumber(const QString &recordAddress)
 
 } // namespace
 
-std::optional<qint64> RetryAfterSeconds(const QByteArray &value, const QDateTime &now)
-{
-    const QString text = QString::fromLatin1(value).trimmed();
-    if (text.isEmpty())
-        return std::nullopt;
-    static const QRegularExpression digits(u"^[0-9]+$"_s);
-    if (digits.match(text).hasMatch()) {
-        bool ok = false;
-        const qint64 seconds = text.toLongLong(&ok);
-        // Beyond any cap: as good as "never".
-        return ok ? seconds : std::optional<qint64>(LLONG_MAX);
-    }
-    // An HTTP date: IMF-fixdate ("Wed, 21 Oct 2015 07:28:00 GMT") or the two obsolete forms
-    // ("Wednesday, 21-Oct-15 07:28:00 GMT", "Wed Oct 21 07:28:00 2015").
-    QString form = text;
-    form.replace(QRegularExpression(u"\\s+(GMT|UTC|UT)$"_s), u" +0000"_s);
-    QDateTime when = QDateTime::fromString(form, Qt::RFC2822Date);
-    if (!when.isValid()) {
-        static const QRegularExpression rfc850(
-            u"^[A-Za-z]+, ([0-9]{1,2})-([A-Za-z]{3})-([0-9]{2}) ([0-9:]{8}) GMT$"_s);
-        const QRegularExpressionMatch m = rfc850.match(text);
-        if (m.hasMatch()) {
-            // Two-digit years: 70 to 99 are the 1900s, the rest this century.
-            const int yy = m.captured(3).toInt();
-            const QString full = u"%1 %2 %3 %4 +0000"_s.arg(m.captured(1), m.captured(2))
-                                     .arg(yy >= 70 ? 1900 + yy : 2000 + yy)
-                                     .arg(m.captured(4));
-            when = QDateTime::fromString(full, Qt::RFC2822Date);
-        }
-    }
-    if (!when.isValid()) {
-        static const QRegularExpression asctime(
-            u"^[A-Za-z]{3} ([A-Za-z]{3}) +([0-9]{1,2}) ([0-9:]{8}) ([0-9]{4})$"_s);
-        const QRegularExpressionMatch m = asctime.match(text);
-        if (m.hasMatch())
-            when = QDateTime::fromString(u"%1 %2 %3 %4 +0000"_s.arg(m.captured(2), m.captured(1),
-                                                                    m.captured(4), m.captured(3)),
-                                         Qt::RFC2822Date);
-    }
-    if (!when.isValid())
-        return std::nullopt;
-    return qMax<qint64>(0, (now.msecsTo(when) + 999) / 1000);
-}
-
 qint64 RetryBackoffSeconds(int throttleSeconds, int refusal, qint64 capSeconds)
 {
     qint64 seconds = qMax(throttleSeconds, 1);
@@ -260,8 +216,7 @@ ApiHarvest::Step ApiHarvest::request(const QString &address, const QString &show
             RetryAfterSeconds(answer.retryAfter, QDateTime::currentDateTimeUtc());
         if (asked && *asked > cap) {
             // Hours away, or never: not worth holding the batch for.
-            refusal += u"，要求%1秒后再试"_s.arg(*asked == LLONG_MAX ? u"很多"_s
-                                                                     : QString::number(*asked));
+            refusal += u"，要求%1秒后再试"_s.arg(*asked);
             return Step::Refused;
         }
         const qint64 seconds =

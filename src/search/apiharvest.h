@@ -1,5 +1,7 @@
 #pragma once
 
+#include "download/hostcourtesy.h" // RetryAfterSeconds, read as a download reads it
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QObject>
@@ -10,10 +12,6 @@
 namespace papyrant {
 
 class SearchSession;
-
-// The seconds a Retry-After header asks to wait: a number of seconds, or an HTTP date (the
-// seconds from `now` to it; 0 once it has passed). Nothing for any other value.
-std::optional<qint64> RetryAfterSeconds(const QByteArray &value, const QDateTime &now);
 
 // The wait before the retry of a refused request (HTTP 429 or 503) without a Retry-After: the
 // throttle delay (at least 1 s) doubled for each refusal before it, at most `capSeconds`.

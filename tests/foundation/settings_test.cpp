@@ -33,7 +33,7 @@ TEST(Settings, TableHasOneEntryPerSectionAndKey)
         EXPECT_FALSE(seen.contains(id)) << id.toStdString();
         seen.insert(id);
     }
-    EXPECT_EQ(seen.size(), 22);
+    EXPECT_EQ(seen.size(), 23);
 }
 
 TEST(Settings, MissingEntriesReadTheirDefaults)
