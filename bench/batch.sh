@@ -33,8 +33,8 @@ trap cleanup EXIT
 chmod 755 "$WORK"
 mkdir -p "$WORK/www" "$WORK/out"
 
-# make_files <folder> <count> <bytes> <name digits>: "%PDF-1.4" and a line end, then random
-# bytes; named 0001.pdf... (as many digits as asked).
+# make_files <folder> <count> <bytes> <name digits>: "%PDF-1.4" and a line end, random bytes,
+# and the "%%EOF" end marker of a whole PDF; named 0001.pdf... (as many digits as asked).
 make_files() {
     mkdir -p "$1"
     python3 - "$@" <<'EOF'
@@ -42,7 +42,7 @@ import os, sys
 folder, count, size, digits = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
 for i in range(1, count + 1):
     with open(os.path.join(folder, "%0*d.pdf" % (digits, i)), "wb") as f:
-        f.write(b"%PDF-1.4\n" + os.urandom(size - 9))
+        f.write(b"%PDF-1.4\n" + os.urandom(size - 9 - 6) + b"%%EOF\n")
 EOF
     chmod 644 "$1/"*.pdf
 }
