@@ -90,13 +90,29 @@ DownloadScheduler::DownloadScheduler(DownloadSession &session, MethodOneTransfer
     connect(&session, &DownloadSession::rowEnded, this, &DownloadScheduler::scheduleRefill);
     // A row that becomes waiting ahead of the mark moves it back.
     DownloadQueue &queue = session.queue();
+    // The hosts of the waiting rows, once a walk has seen them all, grow with every row that
+    // becomes waiting, so that a queue whose every host is busy or resting is not walked row by
+    // row for each free slot.
     connect(&queue, &DownloadQueue::rowChanged, this, [this, &queue](int position) {
-        if (queue.row(position).State == QueueRow::Waiting)
-            m_firstWaiting = std::min(m_firstWaiting, position);
+        if (queue.row(position).State != QueueRow::Waiting)
+            return;
+        m_firstWaiting = std::min(m_firstWaiting, position);
+        if (m_waitingHostsKnown)
+            m_waitingHosts.insert(HostKey(选择url(queue.row(position).Urls)));
     });
-    connect(&queue, &DownloadQueue::rowsAppended, this,
-            [this](int first, int) { m_firstWaiting = std::min(m_firstWaiting, first); });
-    connect(&queue, &DownloadQueue::rowsReset, this, [this] { m_firstWaiting = 1; });
+    connect(&queue, &DownloadQueue::rowsAppended, this, [this, &queue](int first, int last) {
+        m_firstWaiting = std::min(m_firstWaiting, first);
+        for (int p = first; m_waitingHostsKnown && p <= last; ++p)
+            m_waitingHosts.insert(HostKey(选择url(queue.row(p).Urls)));
+    });
+    connect(&queue, &DownloadQueue::keyChanged, this, [this](const QString &, const QString &to) {
+        if (m_waitingHostsKnown)
+            m_waitingHosts.insert(HostKey(选择url(to)));
+    });
+    connect(&queue, &DownloadQueue::rowsReset, this, [this] {
+        m_firstWaiting = 1;
+        m_waitingHostsKnown = false;
+    });
     session.fetchAgain = [this](int method, int slot, int position) {
         return fetchAgain(method, slot, position);
     };
@@ -305,19 +321,27 @@ int DownloadScheduler::pickRow(int perHostLimit)
     DownloadQueue &queue = m_session.queue();
     if (queue.countInState(QueueRow::Waiting) == 0)
         return 0;
+    // A host that asked for a rest, or has its share of the slots, lets the rows of other hosts
+    // go first; its own rows keep their places.
+    const double now = m_session.now();
+    const auto held = [&](const QString &host) {
+        return m_session.courtesy.isResting(host, now)
+               || (perHostLimit > 0 && !host.isEmpty() && runningTo(host) >= perHostLimit);
+    };
+    if (m_waitingHostsKnown && std::all_of(m_waitingHosts.cbegin(), m_waitingHosts.cend(), held))
+        return 0;
     // The walk starts at the first row that may be waiting and moves that mark on past the rows
     // that are not, so that a long queue is not walked from its top for every start.
     int firstWaiting = 0;
+    QSet<QString> hosts;
     for (int p = std::max(m_firstWaiting, 1); p <= queue.count(); ++p) {
         if (queue.row(p).State != QueueRow::Waiting)
             continue;
         if (!firstWaiting)
             firstWaiting = p;
-        // A host that asked for a rest, or has its share of the slots, lets the rows of other
-        // hosts go first; its own rows keep their places.
         const QString host = HostKey(选择url(queue.row(p).Urls));
-        if (m_session.courtesy.isResting(host, m_session.now())
-            || (perHostLimit > 0 && !host.isEmpty() && runningTo(host) >= perHostLimit))
+        hosts.insert(host);
+        if (held(host))
             continue;
         QString name = CleanFileName(queue.row(p).Name);
         // A title of forbidden characters only would leave ".pdf" for every such row, each
@@ -349,6 +373,9 @@ int DownloadScheduler::pickRow(int perHostLimit)
         }
     }
     m_firstWaiting = firstWaiting ? firstWaiting : queue.count() + 1;
+    // Every waiting row was seen: their hosts are known until the queue is rebuilt.
+    m_waitingHosts = std::move(hosts);
+    m_waitingHostsKnown = true;
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include "download/downloadsession.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <array>
@@ -109,8 +110,10 @@ private:
     Prompts &m_prompts;
     QTimer m_timerDown;
     QTimer m_timer1;
-    QTimer m_refill;                    // takes a free slot as soon as the interval allows
-    int m_firstWaiting = 1;             // no waiting row stands before this position
+    QTimer m_refill;              // takes a free slot as soon as the interval allows
+    int m_firstWaiting = 1;       // no waiting row stands before this position
+    QSet<QString> m_waitingHosts; // hosts of every waiting row, while m_waitingHostsKnown
+    bool m_waitingHostsKnown = false;
     std::array<QString, 7> m_slotHosts; // the host of the row each slot of method two started
     bool m_indicatorVisible = false;
     bool m_startEnabled = true;

@@ -777,6 +777,28 @@ TEST_F(SchedulerTest, OneHostTakesAtMostItsShareOfTheSlots)
     scheduler.tickDownload();
     ASSERT_EQ(two.started.size(), 6);
     EXPECT_EQ(two.started[5].position, 4);
+
+    // Every waiting row's host is busy now; a row of another host, added or put back to wait
+    // later, still takes a free slot.
+    time += 1;
+    scheduler.tickDownload();
+    ASSERT_EQ(two.started.size(), 6);
+    const int added = add(u"http://d/1"_s, u"d1"_s);
+    const int failed = add(u"http://e/1"_s, u"e1"_s);
+    queue.setState(failed, QueueRow::Failed);
+    time += 1;
+    scheduler.tickDownload();
+    ASSERT_EQ(two.started.size(), 7);
+    EXPECT_EQ(two.started[6].position, added);
+    finishSlot(two.started[6].slot);
+    time += 1;
+    scheduler.tickDownload();
+    ASSERT_EQ(two.started.size(), 7);
+    queue.setState(failed, QueueRow::Waiting);
+    time += 1;
+    scheduler.tickDownload();
+    ASSERT_EQ(two.started.size(), 8);
+    EXPECT_EQ(two.started[7].position, failed);
 }
 
 // A 429 or 503 puts the row back to wait for its host's rest, counting down in "百分比" and
